@@ -1,0 +1,20 @@
+#include "kernel/workload_state.h"
+
+namespace quorlind {
+
+Expected<WorkloadState> WorkloadState::generate(std::uint64_t seed, WordTable::Allocator allocate) {
+    std::uint64_t generator = seed ^ 0x9E3779B97F4A7C15ULL;
+
+    WorkloadState state;
+    if (!state.table.reserve_exactly(TABLE_WORDS, allocate))
+        return Expected<WorkloadState>::failure(TABLE_ALLOCATION_FAILED);
+
+    for (std::size_t i = 0; i < TABLE_WORDS; ++i)
+        state.table.push_back(next_word(generator));
+    for (std::size_t j = 0; j < TEXT_BYTES; ++j)
+        state.text[j] = TEXT_ALPHABET[next_word(generator) & 31];
+    state.carry = generator;
+    return state;
+}
+
+}  // namespace quorlind

@@ -1,0 +1,21 @@
+#include "lib/engine_admission.h"
+
+namespace quorlind {
+
+namespace {
+std::atomic<bool> engine_busy_flag{false};
+}
+
+EngineAdmission EngineAdmission::try_acquire() noexcept {
+    bool expected = false;
+    return EngineAdmission(engine_busy_flag.compare_exchange_strong(expected, true));
+}
+
+bool EngineAdmission::engine_busy() noexcept { return engine_busy_flag.load(); }
+
+EngineAdmission::~EngineAdmission() {
+    if (held_)
+        engine_busy_flag.store(false);
+}
+
+}  // namespace quorlind

@@ -1,0 +1,28 @@
+#include <utility>
+
+#include "lib/run_environment.h"
+#include "lib/worker_context.h"
+#include "lib/worker_loop.h"
+
+namespace quorlind {
+
+std::string worker_thread_name(std::uint64_t index) { return "quorlind-" + std::to_string(index); }
+
+Expected<std::uint64_t> ProductionEnvironment::available_cpus() {
+    const std::uint64_t count = platform::logical_processor_count();
+    if (count == 0)
+        return Expected<std::uint64_t>::failure(UNKNOWN_CPU_COUNT);
+    return count;
+}
+
+Expected<platform::Thread> ProductionEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
+    // No affinity and no priority: workers run wherever the system puts them.
+    return platform::start_thread(worker_thread_name(index), WORKER_STACK_BYTES,
+                                  [context = std::move(context)]() mutable { run_worker(std::move(context)); });
+}
+
+Expected<WorkloadState> ProductionEnvironment::build_workload(std::uint64_t index) {
+    return WorkloadState::generate(index);
+}
+
+}  // namespace quorlind

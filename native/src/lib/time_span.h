@@ -1,0 +1,44 @@
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quorlind {
+
+inline constexpr std::uint32_t NANOS_PER_SECOND = 1000000000;
+
+// A length of time in exact whole nanoseconds, split so that lengths up to
+// 2^64 seconds fit.
+struct TimeSpan {
+    std::uint64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;  // below NANOS_PER_SECOND
+
+    bool is_zero() const noexcept { return seconds == 0 && nanoseconds == 0; }
+    friend constexpr auto operator<=>(const TimeSpan&, const TimeSpan&) = default;
+};
+
+// A reading of the monotonic clock since its origin. Only compared and
+// subtracted; never shown to the host.
+struct ClockInstant {
+    std::uint64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;  // below NANOS_PER_SECOND
+
+    friend constexpr auto operator<=>(const ClockInstant&, const ClockInstant&) = default;
+};
+
+// instant + span, or nothing when the seconds would overflow.
+std::optional<ClockInstant> checked_add(ClockInstant instant, TimeSpan span) noexcept;
+
+// The span from `earlier` to `later`; zero when `earlier` is not before `later`.
+TimeSpan saturating_since(ClockInstant later, ClockInstant earlier) noexcept;
+
+double to_seconds(TimeSpan span) noexcept;
+
+// seconds * 1e9 + nanoseconds, clamped to 2^64 - 1.
+std::uint64_t whole_nanoseconds(TimeSpan span) noexcept;
+
+std::string debug_string(ClockInstant instant);
+
+}  // namespace quorlind

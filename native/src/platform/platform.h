@@ -1,0 +1,74 @@
+#pragma once
+
+// The operating-system layer: a monotonic clock, a relative sleep, the
+// processor count and named threads whose join tells a normal end from an
+// abnormal one. posix/ and win32/ implement it; CMake picks one.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/expected.h"
+
+namespace quorlind::platform {
+
+struct MonotonicReading {
+    std::uint64_t seconds;
+    std::uint32_t nanoseconds;  // below 1000000000
+};
+
+// Thread-safe; readings of different threads are comparable. A counter that
+// cannot be read is an InternalFailure.
+MonotonicReading monotonic_now();
+
+// Relative sleep with sub-millisecond resolution where the system allows it.
+// A zero length only yields the processor.
+void sleep_for(std::uint64_t seconds, std::uint32_t nanoseconds);
+
+// Logical processors of the machine, regardless of affinity; 0 if unknown.
+std::uint64_t logical_processor_count();
+
+enum class ThreadEnd { normal, abnormal };
+
+struct ThreadLaunch;
+
+// Join handle of a thread started by start_thread. Move-only; a handle that
+// is destroyed while still joinable joins first, so no thread is ever left
+// running unobserved.
+class Thread {
+public:
+    Thread() noexcept;
+    Thread(Thread&&) noexcept;
+    Thread& operator=(Thread&&) noexcept;
+    Thread(const Thread&) = delete;
+    Thread& operator=(const Thread&) = delete;
+    ~Thread();
+
+    bool joinable() const noexcept;
+    // Waits without time limit. An exception that escaped the thread's body
+    // makes the end abnormal. A failing wait is an InternalFailure.
+    ThreadEnd join();
+
+    struct Native;
+
+private:
+    friend Expected<Thread> start_thread(const std::string&, std::size_t, std::function<void()>);
+    explicit Thread(std::unique_ptr<Native> native) noexcept;
+    std::unique_ptr<Native> native_;
+};
+
+// Starts `body` on a new thread named `name` (as far as the system shows
+// names) with a stack of `stack_bytes`. On failure the body is destroyed
+// without running and the error reads "<system message> (os error <code>)".
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
+                              std::function<void()> body);
+
+// The name the system shows for the calling thread, "" where it has none.
+std::string current_thread_name();
+
+// Size of the calling thread's stack as the system reports it, 0 if unknown.
+std::size_t current_thread_stack_bytes();
+
+}  // namespace quorlind::platform

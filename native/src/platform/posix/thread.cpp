@@ -1,0 +1,117 @@
+#include <pthread.h>
+
+#include <cstring>
+#include <memory>
+
+#include "common/internal_failure.h"
+#include "platform/platform.h"
+#include "platform/thread_launch.h"
+
+namespace quorlind::platform {
+
+struct Thread::Native {
+    pthread_t thread{};
+    std::shared_ptr<ThreadLaunch> launch;
+};
+
+namespace {
+
+struct StartBlock {
+    std::shared_ptr<ThreadLaunch> launch;
+};
+
+extern "C" void* thread_entry(void* argument) {
+    std::unique_ptr<StartBlock> start(static_cast<StartBlock*>(argument));
+    // Linux limits names to 15 bytes; a longer one is left unset rather than
+    // failing the thread.
+    pthread_setname_np(pthread_self(), start->launch->name.c_str());
+    run_thread_body(*start->launch);
+    return nullptr;
+}
+
+std::string error_text(int code) {
+    char buffer[256] = {};
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+    const char* message = strerror_r(code, buffer, sizeof buffer);
+#else
+    const char* message = strerror_r(code, buffer, sizeof buffer) == 0 ? buffer : "unknown error";
+#endif
+    return describe_os_error(message, code);
+}
+
+}  // namespace
+
+Thread::Thread() noexcept = default;
+Thread::Thread(std::unique_ptr<Native> native) noexcept : native_(std::move(native)) {}
+Thread::Thread(Thread&&) noexcept = default;
+
+Thread& Thread::operator=(Thread&& other) noexcept {
+    if (this != &other) {
+        if (joinable())
+            join();
+        native_ = std::move(other.native_);
+    }
+    return *this;
+}
+
+Thread::~Thread() {
+    if (joinable()) {
+        try {
+            join();
+        } catch (...) {
+        }
+    }
+}
+
+bool Thread::joinable() const noexcept { return native_ != nullptr; }
+
+ThreadEnd Thread::join() {
+    if (!native_)
+        throw InternalFailure("joining a thread that is not joinable");
+    std::unique_ptr<Native> native = std::move(native_);
+    if (const int code = pthread_join(native->thread, nullptr); code != 0)
+        throw InternalFailure("cannot join worker thread: " + error_text(code));
+    return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
+}
+
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
+                              std::function<void()> body) {
+    auto launch = std::make_shared<ThreadLaunch>();
+    launch->name = name;
+    launch->body = std::move(body);
+
+    pthread_attr_t attributes;
+    if (const int code = pthread_attr_init(&attributes); code != 0)
+        return Expected<Thread>::failure(error_text(code));
+    int code = pthread_attr_setstacksize(&attributes, stack_bytes);
+
+    auto native = std::make_unique<Thread::Native>();
+    native->launch = launch;
+    auto start = std::make_unique<StartBlock>(StartBlock{launch});
+    if (code == 0)
+        code = pthread_create(&native->thread, &attributes, &thread_entry, start.get());
+    pthread_attr_destroy(&attributes);
+    if (code != 0)
+        return Expected<Thread>::failure(error_text(code));
+    start.release();  // now owned by the thread
+    return Thread(std::move(native));
+}
+
+std::string current_thread_name() {
+    char name[64] = {};
+    if (pthread_getname_np(pthread_self(), name, sizeof name) != 0)
+        return {};
+    return name;
+}
+
+std::size_t current_thread_stack_bytes() {
+    pthread_attr_t attributes;
+    if (pthread_getattr_np(pthread_self(), &attributes) != 0)
+        return 0;
+    std::size_t size = 0;
+    pthread_attr_getstacksize(&attributes, &size);
+    pthread_attr_destroy(&attributes);
+    return size;
+}
+
+}  // namespace quorlind::platform

@@ -1,0 +1,141 @@
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "common/internal_failure.h"
+#include "platform/platform.h"
+#include "platform/thread_launch.h"
+
+namespace quorlind::platform {
+
+struct Thread::Native {
+    HANDLE handle = nullptr;
+    std::shared_ptr<ThreadLaunch> launch;
+};
+
+namespace {
+
+struct StartBlock {
+    std::shared_ptr<ThreadLaunch> launch;
+};
+
+DWORD WINAPI thread_entry(LPVOID argument) {
+    std::unique_ptr<StartBlock> start(static_cast<StartBlock*>(argument));
+    run_thread_body(*start->launch);
+    return 0;
+}
+
+std::string error_text(DWORD code) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    std::string message = length ? std::string(buffer, length) : std::string("unknown error");
+    if (buffer)
+        LocalFree(buffer);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    return describe_os_error(message, code);
+}
+
+std::wstring widen(const std::string& text) {
+    return std::wstring(text.begin(), text.end());  // thread names are ASCII
+}
+
+// Older Windows lacks SetThreadDescription, so it is looked up at run time
+// and a missing one leaves the thread unnamed.
+using SetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+using GetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PWSTR*);
+
+template <class Function>
+Function kernel32_function(const char* name) {
+    HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    return kernel32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel32, name)))
+                    : nullptr;
+}
+
+}  // namespace
+
+Thread::Thread() noexcept = default;
+Thread::Thread(std::unique_ptr<Native> native) noexcept : native_(std::move(native)) {}
+Thread::Thread(Thread&&) noexcept = default;
+
+Thread& Thread::operator=(Thread&& other) noexcept {
+    if (this != &other) {
+        if (joinable()) {
+            try {
+                join();
+            } catch (...) {
+            }
+        }
+        native_ = std::move(other.native_);
+    }
+    return *this;
+}
+
+Thread::~Thread() {
+    if (joinable()) {
+        try {
+            join();
+        } catch (...) {
+        }
+    }
+}
+
+bool Thread::joinable() const noexcept { return native_ != nullptr; }
+
+ThreadEnd Thread::join() {
+    if (!native_)
+        throw InternalFailure("joining a thread that is not joinable");
+    std::unique_ptr<Native> native = std::move(native_);
+    const DWORD waited = WaitForSingleObject(native->handle, INFINITE);
+    CloseHandle(native->handle);
+    if (waited != WAIT_OBJECT_0)
+        throw InternalFailure("cannot join worker thread: " + error_text(GetLastError()));
+    return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
+}
+
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
+                              std::function<void()> body) {
+    auto launch = std::make_shared<ThreadLaunch>();
+    launch->name = name;
+    launch->body = std::move(body);
+
+    auto native = std::make_unique<Thread::Native>();
+    native->launch = launch;
+    auto start = std::make_unique<StartBlock>(StartBlock{launch});
+    // Suspended, so the description is in place before the body runs.
+    native->handle = CreateThread(nullptr, stack_bytes, &thread_entry, start.get(),
+                                  CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!native->handle)
+        return Expected<Thread>::failure(error_text(GetLastError()));
+    start.release();  // now owned by the thread
+
+    if (auto set_description = kernel32_function<SetThreadDescriptionFunction>("SetThreadDescription"))
+        set_description(native->handle, widen(name).c_str());
+    ResumeThread(native->handle);
+    return Thread(std::move(native));
+}
+
+std::string current_thread_name() {
+    auto get_description = kernel32_function<GetThreadDescriptionFunction>("GetThreadDescription");
+    if (!get_description)
+        return {};
+    PWSTR description = nullptr;
+    if (FAILED(get_description(GetCurrentThread(), &description)) || !description)
+        return {};
+    std::string name;
+    for (PWSTR c = description; *c; ++c)
+        name.push_back(static_cast<char>(*c));
+    LocalFree(description);
+    return name;
+}
+
+std::size_t current_thread_stack_bytes() {
+    ULONG_PTR low = 0, high = 0;
+    GetCurrentThreadStackLimits(&low, &high);
+    return static_cast<std::size_t>(high - low);
+}
+
+}  // namespace quorlind::platform
