@@ -1,0 +1,21 @@
+#pragma once
+
+#include <quorlind.h>
+
+namespace quorlind::bench {
+
+// Installed once at start-up, so that a Ctrl-C arriving before the run
+// begins is not lost: the run is then cancelled before it starts. The first
+// Ctrl-C cancels; any further one ends the process at once with exit 130.
+void install_interrupt_handling();
+
+// While alive, Ctrl-C cancels this handle's run.
+class CancelOnInterrupt {
+public:
+    explicit CancelOnInterrupt(QuorlindRunHandle *handle);
+    ~CancelOnInterrupt();
+    CancelOnInterrupt(const CancelOnInterrupt &) = delete;
+    CancelOnInterrupt &operator=(const CancelOnInterrupt &) = delete;
+};
+
+} // namespace quorlind::bench

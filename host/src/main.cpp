@@ -1,0 +1,131 @@
+#include "bench_session.hpp"
+#include "csv_output.hpp"
+#include "exit_codes.hpp"
+#include "interrupt.hpp"
+#include "json_output.hpp"
+#include "options.hpp"
+#include "platform.hpp"
+#include "report.hpp"
+
+#include <quorlind.h>
+
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+namespace quorlind::bench {
+namespace {
+
+constexpr const char *tool_name = "quorlind-bench";
+
+int usage_failure(const std::string &message) {
+    std::cerr << tool_name << ": " << message << '\n';
+    return exit_code::usage;
+}
+
+void print_versions() {
+    std::cout << tool_name << ' ' << QUORLIND_BENCH_VERSION << '\n'
+              << "library " << quorlind_version() << '\n'
+              << "C interface " << quorlind_abi_version() << " (built against " << QUORLIND_ABI_VERSION << ")\n";
+}
+
+// Output files are opened before the run, so a bad path costs nothing.
+std::optional<std::ofstream> open_output(const std::string &path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) {
+        return std::nullopt;
+    }
+    return file;
+}
+
+ProgressStyle choose_progress_style(const Options &options) {
+    if (options.quiet) {
+        return ProgressStyle::none;
+    }
+    return platform::stderr_is_terminal() ? ProgressStyle::terminal : ProgressStyle::plain;
+}
+
+int exit_code_for(std::uint32_t status) {
+    switch (status) {
+    case QUORLIND_STATUS_COMPLETED:
+        return exit_code::completed;
+    case QUORLIND_STATUS_CANCELLED:
+        return exit_code::interrupted;
+    default:
+        return exit_code::run_failed;
+    }
+}
+
+int run(int argc, const char *const *argv) {
+    install_interrupt_handling();
+    QuorlindRunConfig defaults{};
+    quorlind_default_config(&defaults);
+    const ParsedCommandLine parsed = parse_command_line(argc, argv, defaults);
+    switch (parsed.action) {
+    case CommandAction::show_help:
+        std::cout << parsed.text;
+        return exit_code::completed;
+    case CommandAction::show_version:
+        print_versions();
+        return exit_code::completed;
+    case CommandAction::usage_error:
+        return usage_failure(parsed.text);
+    case CommandAction::run:
+        break;
+    }
+    const Options &options = parsed.options;
+
+    std::optional<std::ofstream> json_file;
+    if (options.json && !options.json_to_stdout() && !(json_file = open_output(options.json_path))) {
+        return usage_failure("--json: cannot write to '" + options.json_path + "'");
+    }
+    std::optional<std::ofstream> csv_file;
+    if (!options.csv_path.empty() && !(csv_file = open_output(options.csv_path))) {
+        return usage_failure("--csv: cannot write to '" + options.csv_path + "'");
+    }
+
+    RunRecord record;
+    record.host_version = QUORLIND_BENCH_VERSION;
+    record.config = make_run_config(options, defaults);
+    record.system = platform::describe_system();
+    record.system.library_version = quorlind_version();
+    record.system.abi_version = quorlind_abi_version();
+    record.notes = environment_notes(platform::read_environment_facts());
+    if (!options.quiet) {
+        for (const auto &note : record.notes) {
+            std::cerr << "note: " << note << '\n';
+        }
+    }
+
+    ProgressReporter progress(choose_progress_style(options), std::cerr,
+                              RunPlan{record.config.warmup_seconds, record.config.measurement_seconds});
+    run_benchmark(record, progress);
+
+    if (options.json) {
+        const std::string text = to_json(record).dump(2) + "\n";
+        if (json_file) {
+            *json_file << text;
+        } else {
+            std::cout << text;
+        }
+    }
+    if (csv_file) {
+        write_samples_csv(*csv_file, record.samples);
+    }
+    if (record.summary.status == QUORLIND_STATUS_FAILED) {
+        std::cerr << tool_name << ": the run failed: " << record.reason << '\n';
+    } else if (!options.json_to_stdout()) {
+        write_report(std::cout, record);
+    }
+    std::cout.flush();
+    if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {
+        std::cerr << tool_name << ": writing the output files failed\n";
+        return exit_code::run_failed;
+    }
+    return exit_code_for(record.summary.status);
+}
+
+} // namespace
+} // namespace quorlind::bench
+
+int main(int argc, char **argv) { return quorlind::bench::run(argc, argv); }

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quorlind::bench {
+
+// 1234567 -> "1,234,567"
+std::string group_thousands(std::uint64_t value);
+
+// Rates are large numbers read by people: grouped whole numbers, with two
+// decimals only when the rate is small enough for them to matter.
+std::string format_rate(double ops_per_second);
+
+std::string format_fixed(double value, int decimals);
+
+// Seconds as m:ss, or h:mm:ss from an hour on; negative and non-finite read 0:00.
+std::string format_clock(double seconds);
+
+// Always 16 digits with a 0x prefix, so checksums line up and compare by eye.
+std::string format_hex64(std::uint64_t value);
+
+// Shortest text that reads back as the same double.
+std::string format_exact(double value);
+
+} // namespace quorlind::bench

@@ -1,0 +1,136 @@
+#include "options.hpp"
+
+#include "number_format.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+namespace quorlind::bench {
+namespace {
+
+constexpr const char *exit_code_help = "Exit codes:\n"
+                                       "  0    the run completed\n"
+                                       "  1    the run failed (the reason is printed on standard error)\n"
+                                       "  2    usage error (nothing was run)\n"
+                                       "  130  cancelled with Ctrl-C (partial results are still printed)\n"
+                                       "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
+
+std::optional<double> parse_finite_number(const std::string &text) {
+    double value = 0.0;
+    const char *first = text.data();
+    const char *last = first + text.size();
+    auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc{} || end != last || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+struct RawArguments {
+    std::string threads = "single";
+    std::string warmup;
+    std::string measure;
+    std::string json_path;
+    std::string csv_path;
+    bool quiet = false;
+    bool version = false;
+};
+
+ParsedCommandLine usage_error(std::string message) {
+    ParsedCommandLine parsed;
+    parsed.action = CommandAction::usage_error;
+    parsed.text = std::move(message);
+    return parsed;
+}
+
+} // namespace
+
+ParsedCommandLine parse_command_line(int argc, const char *const *argv,
+                                     const QuorlindRunConfig &defaults) {
+    RawArguments raw;
+    CLI::App app{"Measures how many benchmark operations per second this processor sustains.",
+                 "quorlind-bench"};
+    app.add_option("--threads", raw.threads, "single: one worker thread (default); all: one per logical processor")
+        ->type_name("single|all");
+    app.add_option("--warmup", raw.warmup,
+                   "Warm-up before measuring, seconds >= 0 (default " +
+                       format_fixed(defaults.warmup_seconds, 0) + ")")
+        ->type_name("SECONDS");
+    app.add_option("--measure", raw.measure,
+                   "Measured time, seconds > 0 (default " + format_fixed(defaults.measurement_seconds, 0) +
+                       ")")
+        ->type_name("SECONDS");
+    auto *json = app.add_option("--json", raw.json_path, "Write the results as JSON to FILE, or to standard output")
+                     ->expected(0, 1)
+                     ->type_name("[FILE]");
+    app.add_option("--csv", raw.csv_path, "Write the interval samples as CSV to FILE")->type_name("FILE");
+    app.add_flag("--quiet", raw.quiet, "No progress output while running");
+    app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
+    app.footer(exit_code_help);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        ParsedCommandLine parsed;
+        parsed.action = CommandAction::show_help;
+        parsed.text = app.help();
+        return parsed;
+    } catch (const CLI::ParseError &error) {
+        return usage_error(std::string(error.what()) + " (see --help)");
+    }
+
+    ParsedCommandLine parsed;
+    if (raw.version) {
+        parsed.action = CommandAction::show_version;
+        return parsed;
+    }
+
+    Options &options = parsed.options;
+    if (raw.threads == "single") {
+        options.threads = ThreadMode::single;
+    } else if (raw.threads == "all") {
+        options.threads = ThreadMode::all;
+    } else {
+        return usage_error("--threads: expected 'single' or 'all', got '" + raw.threads + "'");
+    }
+
+    options.warmup_seconds = defaults.warmup_seconds;
+    if (!raw.warmup.empty() || app.count("--warmup") > 0) {
+        auto value = parse_finite_number(raw.warmup);
+        if (!value || *value < 0.0) {
+            return usage_error("--warmup: expected a finite number of seconds >= 0, got '" + raw.warmup + "'");
+        }
+        options.warmup_seconds = *value;
+    }
+
+    options.measurement_seconds = defaults.measurement_seconds;
+    if (!raw.measure.empty() || app.count("--measure") > 0) {
+        auto value = parse_finite_number(raw.measure);
+        if (!value || *value <= 0.0) {
+            return usage_error("--measure: expected a finite number of seconds > 0, got '" + raw.measure + "'");
+        }
+        options.measurement_seconds = *value;
+    }
+
+    options.json = json->count() > 0;
+    options.json_path = raw.json_path;
+    if (app.count("--csv") > 0 && raw.csv_path.empty()) {
+        return usage_error("--csv: expected a file name");
+    }
+    options.csv_path = raw.csv_path;
+    options.quiet = raw.quiet;
+    return parsed;
+}
+
+QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults) {
+    QuorlindRunConfig config = defaults;
+    config.benchmark = options.threads == ThreadMode::all ? QUORLIND_BENCHMARK_PER_CPU : QUORLIND_BENCHMARK_SINGLE;
+    config.warmup_seconds = options.warmup_seconds;
+    config.measurement_seconds = options.measurement_seconds;
+    return config;
+}
+
+} // namespace quorlind::bench

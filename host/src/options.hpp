@@ -1,0 +1,37 @@
+#pragma once
+
+#include <quorlind.h>
+
+#include <string>
+
+namespace quorlind::bench {
+
+enum class ThreadMode { single, all };
+
+struct Options {
+    ThreadMode threads = ThreadMode::single;
+    double warmup_seconds = 0.0;
+    double measurement_seconds = 0.0;
+    bool json = false;
+    std::string json_path; // empty or "-" means standard output
+    std::string csv_path;  // empty means no CSV
+    bool quiet = false;
+
+    bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
+};
+
+enum class CommandAction { run, show_help, show_version, usage_error };
+
+struct ParsedCommandLine {
+    CommandAction action = CommandAction::run;
+    Options options;
+    std::string text; // help text, or the one-line usage error
+};
+
+// Defaults for --warmup and --measure come from the library's configuration.
+ParsedCommandLine parse_command_line(int argc, const char *const *argv,
+                                     const QuorlindRunConfig &defaults);
+
+QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults);
+
+} // namespace quorlind::bench

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <quorlind.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+namespace quorlind::bench {
+
+enum class ProgressStyle {
+    none,     // --quiet
+    plain,    // a log line per phase change and every few seconds
+    terminal, // one line redrawn in place
+};
+
+struct RunPlan {
+    double warmup_seconds = 0.0;
+    double measurement_seconds = 0.0;
+};
+
+const char *phase_name(std::uint32_t phase);
+
+bool is_final_phase(std::uint32_t phase);
+
+// Seconds left in the run as configured; workload building is not foreseeable.
+double remaining_seconds(const QuorlindProgressEvent &event, const RunPlan &plan);
+
+// "measurement  53%  elapsed 0:32  left 0:28  12,345,678 ops/s", with a bar
+// between name and percent when bar_width > 0.
+std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan &plan, double elapsed_seconds,
+                              int bar_width);
+
+// Turns the library's progress events into output. The library calls back as
+// often as it likes; the reporter decides what is worth writing.
+class ProgressReporter {
+public:
+    ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, double redraw_seconds = 0.1,
+                     double plain_every_seconds = 5.0);
+
+    // elapsed_seconds: wall time since the run began.
+    void on_event(const QuorlindProgressEvent &event, double elapsed_seconds);
+
+private:
+    void redraw(const std::string &line, bool final);
+
+    ProgressStyle style_;
+    std::ostream &out_;
+    RunPlan plan_;
+    double redraw_seconds_;
+    double plain_every_seconds_;
+    std::uint32_t last_phase_ = 0;
+    double last_written_ = 0.0;
+    std::size_t drawn_width_ = 0;
+    bool finished_ = false;
+};
+
+} // namespace quorlind::bench

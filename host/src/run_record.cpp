@@ -1,0 +1,29 @@
+#include "run_record.hpp"
+
+namespace quorlind::bench {
+
+const char *status_name(std::uint32_t status) {
+    switch (status) {
+    case QUORLIND_STATUS_COMPLETED:
+        return "completed";
+    case QUORLIND_STATUS_CANCELLED:
+        return "cancelled";
+    case QUORLIND_STATUS_FAILED:
+        return "failed";
+    default:
+        return "unknown";
+    }
+}
+
+const char *benchmark_name(std::uint32_t benchmark) {
+    switch (benchmark) {
+    case QUORLIND_BENCHMARK_SINGLE:
+        return "single";
+    case QUORLIND_BENCHMARK_PER_CPU:
+        return "all";
+    default:
+        return "unknown";
+    }
+}
+
+} // namespace quorlind::bench

@@ -1,0 +1,112 @@
+#include "options.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace quorlind::bench {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr QuorlindRunConfig library_defaults{QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE,
+                                             QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
+
+ParsedCommandLine parse(std::initializer_list<const char *> arguments) {
+    std::vector<const char *> argv{"quorlind-bench"};
+    argv.insert(argv.end(), arguments);
+    return parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
+}
+
+TEST(Options, DefaultsComeFromTheLibrary) {
+    const auto parsed = parse({});
+    ASSERT_EQ(parsed.action, CommandAction::run);
+    const auto config = make_run_config(parsed.options, library_defaults);
+    EXPECT_EQ(config.abi_version, QUORLIND_ABI_VERSION);
+    EXPECT_EQ(config.struct_size, QUORLIND_CONFIG_SIZE);
+    EXPECT_EQ(config.benchmark, QUORLIND_BENCHMARK_SINGLE);
+    EXPECT_EQ(config.reserved, 0u);
+    EXPECT_EQ(config.warmup_seconds, 120.0);
+    EXPECT_EQ(config.measurement_seconds, 60.0);
+    EXPECT_FALSE(parsed.options.json);
+    EXPECT_FALSE(parsed.options.quiet);
+    EXPECT_TRUE(parsed.options.csv_path.empty());
+}
+
+TEST(Options, ValuesReachTheRunConfiguration) {
+    const auto parsed = parse({"--threads", "all", "--warmup", "0", "--measure=0.25", "--csv", "s.csv", "--quiet"});
+    ASSERT_EQ(parsed.action, CommandAction::run) << parsed.text;
+    const auto config = make_run_config(parsed.options, library_defaults);
+    EXPECT_EQ(config.benchmark, QUORLIND_BENCHMARK_PER_CPU);
+    EXPECT_EQ(config.warmup_seconds, 0.0);
+    EXPECT_EQ(config.measurement_seconds, 0.25);
+    EXPECT_EQ(parsed.options.csv_path, "s.csv");
+    EXPECT_TRUE(parsed.options.quiet);
+    EXPECT_EQ(make_run_config(parse({"--threads", "single"}).options, library_defaults).benchmark,
+              QUORLIND_BENCHMARK_SINGLE);
+}
+
+TEST(Options, JsonGoesToStandardOutputOrToAFile) {
+    const auto bare = parse({"--json", "--quiet"});
+    ASSERT_EQ(bare.action, CommandAction::run) << bare.text;
+    EXPECT_TRUE(bare.options.json);
+    EXPECT_TRUE(bare.options.json_to_stdout());
+    EXPECT_TRUE(bare.options.quiet);
+
+    EXPECT_TRUE(parse({"--json", "-"}).options.json_to_stdout());
+
+    const auto file = parse({"--json", "out.json"});
+    EXPECT_TRUE(file.options.json);
+    EXPECT_FALSE(file.options.json_to_stdout());
+    EXPECT_EQ(file.options.json_path, "out.json");
+}
+
+TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
+    struct Case {
+        std::initializer_list<const char *> arguments;
+        const char *option;
+        const char *range;
+    };
+    const Case cases[] = {
+        {{"--warmup", "-1"}, "--warmup", ">= 0"},
+        {{"--warmup", "inf"}, "--warmup", "finite"},
+        {{"--warmup", "ten"}, "--warmup", ">= 0"},
+        {{"--warmup", "5s"}, "--warmup", ">= 0"},
+        {{"--measure", "0"}, "--measure", "> 0"},
+        {{"--measure", "-0.5"}, "--measure", "> 0"},
+        {{"--measure", "nan"}, "--measure", "finite"},
+        {{"--measure", ""}, "--measure", "> 0"},
+        {{"--threads", "many"}, "--threads", "'single' or 'all'"},
+    };
+    for (const auto &c : cases) {
+        const auto parsed = parse(c.arguments);
+        EXPECT_EQ(parsed.action, CommandAction::usage_error) << c.option;
+        EXPECT_THAT(parsed.text, HasSubstr(c.option));
+        EXPECT_THAT(parsed.text, HasSubstr(c.range));
+        EXPECT_EQ(parsed.text.find('\n'), std::string::npos) << "one line: " << parsed.text;
+    }
+}
+
+TEST(Options, MalformedCommandLinesAreUsageErrors) {
+    EXPECT_EQ(parse({"--bogus"}).action, CommandAction::usage_error);
+    EXPECT_EQ(parse({"--warmup"}).action, CommandAction::usage_error);
+    EXPECT_EQ(parse({"--csv"}).action, CommandAction::usage_error);
+    EXPECT_EQ(parse({"stray"}).action, CommandAction::usage_error);
+    EXPECT_THAT(parse({"--measure"}).text, HasSubstr("--measure"));
+}
+
+TEST(Options, HelpDocumentsOptionsAndExitCodes) {
+    const auto parsed = parse({"--help"});
+    ASSERT_EQ(parsed.action, CommandAction::show_help);
+    for (const char *expected : {"--threads", "--warmup", "--measure", "--json", "--csv", "--quiet", "--version",
+                                 "default 120", "default 60", "130", "usage error"}) {
+        EXPECT_THAT(parsed.text, HasSubstr(expected));
+    }
+    EXPECT_EQ(parse({"--version"}).action, CommandAction::show_version);
+}
+
+} // namespace
+} // namespace quorlind::bench
