@@ -3,38 +3,10 @@
 #include <optional>
 
 #include "common/internal_failure.h"
-#include "kernel/kernel.h"
 #include "lib/clock.h"
 #include "lib/run_environment.h"
 
 namespace quorlind {
-
-namespace {
-
-struct MeasuredWork {
-    std::uint64_t last_result = 0;
-    ClockInstant finished{};
-};
-
-// Per batch: one clock read, two flag loads, eight kernel calls, one atomic
-// add. Nothing else belongs here: no allocation, no lock, no system call.
-MeasuredWork measure(WorkloadState& state, const Timing& timing, const StopFlag& stop,
-                     const CancelFlag& cancel, WorkerCounters& counters) {
-    MeasuredWork work;
-    for (;;) {
-        const ClockInstant t = now();
-        if (stop.is_raised() || cancel.is_requested() || t >= timing.end)
-            break;
-        std::atomic<std::uint64_t>& counter = t < timing.warm_end ? counters.warmup_ops : counters.measured_ops;
-        for (std::uint64_t call = 0; call < BATCH_SIZE; ++call)
-            work.last_result = run_kernel(state);
-        counter.fetch_add(BATCH_SIZE, std::memory_order_relaxed);
-    }
-    work.finished = now();
-    return work;
-}
-
-}  // namespace
 
 void run_worker(WorkerContext context) {
     Expected<WorkloadState> built = context.environment->build_workload(context.index);
@@ -56,7 +28,8 @@ void run_worker(WorkerContext context) {
     if (!timing)
         throw InternalFailure("timing is read after the start gate opened but was never stored");
 
-    const MeasuredWork work = measure(built.value(), *timing, *context.stop, *context.cancel, *context.counters);
+    const detail::MeasuredWork work =
+        detail::measure(built.value(), *timing, *context.stop, *context.cancel, *context.counters, &now);
 
     context.counters->active_nanos.store(whole_nanoseconds(saturating_since(work.finished, timing->warm_end)));
     context.counters->checksum.store(work.last_result);

@@ -1,0 +1,58 @@
+#include "fake_environment.h"
+
+#include <stdexcept>
+
+#include "kernel/kernel.h"
+#include "lib/worker_loop.h"
+
+namespace quorlind::testing {
+
+Expected<std::uint64_t> FakeEnvironment::available_cpus() {
+    ++cpus_calls;
+    if (cpus_throws)
+        throw std::runtime_error("injected internal failure");
+    if (cpus_error)
+        return Expected<std::uint64_t>::failure(*cpus_error);
+    return cpus;
+}
+
+Expected<platform::Thread> FakeEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
+    if (fail_spawn_at && *fail_spawn_at == index)
+        return Expected<platform::Thread>::failure("Resource temporarily unavailable (os error 11)");
+    ++spawned;
+    counters.push_back(context.counters);
+    const bool fail_afterwards = throw_after_run.count(index) > 0;
+    ++live_threads;
+    auto thread = platform::start_thread(
+        worker_thread_name(index), WORKER_STACK_BYTES,
+        [this, fail_afterwards, context = std::move(context)]() mutable {
+            struct LiveGuard {
+                std::atomic<int>& live;
+                ~LiveGuard() { --live; }
+            } guard{live_threads};
+            run_worker(std::move(context));
+            if (fail_afterwards)
+                throw std::runtime_error("injected failure after measuring");
+        });
+    if (!thread)
+        --live_threads;
+    return thread;
+}
+
+Expected<WorkloadState> FakeEnvironment::build_workload(std::uint64_t index) {
+    if (throw_in_build.count(index))
+        throw std::runtime_error("injected failure while building");
+    if (fail_build.count(index))
+        return Expected<WorkloadState>::failure(build_error);
+    return WorkloadState::generate(index);
+}
+
+std::uint64_t kernel_result_after(std::uint64_t seed, std::uint64_t calls) {
+    WorkloadState state = WorkloadState::generate(seed).value();
+    std::uint64_t result = 0;
+    for (std::uint64_t i = 0; i < calls; ++i)
+        result = run_kernel(state);
+    return result;
+}
+
+}  // namespace quorlind::testing
