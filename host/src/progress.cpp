@@ -99,20 +99,19 @@ void ProgressReporter::on_event(const QuorlindProgressEvent &event, double elaps
     if (style_ == ProgressStyle::terminal) {
         redraw(describe_progress(event, plan_, elapsed_seconds, terminal_bar_width), final);
     } else {
-        out_ << describe_progress(event, plan_, elapsed_seconds, 0) << std::endl;
+        out_ << describe_progress(event, plan_, elapsed_seconds, 0) + '\n' << std::flush;
     }
 }
 
 void ProgressReporter::redraw(const std::string &line, bool final) {
-    // Blanks over the tail of a longer previous line; no terminal escape codes,
-    // so the same output works on every console.
-    const std::size_t width = std::max(line.size(), drawn_width_);
-    out_ << '\r' << pad_right(line, width);
+    // Blanks cover the tail of a longer previous line: no escape codes, so any
+    // console shows it right. One write, so the line never shows half drawn.
+    std::string text = '\r' + pad_right(line, std::max(line.size(), drawn_width_));
     drawn_width_ = line.size();
     if (final) {
-        out_ << '\n';
+        text += '\n';
     }
-    out_.flush();
+    out_ << text << std::flush;
 }
 
 } // namespace quorlind::bench

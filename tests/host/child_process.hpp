@@ -7,14 +7,13 @@
 namespace quorlind::bench::testing {
 
 struct ChildResult {
-    int exit_code = -1; // -1 when it was killed for running too long
+    int exit_code = -1; // -1 when killed by a signal or for running too long
     std::string out;
     std::string err;
-    std::chrono::duration<double> took{};
+    double seconds = 0.0;
 };
 
-// Runs a program with stdout and stderr on pipes (so never a terminal) and
-// stdin on /dev/null, and kills it if it outlives the limit.
+// A program started with stdout and stderr in files, so never on a terminal.
 class ChildProcess {
 public:
     explicit ChildProcess(const std::vector<std::string> &arguments);
@@ -22,22 +21,17 @@ public:
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
 
-    // Reads output until stderr shows the text or the wait is over.
-    bool wait_for_stderr(const std::string &text, std::chrono::duration<double> limit);
-    void send_signal(int signal_number);
-    ChildResult finish(std::chrono::duration<double> limit);
+    bool wait_for_stderr(const std::string &text, std::chrono::seconds limit) const;
+    void send_signal(int signal_number) const;
+    ChildResult finish(std::chrono::seconds limit); // kills the child past the limit
 
 private:
-    bool pump(std::chrono::milliseconds wait);
-
     int pid_ = -1;
-    int out_fd_ = -1;
-    int err_fd_ = -1;
+    std::string out_path_;
+    std::string err_path_;
     std::chrono::steady_clock::time_point start_;
-    ChildResult result_;
 };
 
-ChildResult run_child(const std::vector<std::string> &arguments,
-                      std::chrono::duration<double> limit = std::chrono::seconds(60));
+ChildResult run_child(const std::vector<std::string> &arguments, std::chrono::seconds limit);
 
 } // namespace quorlind::bench::testing

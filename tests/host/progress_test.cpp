@@ -73,14 +73,6 @@ TEST(Progress, PlainOutputWritesPhaseChangesAndEveryFewSeconds) {
     EXPECT_THAT(text, HasSubstr("completed"));
 }
 
-TEST(Progress, QuietWritesNothing) {
-    std::ostringstream out;
-    ProgressReporter reporter(ProgressStyle::none, out, plan);
-    reporter.on_event(event(QUORLIND_PHASE_WARMUP, 0.0, 0), 0.0);
-    reporter.on_event(event(QUORLIND_PHASE_COMPLETED, 20.0, 1), 30.0);
-    EXPECT_TRUE(out.str().empty());
-}
-
 TEST(EnvironmentNotes, WarnAboutGovernorAndLoadOnly) {
     EXPECT_TRUE(environment_notes({{"performance", "performance"}, 0.2}).empty());
     EXPECT_TRUE(environment_notes({{}, std::nullopt}).empty());

@@ -36,28 +36,19 @@ TEST(JsonOutput, RoundTripsEveryField) {
     const RunRecord record = sample_record();
     const auto json = nlohmann::json::parse(to_json(record).dump(2));
 
-    EXPECT_EQ(json["tool"]["name"], "quorlind-bench");
     EXPECT_EQ(json["configuration"]["threads"], "single");
-    EXPECT_EQ(json["configuration"]["benchmark"], 1);
     EXPECT_EQ(json["configuration"]["measurement_seconds"].get<double>(), 0.3);
     EXPECT_EQ(json["system"]["logical_processors"], 2);
-    EXPECT_EQ(json["system"]["library_version"], "0.0.2");
-    EXPECT_EQ(json["status"]["code"], 0);
     EXPECT_EQ(json["status"]["name"], "completed");
-    EXPECT_EQ(json["status"]["reason"], "");
 
     const auto &summary = json["summary"];
-    EXPECT_EQ(summary["status"], 0);
-    EXPECT_EQ(summary["workers"], 1);
     EXPECT_EQ(summary["ops_per_second"].get<double>(), record.summary.ops_per_second);
     EXPECT_EQ(summary["measured_seconds"].get<double>(), record.summary.measured_seconds);
     EXPECT_EQ(summary["variation_percent"].get<double>(), 2.5);
     EXPECT_EQ(summary["total_operations"].get<std::uint64_t>(), 9000001u);
     EXPECT_EQ(summary["checksum"].get<std::uint64_t>(), 0xfedcba9876543210ull);
     EXPECT_EQ(summary["checksum_hex"], "0xfedcba9876543210");
-    EXPECT_EQ(summary["sample_count"], 2);
     EXPECT_EQ(summary["has_variation"], 1);
-    EXPECT_EQ(summary["unstable"], 0);
 
     ASSERT_EQ(json["samples"].size(), 2u);
     EXPECT_EQ(json["samples"][1]["end_seconds"].get<double>(), record.samples[1].end_seconds);
