@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test suite: native,
+# Windows under Wine, packaging, sanitizers, fuzzing, valgrind and a quick
+# pass of the benchmarks. Ends with the native CTest summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/lib/dependencies.sh
+ensure_packages "${TEST_PACKAGES[@]}"
+
+# Wine keeps its prefix inside the build tree, away from the user's own.
+export WINEPREFIX="$PWD/build/wineprefix"
+export WINEDEBUG=-all
+
+step() { echo; echo "==== $* ===="; }
+
+step "Native build"
+cmake --preset release
+cmake --build --preset release
+
+step "Windows build and tests under Wine"
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows
+
+if [ -x scripts/test-packaging.sh ]; then
+    step "Packaging: install, examples, Python binding"
+    scripts/test-packaging.sh build/release build/windows
+fi
+
+if [ -x scripts/test-hardening.sh ]; then
+    step "Hardening: sanitizers, fuzzing, valgrind"
+    scripts/test-hardening.sh
+fi
+
+if [ -x scripts/bench.sh ]; then
+    step "Benchmarks, once each, briefly"
+    scripts/bench.sh --quick
+fi
+
+step "Native tests"
+ctest --preset release
