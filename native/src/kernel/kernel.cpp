@@ -36,25 +36,77 @@ constexpr Transition TRANSITIONS[4][6] = {
      {DEFAULT, ScanMode::Idle}, {EXPONENT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}},
 };
 
-// Per byte value, the transitions of all four modes packed into one word:
-// byte m holds the action (low three bits) and next mode (bits 3-4) of mode m.
-// The lookup does not depend on the running state, so only a shift and a
-// mask sit on the scan's dependency chain.
-constexpr std::array<std::uint32_t, 256> build_packed_transitions() {
-    std::array<std::uint32_t, 256> packed{};
-    for (unsigned byte = 0; byte < 256; ++byte) {
-        std::uint32_t word = 0;
-        for (unsigned mode = 0; mode < 4; ++mode) {
-            const Transition t = TRANSITIONS[mode][classify(byte)];
-            word |= (static_cast<std::uint32_t>(t.action) | static_cast<std::uint32_t>(t.next) << 3)
-                    << (mode * 8);
-        }
-        packed[byte] = word;
+// How one byte changes the accumulator in one mode. All six actions are one
+// expression with per-byte terms,
+//   acc' = (rotl(acc, turn mod 64) ^ mix ^ ((acc & turn) >> 11)) + ((acc * 9 & ninefold) + addend)
+// so the scan has nothing to select and no branch to mispredict, and the
+// chain through acc is four single-cycle operations deep per byte.
+//   ACCUMULATE  ninefold all ones, addend byte - 0x30: 10 acc + digit
+//   FOLD        turn all ones but the low six bits: acc ^ (acc >> 11)
+//   SIGN        mix byte
+//   SHIFT       turn 7
+//   EXPONENT    addend 97
+//   DEFAULT     turn 61, mix byte
+// (A turn of 7 or 61 leaves (acc & turn) >> 11 at zero.)
+struct ByteStep {
+    std::uint64_t mix;
+    std::uint64_t turn;
+    std::uint64_t ninefold;
+    std::uint64_t addend;
+};
+
+constexpr ByteStep step_of(Action action, unsigned byte) {
+    switch (action) {
+    case ACCUMULATE: return {0, 0, ~0ULL, byte - 0x30ULL};
+    case FOLD: return {0, ~0ULL << 6, 0, 0};
+    case SIGN: return {byte, 0, 0, 0};
+    case SHIFT: return {0, 7, 0, 0};
+    case EXPONENT: return {0, 0, 0, 97};
+    case DEFAULT: return {byte, 61, 0, 0};
     }
-    return packed;
+    return {};
 }
 
-constexpr std::array<std::uint32_t, 256> PACKED_TRANSITIONS = build_packed_transitions();
+constexpr bool operator==(const ByteStep& a, const ByteStep& b) {
+    return a.mix == b.mix && a.turn == b.turn && a.ninefold == b.ninefold && a.addend == b.addend;
+}
+
+// The scan's tables. The mode never depends on acc, so it runs on a chain of
+// its own, one shift per byte: the scan keeps 16 x mode as its state, and
+// shifting a byte's `transitions` word right by the state brings the current
+// mode's 16-bit field to the bottom. In that field, bits 4-5 are the next
+// mode (so the low six bits are the next state) and bits 6-15 the index of
+// the byte's step in that mode. Equal steps are stored once, which keeps the
+// steps that a text uses in a few cache lines: the table walk evicts the
+// scan's tables from the first-level cache on every call.
+template <std::size_t capacity>
+struct ScanTables {
+    std::array<std::uint64_t, 256> transitions{};
+    std::array<ByteStep, capacity> steps{};
+    std::size_t distinct = 0;
+};
+
+template <std::size_t capacity>
+constexpr ScanTables<capacity> build_scan_tables() {
+    ScanTables<capacity> tables;
+    for (unsigned byte = 0; byte < 256; ++byte)
+        for (unsigned mode = 0; mode < 4; ++mode) {
+            const Transition t = TRANSITIONS[mode][classify(byte)];
+            const ByteStep step = step_of(t.action, byte);
+            std::size_t index = 0;
+            while (index < tables.distinct && !(tables.steps[index] == step))
+                ++index;
+            if (index == tables.distinct)
+                tables.steps[tables.distinct++] = step;
+            const std::uint64_t field = static_cast<std::uint64_t>(t.next) * 16 | std::uint64_t{index} << 6;
+            tables.transitions[byte] |= field << (mode * 16);
+        }
+    return tables;
+}
+
+// At most 1024 (a step per byte and mode); counted first, then built to size.
+constexpr std::size_t DISTINCT_STEPS = build_scan_tables<1024>().distinct;
+constexpr ScanTables<DISTINCT_STEPS> SCAN_TABLES = build_scan_tables<DISTINCT_STEPS>();
 
 }  // namespace
 
@@ -69,24 +121,18 @@ std::uint64_t premix(std::uint64_t carry) noexcept {
 }
 
 ScanResult scan_text(std::uint64_t acc, std::span<const std::uint8_t> text) noexcept {
-    unsigned mode = static_cast<unsigned>(acc & 3);
+    std::uint64_t state = (acc & 3) * 16;
     for (const std::uint8_t byte : text) {
-        const std::uint32_t cell = PACKED_TRANSITIONS[byte] >> (mode * 8);
-        const std::uint64_t b = byte;
-        // Every action's value is computed and one is picked: random text makes
-        // a branch per byte mispredict about half the time.
-        const std::uint64_t candidates[6] = {
-            acc * 10 + (b - 0x30),       // ACCUMULATE
-            acc ^ (acc >> 11),           // FOLD
-            acc ^ b,                     // SIGN
-            std::rotl(acc, 7),           // SHIFT
-            acc + 97,                    // EXPONENT
-            std::rotl(acc, 61) ^ b,      // DEFAULT
-        };
-        acc = candidates[cell & 7];
-        mode = (cell >> 3) & 3;
+        // x86 shifts and rotations use only the count's low six bits, so
+        // the masks below cost nothing.
+        const std::uint64_t field = SCAN_TABLES.transitions[byte] >> (state & 63);
+        state = field;
+        const ByteStep& step = SCAN_TABLES.steps[(field >> 6) & 1023];
+        const std::uint64_t bitwise =
+            std::rotl(acc, static_cast<int>(step.turn & 63)) ^ step.mix ^ ((acc & step.turn) >> 11);
+        acc = bitwise + ((acc * 9 & step.ninefold) + step.addend);
     }
-    return {acc, static_cast<ScanMode>(mode)};
+    return {acc, static_cast<ScanMode>((state >> 4) & 3)};
 }
 
 std::uint64_t walk_table(std::uint64_t acc, WordTable& table) {
