@@ -1,0 +1,136 @@
+// Nanoseconds per kernel call, per phase and per workload build, for the
+// library's kernel and for the plain reference version beside it.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "kernel/kernel.h"
+#include "reference/reference_kernel.h"
+
+namespace quorlind {
+namespace {
+
+WorkloadState build(std::uint64_t seed) {
+    Expected<WorkloadState> built = WorkloadState::generate(seed);
+    if (!built) {
+        std::fprintf(stderr, "workload: %s\n", built.error().c_str());
+        std::exit(1);
+    }
+    return std::move(built).value();
+}
+
+void BM_RunKernel(benchmark::State& bench) {
+    WorkloadState state = build(0);
+    for (auto _ : bench)
+        benchmark::DoNotOptimize(run_kernel(state));
+}
+BENCHMARK(BM_RunKernel);
+
+void BM_ReferenceRunKernel(benchmark::State& bench) {
+    WorkloadState state = build(0);
+    for (auto _ : bench)
+        benchmark::DoNotOptimize(reference::run_kernel(state));
+}
+BENCHMARK(BM_ReferenceRunKernel);
+
+// Each phase is chained through its own output, as inside a kernel call, so
+// the figure is the phase's latency rather than its throughput.
+void BM_Premix(benchmark::State& bench) {
+    std::uint64_t acc = build(0).carry;
+    for (auto _ : bench) {
+        acc = detail::premix(acc);
+        benchmark::DoNotOptimize(acc);
+    }
+}
+BENCHMARK(BM_Premix);
+
+void BM_ScanText(benchmark::State& bench) {
+    const WorkloadState state = build(0);
+    std::uint64_t acc = state.carry;
+    for (auto _ : bench) {
+        acc = detail::scan_text(acc, state.text).acc;
+        benchmark::DoNotOptimize(acc);
+    }
+}
+BENCHMARK(BM_ScanText);
+
+void BM_ReferenceScanText(benchmark::State& bench) {
+    const WorkloadState state = build(0);
+    std::uint64_t acc = state.carry;
+    for (auto _ : bench) {
+        acc = reference::scan_text(acc, state.text).acc;
+        benchmark::DoNotOptimize(acc);
+    }
+}
+BENCHMARK(BM_ReferenceScanText);
+
+// The text of a worker never changes, so a branch predictor can learn much
+// of a branchy scan's path through it. Cycling through the texts of many
+// workers shows the scans without that help.
+template <class Scan>
+void scan_many_texts(benchmark::State& bench, Scan scan) {
+    std::vector<std::array<std::uint8_t, TEXT_BYTES>> texts;
+    for (std::uint64_t seed = 0; seed < 64; ++seed)
+        texts.push_back(build(seed).text);
+    std::uint64_t acc = 0;
+    std::size_t next = 0;
+    for (auto _ : bench) {
+        acc = scan(acc, texts[next]).acc;
+        next = (next + 1) % texts.size();
+        benchmark::DoNotOptimize(acc);
+    }
+}
+
+void BM_ScanManyTexts(benchmark::State& bench) {
+    scan_many_texts(bench, [](std::uint64_t acc, std::span<const std::uint8_t> text) {
+        return detail::scan_text(acc, text);
+    });
+}
+BENCHMARK(BM_ScanManyTexts);
+
+void BM_ReferenceScanManyTexts(benchmark::State& bench) {
+    scan_many_texts(bench, [](std::uint64_t acc, std::span<const std::uint8_t> text) {
+        return reference::scan_text(acc, text);
+    });
+}
+BENCHMARK(BM_ReferenceScanManyTexts);
+
+void BM_WalkTable(benchmark::State& bench) {
+    WorkloadState state = build(0);
+    std::uint64_t acc = state.carry;
+    for (auto _ : bench) {
+        acc = detail::walk_table(acc, state.table);
+        benchmark::DoNotOptimize(acc);
+    }
+}
+BENCHMARK(BM_WalkTable);
+
+void BM_GenerateWorkload(benchmark::State& bench) {
+    std::uint64_t seed = 0;
+    for (auto _ : bench) {
+        Expected<WorkloadState> built = WorkloadState::generate(seed++);
+        benchmark::DoNotOptimize(built.value().carry);
+    }
+}
+BENCHMARK(BM_GenerateWorkload);
+
+}  // namespace
+}  // namespace quorlind
+
+int main(int argc, char** argv) {
+    // A benchmark of a kernel that computes something else would be worthless.
+    const char* difference = nullptr;
+    if (!quorlind::reference::agrees_with_library(64, &difference)) {
+        std::fprintf(stderr, "reference kernel disagrees with the library's: %s\n", difference);
+        return 1;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks of the kernel and of the harness's own cost,
+# natively and, where the mingw-w64 toolchain and Wine are present, as a
+# Windows program under Wine; then prints one table: figure, value, target,
+# and whether the target was met.
+#
+# Usage: scripts/bench.sh [--quick]
+#   --quick  runs each benchmark once, briefly (a few seconds in all), only to
+#            keep them working: its figures mean little.
+# Timings never fail the script; it exits non-zero only when something does
+# not build, crashes, or the reference kernel disagrees with the library's.
+# Raw output goes to build/b-release/bench-logs/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+quick=0
+case "${1:-}" in
+    "") ;;
+    --quick) quick=1 ;;
+    *) echo "usage: scripts/bench.sh [--quick]" >&2; exit 2 ;;
+esac
+
+native=build/b-release
+windows=build/b-win
+logs=$native/bench-logs
+export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG=-all
+
+step() { echo; echo "==== $* ===="; }
+
+step "Native build ($native)"
+cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORLIND_BUILD_BENCHMARKS=ON >/dev/null
+cmake --build "$native" --target kernel_bench quorlind_figures
+mkdir -p "$logs"
+
+have_windows=0
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+    step "Windows build ($windows)"
+    cmake -S . -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
+        -DCMAKE_BUILD_TYPE=Release -DQUORLIND_BUILD_TESTS=OFF -DQUORLIND_BUILD_HOST=OFF \
+        -DQUORLIND_BUILD_BENCHMARKS=ON >/dev/null
+    cmake --build "$windows" --target quorlind_figures
+    have_windows=1
+else
+    echo "(no mingw-w64 toolchain or no Wine: the Windows figures are skipped)"
+fi
+
+figure_args=()
+gbench_args=(--benchmark_min_time=0.5 --benchmark_repetitions=3 --benchmark_report_aggregates_only=true)
+if [ "$quick" = 1 ]; then
+    figure_args=(--quick)
+    gbench_args=(--benchmark_min_time=0.01)
+fi
+
+step "Kernel micro-benchmarks (Google Benchmark)"
+"$native/bin/kernel_bench" "${gbench_args[@]}" 2>&1 | tee "$logs/kernel_bench.txt"
+
+step "Harness figures, native"
+"$native/bin/quorlind_figures" "${figure_args[@]}" | tee "$logs/figures-native.txt"
+
+if [ "$have_windows" = 1 ]; then
+    step "Harness figures, quorlind.dll under Wine"
+    # One process start of Wine costs seconds; everything runs in that one.
+    wine "$windows/bin/quorlind_figures.exe" "${figure_args[@]}" --only kernel,overhead \
+        | tr -d '\r' | tee "$logs/figures-wine.txt"
+fi
+
+# "name value" lines of a figures log; "" when absent.
+value() { awk -v name="$2" '$1 == name { print $2 }' "$logs/$1" 2>/dev/null | tail -n 1; }
+# met EXPRESSION-over-v VALUE: "yes", "no", or "-" without a value.
+met() { [ -n "$2" ] && awk -v v="$2" "BEGIN { print (($1) ? \"yes\" : \"no\") }" || echo "-"; }
+row() { printf '%-48s %14s  %-18s %s\n' "$1" "${2:--}" "$3" "$4"; }
+fmt() { if [ -n "$2" ]; then awk -v v="$2" "BEGIN { printf \"$1\", v }"; fi; }
+
+n=figures-native.txt
+w=figures-wine.txt
+batch=$(value $n batch_ms)
+cancel_target=$(awk -v b="${batch:-0}" 'BEGIN { printf "%.1f", 15 + b }')
+
+step "Results$([ "$quick" = 1 ] && echo ' (--quick: figures too brief to judge)')"
+row "figure" "value" "target" "met"
+row "kernel call, ns" "$(fmt %.0f "$(value $n kernel_ns)")" "" ""
+row "  reference kernel call, ns" "$(fmt %.0f "$(value $n reference_kernel_ns)")" "" ""
+v=$(value $n kernel_vs_reference)
+row "  kernel / reference kernel" "$(fmt %.3f "$v")" "<= 1.000" "$(met 'v <= 1.0' "$v")"
+row "  pre-mix, ns" "$(fmt %.0f "$(value $n premix_ns)")" "" ""
+row "  scan, ns" "$(fmt %.0f "$(value $n scan_ns)")" "" ""
+row "  reference scan, ns" "$(fmt %.0f "$(value $n reference_scan_ns)")" "" ""
+row "  walk, ns" "$(fmt %.0f "$(value $n walk_ns)")" "" ""
+row "workload generation, ns" "$(fmt %.0f "$(value $n generate_ns)")" "" ""
+v=$(value $n library_vs_bare)
+row "kind 1 ops/s / bare loop ops/s (best rounds)" "$(fmt %.4f "$v")" ">= 0.995" "$(met 'v >= 0.995' "$v")"
+row "  median of paired rounds" "$(fmt %.4f "$(value $n library_vs_bare_median)")" "" ""
+row "  median of paired rounds, per CPU-second" "$(fmt %.4f "$(value $n library_vs_bare_cpu_median)")" "" ""
+v=$(value $n per_worker_scaling)
+row "kind 2 per worker / kind 1, $(value $n workers) workers (best)" "$(fmt %.3f "$v")" ">= 0.95" \
+    "$(met 'v >= 0.95' "$v")"
+row "  median of paired rounds" "$(fmt %.3f "$(value $n per_worker_scaling_median)")" "" ""
+row "  median of paired rounds, per CPU-second" "$(fmt %.3f "$(value $n per_worker_scaling_cpu_median)")" "" ""
+v=$(value $n coordinator_cpu)
+row "calling thread CPU during kind 1, % of wall" "$(fmt %.3f "$(awk -v v="${v:-0}" 'BEGIN { print v * 100 }')")" \
+    "< 0.5" "$(met 'v < 0.005' "$v")"
+v=$(value $n cancel_ms_max)
+row "cancel to return, ms (max)" "$(fmt %.2f "$v")" "< $cancel_target (15 + batch)" \
+    "$(met "v < $cancel_target" "$v")"
+v=$(value $n overshoot_ms_max)
+row "run beyond its lengths and build, ms (max)" "$(fmt %.2f "$v")" "< 15" "$(met 'v < 15' "$v")"
+if [ "$have_windows" = 1 ]; then
+    wk=$(value $w kernel_ns)
+    row "Wine: kernel call, ns" "$(fmt %.0f "$wk")" "" ""
+    v=$(awk -v a="$wk" -v b="$(value $n kernel_ns)" 'BEGIN { if (a && b) print a / b }')
+    row "Wine / native: kernel call" "$(fmt %.3f "$v")" "0.95 .. 1.05" "$(met 'v >= 0.95 && v <= 1.05' "$v")"
+    v=$(value $w library_vs_bare)
+    row "Wine: kind 1 ops/s / bare loop ops/s (best)" "$(fmt %.4f "$v")" ">= 0.995" "$(met 'v >= 0.995' "$v")"
+    v=$(awk -v a="$(value $w library_best_ops_per_second)" -v b="$(value $n library_best_ops_per_second)" \
+        'BEGIN { if (a && b) print a / b }')
+    row "Wine / native: kind 1 ops/s (best)" "$(fmt %.3f "$v")" "0.95 .. 1.05" "$(met 'v >= 0.95 && v <= 1.05' "$v")"
+    v=$(value $w coordinator_cpu)
+    row "Wine: calling thread CPU, % of wall" "$(fmt %.3f "$(awk -v v="${v:-0}" 'BEGIN { print v * 100 }')")" \
+        "< 0.5" "$(met 'v < 0.005' "$v")"
+else
+    row "Wine figures" "skipped" "" ""
+fi
+echo
+echo "Machine: $(lscpu 2>/dev/null | awk -F: '/^Model name/ { gsub(/^ +/, "", $2); print $2 }'), $(nproc) logical processors"
+echo "Logs: $logs"
