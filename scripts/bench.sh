@@ -60,7 +60,7 @@ step "Harness figures, native"
 if [ "$have_windows" = 1 ]; then
     step "Harness figures, quorlind.dll under Wine"
     # One process start of Wine costs seconds; everything runs in that one.
-    wine "$windows/bin/quorlind_figures.exe" "${figure_args[@]}" --only kernel,overhead \
+    wine "$windows/bin/quorlind_figures.exe" "${figure_args[@]}" --only overhead \
         | tr -d '\r' | tee "$logs/figures-wine.txt"
 fi
 
