@@ -57,6 +57,28 @@ step "Kernel micro-benchmarks (Google Benchmark)"
 step "Harness figures, native"
 "$native/bin/quorlind_figures" "${figure_args[@]}" | tee "$logs/figures-native.txt"
 
+# Timing cannot resolve a fraction of a percent on a busy machine; counting
+# instructions can. The share of the worker loop's instructions spent in the
+# kernel, from one kind 1 run under callgrind.
+have_valgrind=0
+if command -v valgrind >/dev/null && command -v callgrind_annotate >/dev/null; then
+    step "Worker loop instructions (callgrind)"
+    rm -f "$logs"/callgrind.out*
+    valgrind --tool=callgrind --separate-threads=yes --callgrind-out-file="$logs/callgrind.out" \
+        "$native/bin/quorlind_figures" --single-run --seconds "$([ "$quick" = 1 ] && echo 0.2 || echo 2)" \
+        2>"$logs/callgrind-valgrind.txt" | tee "$logs/callgrind-run.txt"
+    # Inclusive counts of the measuring loop and of the kernel calls within it.
+    for file in "$logs"/callgrind.out-*; do
+        callgrind_annotate --inclusive=yes --threshold=100 "$file"
+    done | awk '
+        { count = $1; gsub(/,/, "", count) }
+        /detail::measure</ { loop += count }
+        /:quorlind::run_kernel\(/ { kernel += count }
+        END { if (loop > 0) { print "loop_instructions", loop; print "kernel_instructions", kernel;
+                               print "kernel_share", kernel / loop } }' | tee "$logs/callgrind.txt"
+    have_valgrind=1
+fi
+
 if [ "$have_windows" = 1 ]; then
     step "Harness figures, quorlind.dll under Wine"
     # One process start of Wine costs seconds; everything runs in that one.
@@ -91,6 +113,10 @@ v=$(value $n library_vs_bare)
 row "kind 1 ops/s / bare loop ops/s (best rounds)" "$(fmt %.4f "$v")" ">= 0.995" "$(met 'v >= 0.995' "$v")"
 row "  median of paired rounds" "$(fmt %.4f "$(value $n library_vs_bare_median)")" "" ""
 row "  median of paired rounds, per CPU-second" "$(fmt %.4f "$(value $n library_vs_bare_cpu_median)")" "" ""
+if [ "$have_valgrind" = 1 ]; then
+    v=$(value callgrind.txt kernel_share)
+    row "kind 1 worker loop instructions in the kernel" "$(fmt %.5f "$v")" ">= 0.995" "$(met 'v >= 0.995' "$v")"
+fi
 v=$(value $n per_worker_scaling)
 row "kind 2 per worker / kind 1, $(value $n workers) workers (best)" "$(fmt %.3f "$v")" ">= 0.95" \
     "$(met 'v >= 0.95' "$v")"

@@ -52,4 +52,7 @@ void measure_scaling(const Settings& settings);
 // outlasts its warm-up, measurement and workload build.
 void measure_responsiveness(const Settings& settings, const KernelFigures& kernel);
 
+// One kind 1 run of settings.run_seconds without a warm-up.
+void run_once(const Settings& settings);
+
 }  // namespace quorlind::figures

@@ -192,6 +192,12 @@ void measure_scaling(const Settings& settings) {
     emit("per_worker_scaling_cpu_median", median(cpu_ratios));
 }
 
+void run_once(const Settings& settings) {
+    const LibraryRun run = run_library(QUORLIND_BENCHMARK_SINGLE, 0.0, settings.run_seconds);
+    emit("status", run.status);
+    emit("operations", static_cast<double>(run.summary.total_operations));
+}
+
 void measure_responsiveness(const Settings& settings, const KernelFigures& kernel) {
     const double batch_seconds = 8 * kernel.kernel_ns * 1e-9;
     emit("batch_ms", batch_seconds * 1e3);
