@@ -22,17 +22,20 @@ WorkloadState build(std::uint64_t seed) {
     return std::move(built).value();
 }
 
-void BM_RunKernel(benchmark::State& bench) {
+template <class Kernel>
+void time_kernel(benchmark::State& bench, Kernel kernel) {
     WorkloadState state = build(0);
     for (auto _ : bench)
-        benchmark::DoNotOptimize(run_kernel(state));
+        benchmark::DoNotOptimize(kernel(state));
+}
+
+void BM_RunKernel(benchmark::State& bench) {
+    time_kernel(bench, [](WorkloadState& state) { return run_kernel(state); });
 }
 BENCHMARK(BM_RunKernel);
 
 void BM_ReferenceRunKernel(benchmark::State& bench) {
-    WorkloadState state = build(0);
-    for (auto _ : bench)
-        benchmark::DoNotOptimize(reference::run_kernel(state));
+    time_kernel(bench, [](WorkloadState& state) { return reference::run_kernel(state); });
 }
 BENCHMARK(BM_ReferenceRunKernel);
 
@@ -47,33 +50,11 @@ void BM_Premix(benchmark::State& bench) {
 }
 BENCHMARK(BM_Premix);
 
-void BM_ScanText(benchmark::State& bench) {
-    const WorkloadState state = build(0);
-    std::uint64_t acc = state.carry;
-    for (auto _ : bench) {
-        acc = detail::scan_text(acc, state.text).acc;
-        benchmark::DoNotOptimize(acc);
-    }
-}
-BENCHMARK(BM_ScanText);
-
-void BM_ReferenceScanText(benchmark::State& bench) {
-    const WorkloadState state = build(0);
-    std::uint64_t acc = state.carry;
-    for (auto _ : bench) {
-        acc = reference::scan_text(acc, state.text).acc;
-        benchmark::DoNotOptimize(acc);
-    }
-}
-BENCHMARK(BM_ReferenceScanText);
-
-// The text of a worker never changes, so a branch predictor can learn much
-// of a branchy scan's path through it. Cycling through the texts of many
-// workers shows the scans without that help.
+// The scans over the texts of `workers` workers in turn.
 template <class Scan>
-void scan_many_texts(benchmark::State& bench, Scan scan) {
+void time_scan(benchmark::State& bench, std::uint64_t workers, Scan scan) {
     std::vector<std::array<std::uint8_t, TEXT_BYTES>> texts;
-    for (std::uint64_t seed = 0; seed < 64; ++seed)
+    for (std::uint64_t seed = 0; seed < workers; ++seed)
         texts.push_back(build(seed).text);
     std::uint64_t acc = 0;
     std::size_t next = 0;
@@ -84,18 +65,26 @@ void scan_many_texts(benchmark::State& bench, Scan scan) {
     }
 }
 
-void BM_ScanManyTexts(benchmark::State& bench) {
-    scan_many_texts(bench, [](std::uint64_t acc, std::span<const std::uint8_t> text) {
-        return detail::scan_text(acc, text);
-    });
-}
+const auto library_scan = [](std::uint64_t acc, std::span<const std::uint8_t> text) {
+    return detail::scan_text(acc, text);
+};
+const auto reference_scan = [](std::uint64_t acc, std::span<const std::uint8_t> text) {
+    return reference::scan_text(acc, text);
+};
+
+void BM_ScanText(benchmark::State& bench) { time_scan(bench, 1, library_scan); }
+BENCHMARK(BM_ScanText);
+
+void BM_ReferenceScanText(benchmark::State& bench) { time_scan(bench, 1, reference_scan); }
+BENCHMARK(BM_ReferenceScanText);
+
+// The text of a worker never changes, so a branch predictor can learn much
+// of a branchy scan's path through it. Cycling through the texts of many
+// workers shows the scans without that help.
+void BM_ScanManyTexts(benchmark::State& bench) { time_scan(bench, 64, library_scan); }
 BENCHMARK(BM_ScanManyTexts);
 
-void BM_ReferenceScanManyTexts(benchmark::State& bench) {
-    scan_many_texts(bench, [](std::uint64_t acc, std::span<const std::uint8_t> text) {
-        return reference::scan_text(acc, text);
-    });
-}
+void BM_ReferenceScanManyTexts(benchmark::State& bench) { time_scan(bench, 64, reference_scan); }
 BENCHMARK(BM_ReferenceScanManyTexts);
 
 void BM_WalkTable(benchmark::State& bench) {
