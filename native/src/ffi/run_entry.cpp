@@ -81,8 +81,9 @@ std::uint32_t run_entry(QuorlindRunHandle* handle, const QuorlindRunConfig* conf
     if (handle->busy.exchange(true))
         return STATUS_FAILED;
 
-    // The host's values, kept before anything can fail, for the contained
-    // outcome below.
+    // The host's values, read once before anything can fail: the summary
+    // reports them, also for a contained failure, and the host may reuse its
+    // record while the run goes on.
     std::uint32_t host_benchmark = QUORLIND_BENCHMARK_SINGLE;
     double host_warmup = DEFAULT_WARMUP_SECONDS;
     double host_measurement = DEFAULT_MEASUREMENT_SECONDS;
@@ -98,8 +99,8 @@ std::uint32_t run_entry(QuorlindRunHandle* handle, const QuorlindRunConfig* conf
         if (!outcome) {
             outcome = run_benchmark(config->benchmark, warmup, measurement, handle->cancel,
                                     progress_adaptor(callback, user_data), std::move(environment));
-            outcome->warmup_seconds = config->warmup_seconds;
-            outcome->measurement_seconds = config->measurement_seconds;
+            outcome->warmup_seconds = host_warmup;
+            outcome->measurement_seconds = host_measurement;
         }
         return store_outcome(*handle, std::move(*outcome));
     } catch (...) {
