@@ -19,6 +19,8 @@ Expected<std::uint64_t> FakeEnvironment::available_cpus() {
 Expected<platform::Thread> FakeEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
     if (fail_spawn_at && *fail_spawn_at == index)
         return Expected<platform::Thread>::failure("Resource temporarily unavailable (os error 11)");
+    if (throw_in_spawn_at && *throw_in_spawn_at == index)
+        throw std::runtime_error("injected internal failure while starting a worker");
     ++spawned;
     counters.push_back(context.counters);
     const bool fail_afterwards = throw_after_run.count(index) > 0;
@@ -44,8 +46,12 @@ Expected<WorkloadState> FakeEnvironment::build_workload(std::uint64_t index) {
         throw std::runtime_error("injected failure while building");
     if (fail_build.count(index))
         return Expected<WorkloadState>::failure(build_error);
+    if (refuse_table_memory.count(index))
+        return WorkloadState::generate(index, &refusing_allocator);
     return WorkloadState::generate(index);
 }
+
+std::unique_ptr<std::uint64_t[]> refusing_allocator(std::size_t) { return nullptr; }
 
 std::uint64_t kernel_result_after(std::uint64_t seed, std::uint64_t calls) {
     WorkloadState state = WorkloadState::generate(seed).value();

@@ -22,6 +22,8 @@ public:
     std::set<std::uint64_t> fail_build;          // build_workload gives an error text
     std::set<std::uint64_t> throw_in_build;      // the worker fails internally before reporting
     std::set<std::uint64_t> throw_after_run;     // the worker fails internally after measuring
+    std::set<std::uint64_t> refuse_table_memory; // the real generator, its table allocation failing
+    std::optional<std::uint64_t> throw_in_spawn_at;  // an internal failure with this many workers started
     std::string build_error = "injected build failure";
 
     std::atomic<int> cpus_calls{0};
@@ -35,6 +37,9 @@ public:
     Expected<platform::Thread> spawn_worker(std::uint64_t index, WorkerContext context) override;
     Expected<WorkloadState> build_workload(std::uint64_t index) override;
 };
+
+// A WordTable allocator that never obtains storage.
+std::unique_ptr<std::uint64_t[]> refusing_allocator(std::size_t words);
 
 // The kernel's result after `calls` calls on the state of `seed`.
 std::uint64_t kernel_result_after(std::uint64_t seed, std::uint64_t calls);

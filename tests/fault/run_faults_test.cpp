@@ -1,0 +1,207 @@
+// Every way a run can fail once the engine has admitted it, injected through
+// the test environment into a four-worker run and taken through the C
+// layer's run entry, as quorlind_run does. After each fault: the outcome
+// carries the fault's status and text, no worker thread is left, the engine
+// is free, and the next run in the process is admitted and measures.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "../lib/fake_environment.h"
+#include "../stress/process_probe.h"
+#include "ffi/run_entry.h"
+#include "lib/engine_admission.h"
+
+namespace quorlind {
+namespace {
+
+using testing::FakeEnvironment;
+
+constexpr std::uint64_t WORKERS = 4;
+constexpr double HUGE_SECONDS = 1e19;  // valid alone; two of them overflow any clock reading
+
+struct Fault {
+    const char* name;
+    std::function<void(FakeEnvironment&, std::uint64_t index)> inject;
+    std::string message;  // every fault fails the run (status 2)
+    bool measures = false;              // it strikes after the workers measured
+    bool stops_spawning = false;        // exactly the workers before the index are started
+    bool before_worker_count = false;   // the outcome has no worker count
+    double warmup = 0.0;
+    double measurement = 0.05;
+};
+
+const std::string INIT_FAILED = "worker initialization failed: ";
+const std::string TABLE_REFUSED =
+    INIT_FAILED + "Ok(Err(\"memory allocation failed because the memory allocator returned an error\"))";
+
+const Fault PER_WORKER_FAULTS[] = {
+    {.name = "spawn_fails",
+     .inject = [](FakeEnvironment& e, std::uint64_t i) { e.fail_spawn_at = i; },
+     .message = "cannot start worker: Resource temporarily unavailable (os error 11)",
+     .stops_spawning = true},
+    // An internal failure escapes the coordinator; the run entry contains it.
+    {.name = "spawn_throws",
+     .inject = [](FakeEnvironment& e, std::uint64_t i) { e.throw_in_spawn_at = i; },
+     .message = "native benchmark panicked",
+     .stops_spawning = true,
+     .before_worker_count = true},
+    {.name = "build_fails",
+     .inject = [](FakeEnvironment& e, std::uint64_t i) { e.fail_build = {i}; },
+     .message = INIT_FAILED + "Ok(Err(\"injected build failure\"))"},
+    {.name = "table_memory_refused",
+     .inject = [](FakeEnvironment& e, std::uint64_t i) { e.refuse_table_memory = {i}; },
+     .message = TABLE_REFUSED},
+    {.name = "worker_ends_before_report",
+     .inject = [](FakeEnvironment& e, std::uint64_t i) { e.throw_in_build = {i}; },
+     .message = INIT_FAILED + "Err(RecvError)"},
+    {.name = "worker_fails_after_measuring",
+     .inject = [](FakeEnvironment& e, std::uint64_t i) { e.throw_after_run = {i}; },
+     .message = "a benchmark worker panicked",
+     .measures = true},
+};
+
+const Fault RUN_FAULTS[] = {
+    {.name = "cpu_count_unknown",
+     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT); },
+     .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT,
+     .before_worker_count = true},
+    {.name = "cpu_count_throws",
+     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_throws = true; },
+     .message = "native benchmark panicked",
+     .before_worker_count = true},
+    {.name = "beyond_the_clock_range",
+     .inject = [](FakeEnvironment&, std::uint64_t) {},
+     .message = "requested duration exceeds the monotonic clock range",
+     .warmup = HUGE_SECONDS,
+     .measurement = HUGE_SECONDS},
+    {.name = "every_table_refused",
+     .inject = [](FakeEnvironment& e, std::uint64_t) { e.refuse_table_memory = {0, 1, 2, 3}; },
+     .message = TABLE_REFUSED},
+    // The failure report is queued before its sender goes, so it is read
+    // ahead of the disconnection that the silent worker causes.
+    {.name = "failure_report_beats_silent_end",
+     .inject =
+         [](FakeEnvironment& e, std::uint64_t) {
+             e.throw_in_build = {0};
+             e.refuse_table_memory = {3};
+         },
+     .message = TABLE_REFUSED},
+};
+
+struct FaultCase {
+    const Fault* fault;
+    std::uint64_t index;
+};
+
+void PrintTo(const FaultCase& fault_case, std::ostream* out) {
+    *out << fault_case.fault->name << " at worker " << fault_case.index;
+}
+
+struct FaultyRun {
+    QuorlindRunHandle handle;
+    std::shared_ptr<FakeEnvironment> environment = std::make_shared<FakeEnvironment>();
+    std::vector<QuorlindProgressEvent> events;
+
+    static void record(const QuorlindProgressEvent* event, void* user_data) {
+        static_cast<FaultyRun*>(user_data)->events.push_back(*event);
+    }
+
+    std::uint32_t go(double warmup, double measurement) {
+        environment->cpus = WORKERS;
+        const QuorlindRunConfig config{QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_PER_CPU, 0,
+                                       warmup, measurement};
+        return run_entry(&handle, &config, &FaultyRun::record, this, environment);
+    }
+    const RunOutcome& outcome() const { return *handle.outcome; }
+};
+
+// Nothing of the failed run is left, and the engine takes the next one.
+void expect_clean_and_admitting(const FakeEnvironment& environment) {
+    EXPECT_EQ(environment.live_threads.load(), 0) << "a worker of the failed run is still running";
+    if (const auto names = testing::worker_threads_after_settling()) {
+        EXPECT_TRUE(names->empty()) << names->size() << " quorlind- threads remain, e.g. " << names->front();
+    }
+    EXPECT_FALSE(EngineAdmission::engine_busy());
+
+    FaultyRun next;
+    const std::uint32_t status = next.go(0.0, 0.05);
+    const RunOutcome& outcome = next.outcome();
+    EXPECT_NE(outcome.message, "another benchmark is already running");
+    // On a starved machine a worker may not finish one batch in the window.
+    if (status != STATUS_COMPLETED) {
+        EXPECT_EQ(outcome.message, "measurement window was too short to complete any work");
+    }
+    EXPECT_EQ(outcome.workers, WORKERS);
+    EXPECT_EQ(next.environment->live_threads.load(), 0);
+}
+
+void expect_fault_outcome(const Fault& fault, std::uint64_t index, const FaultyRun& run, std::uint32_t status) {
+    const RunOutcome& outcome = run.outcome();
+    EXPECT_EQ(status, STATUS_FAILED);
+    EXPECT_EQ(outcome.status, STATUS_FAILED);
+    EXPECT_EQ(outcome.message, fault.message);
+    EXPECT_EQ(outcome.reason, fault.message);
+    EXPECT_FALSE(outcome.ops_per_second);
+    EXPECT_EQ(outcome.workers, fault.before_worker_count ? 0u : WORKERS);
+    if (fault.stops_spawning) {
+        EXPECT_EQ(run.environment->spawned.load(), static_cast<int>(index));
+    }
+    if (fault.measures) {
+        ASSERT_FALSE(run.events.empty());
+        EXPECT_EQ(run.events.back().phase, QUORLIND_PHASE_FAILED);
+        return;
+    }
+    // Failures before the gate: no progress, nothing counted, nothing measured.
+    EXPECT_TRUE(run.events.empty());
+    EXPECT_TRUE(outcome.samples.empty());
+    EXPECT_EQ(outcome.total_operations, 0u);
+    EXPECT_EQ(outcome.checksum, 0u);
+    for (const auto& counters : run.environment->counters) {
+        EXPECT_EQ(counters->warmup_ops.load() + counters->measured_ops.load(), 0u);
+        EXPECT_EQ(counters->active_nanos.load(), 0u);
+    }
+}
+
+class RunFault : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(RunFault, EndsAsItsOutcomeLeavesNoThreadAndAdmitsTheNextRun) {
+    const Fault& fault = *GetParam().fault;
+    FaultyRun run;
+    fault.inject(*run.environment, GetParam().index);
+    const std::uint32_t status = run.go(fault.warmup, fault.measurement);
+    ASSERT_TRUE(run.handle.outcome);
+    expect_fault_outcome(fault, GetParam().index, run, status);
+    expect_clean_and_admitting(*run.environment);
+}
+
+std::vector<FaultCase> per_worker_cases() {
+    std::vector<FaultCase> cases;
+    for (const Fault& fault : PER_WORKER_FAULTS) {
+        for (std::uint64_t index = 0; index < WORKERS; ++index)
+            cases.push_back({&fault, index});
+    }
+    return cases;
+}
+
+std::vector<FaultCase> run_cases() {
+    std::vector<FaultCase> cases;
+    for (const Fault& fault : RUN_FAULTS)
+        cases.push_back({&fault, 0});
+    return cases;
+}
+
+std::string case_name(const ::testing::TestParamInfo<FaultCase>& info) {
+    return std::string(info.param.fault->name) + "_at_worker_" + std::to_string(info.param.index);
+}
+
+std::string run_case_name(const ::testing::TestParamInfo<FaultCase>& info) { return info.param.fault->name; }
+
+INSTANTIATE_TEST_SUITE_P(EveryWorker, RunFault, ::testing::ValuesIn(per_worker_cases()), case_name);
+INSTANTIATE_TEST_SUITE_P(WholeRun, RunFault, ::testing::ValuesIn(run_cases()), run_case_name);
+
+}  // namespace
+}  // namespace quorlind
