@@ -67,46 +67,48 @@ constexpr ByteStep step_of(Action action, unsigned byte) {
     return {};
 }
 
-constexpr bool operator==(const ByteStep& a, const ByteStep& b) {
-    return a.mix == b.mix && a.turn == b.turn && a.ninefold == b.ninefold && a.addend == b.addend;
+// Where a step is stored: one slot per distinct step, so the steps a text
+// uses sit in a few cache lines (the table walk evicts the scan's tables
+// from the first-level cache on every call).
+constexpr std::size_t STEP_SLOTS = 271;
+
+constexpr std::size_t step_slot(Action action, unsigned byte) {
+    switch (action) {
+    case DEFAULT: return byte;                    // 0-255
+    case ACCUMULATE: return 256 + (byte - '0');   // 256-265, digits only
+    case FOLD: return 266;
+    case SIGN: return byte == '+' ? 267 : 268;    // '+' and '-' only
+    case SHIFT: return 269;
+    case EXPONENT: return 270;
+    }
+    return 0;
 }
 
 // The scan's tables. The mode never depends on acc, so it runs on a chain of
 // its own, one shift per byte: the scan keeps 16 x mode as its state, and
 // shifting a byte's `transitions` word right by the state brings the current
 // mode's 16-bit field to the bottom. In that field, bits 4-5 are the next
-// mode (so the low six bits are the next state) and bits 6-15 the index of
-// the byte's step in that mode. Equal steps are stored once, which keeps the
-// steps that a text uses in a few cache lines: the table walk evicts the
-// scan's tables from the first-level cache on every call.
-template <std::size_t capacity>
+// mode (so the low six bits are the next state) and bits 6-15 the slot of
+// the byte's step in that mode.
 struct ScanTables {
     std::array<std::uint64_t, 256> transitions{};
-    std::array<ByteStep, capacity> steps{};
-    std::size_t distinct = 0;
+    std::array<ByteStep, STEP_SLOTS> steps{};
 };
 
-template <std::size_t capacity>
-constexpr ScanTables<capacity> build_scan_tables() {
-    ScanTables<capacity> tables;
+constexpr ScanTables build_scan_tables() {
+    ScanTables tables;
     for (unsigned byte = 0; byte < 256; ++byte)
         for (unsigned mode = 0; mode < 4; ++mode) {
             const Transition t = TRANSITIONS[mode][classify(byte)];
-            const ByteStep step = step_of(t.action, byte);
-            std::size_t index = 0;
-            while (index < tables.distinct && !(tables.steps[index] == step))
-                ++index;
-            if (index == tables.distinct)
-                tables.steps[tables.distinct++] = step;
-            const std::uint64_t field = static_cast<std::uint64_t>(t.next) * 16 | std::uint64_t{index} << 6;
+            const std::size_t slot = step_slot(t.action, byte);
+            tables.steps[slot] = step_of(t.action, byte);
+            const std::uint64_t field = static_cast<std::uint64_t>(t.next) * 16 | std::uint64_t{slot} << 6;
             tables.transitions[byte] |= field << (mode * 16);
         }
     return tables;
 }
 
-// At most 1024 (a step per byte and mode); counted first, then built to size.
-constexpr std::size_t DISTINCT_STEPS = build_scan_tables<1024>().distinct;
-constexpr ScanTables<DISTINCT_STEPS> SCAN_TABLES = build_scan_tables<DISTINCT_STEPS>();
+constexpr ScanTables SCAN_TABLES = build_scan_tables();
 
 }  // namespace
 
