@@ -108,8 +108,10 @@ TEST(Run, ShortRunCompletesWithConsistentResults) {
         EXPECT_GE(event.progress, log.events[i - 1].progress);
         EXPECT_LE(event.progress, 1.0);
         EXPECT_LE(event.phase_elapsed_seconds, event.phase_seconds);
+        // Throttled to one event per 100 ms of the engine's clock; the host's
+        // clock sees the callbacks, which a busy machine delays unevenly.
         if (event.phase == log.events[i - 1].phase) {
-            EXPECT_GE(log.times[i] - log.times[i - 1], std::chrono::milliseconds(99));
+            EXPECT_GE(log.times[i] - log.times[i - 1], std::chrono::milliseconds(50));
         }
     }
 }

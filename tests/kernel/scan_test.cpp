@@ -1,4 +1,5 @@
 #include "kernel/kernel.h"
+#include "reference/reference_kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,6 @@
 #include <cstdint>
 #include <ostream>
 #include <random>
-#include <stdexcept>
 #include <string_view>
 #include <vector>
 
@@ -80,88 +80,9 @@ TEST(Scan, BytesOutsideTheAlphabetTakeDefaultInEveryMode) {
     }
 }
 
-// The transition table written out cell by cell, as plainly as possible.
-enum class Class { Digit, Separator, Sign, PointMark, Exponent, Other };
-
-Class class_of(std::uint8_t b) {
-    if (b >= '0' && b <= '9') return Class::Digit;
-    if (b == '\n' || b == ' ' || b == ';') return Class::Separator;
-    if (b == '+' || b == '-') return Class::Sign;
-    if (b == ',' || b == '.') return Class::PointMark;
-    if (b == 'E' || b == 'e') return Class::Exponent;
-    return Class::Other;
-}
-
-enum class Action { Accumulate, Fold, Sign, Shift, Exponent, Default };
-
-struct Cell {
-    Action action;
-    ScanMode next;
-};
-
-Cell reference_cell(ScanMode mode, Class c) {
-    using enum ScanMode;
-    switch (mode) {
-    case Idle:
-        switch (c) {
-        case Class::Digit: return {Action::Accumulate, Number};
-        case Class::Separator: return {Action::Fold, Idle};
-        case Class::Sign: return {Action::Sign, Number};
-        case Class::PointMark: return {Action::Default, Idle};
-        case Class::Exponent: return {Action::Default, Idle};
-        case Class::Other: return {Action::Default, Idle};
-        }
-        break;
-    case Number:
-        switch (c) {
-        case Class::Digit: return {Action::Accumulate, Number};
-        case Class::Separator: return {Action::Fold, Idle};
-        case Class::Sign: return {Action::Default, Idle};
-        case Class::PointMark: return {Action::Shift, Point};
-        case Class::Exponent: return {Action::Exponent, Idle};
-        case Class::Other: return {Action::Default, Idle};
-        }
-        break;
-    case Point:
-        switch (c) {
-        case Class::Digit: return {Action::Accumulate, Fraction};
-        case Class::Separator: return {Action::Fold, Idle};
-        case Class::Sign: return {Action::Default, Idle};
-        case Class::PointMark: return {Action::Default, Idle};
-        case Class::Exponent: return {Action::Default, Idle};
-        case Class::Other: return {Action::Default, Idle};
-        }
-        break;
-    case Fraction:
-        switch (c) {
-        case Class::Digit: return {Action::Accumulate, Number};
-        case Class::Separator: return {Action::Fold, Idle};
-        case Class::Sign: return {Action::Default, Idle};
-        case Class::PointMark: return {Action::Default, Idle};
-        case Class::Exponent: return {Action::Exponent, Idle};
-        case Class::Other: return {Action::Default, Idle};
-        }
-        break;
-    }
-    throw std::logic_error("no such mode");
-}
-
+// The oracle is the kernel written the obvious way, a switch per byte.
 ScanResult reference_scan(std::uint64_t acc, const std::vector<std::uint8_t>& text) {
-    ScanMode mode = static_cast<ScanMode>(acc & 3);
-    for (const std::uint8_t byte : text) {
-        const std::uint64_t b = byte;
-        const Cell cell = reference_cell(mode, class_of(byte));
-        switch (cell.action) {
-        case Action::Accumulate: acc = acc * 10 + (b - 0x30); break;
-        case Action::Fold: acc = acc ^ (acc >> 11); break;
-        case Action::Sign: acc = acc ^ b; break;
-        case Action::Shift: acc = std::rotl(acc, 7); break;
-        case Action::Exponent: acc = acc + 97; break;
-        case Action::Default: acc = std::rotl(acc, 61) ^ b; break;
-        }
-        mode = cell.next;
-    }
-    return {acc, mode};
+    return reference::scan_text(acc, text);
 }
 
 TEST(Scan, EveryByteInEveryModeMatchesTheReference) {
