@@ -51,12 +51,17 @@ public:
     // makes the end abnormal. A failing wait is an InternalFailure.
     ThreadEnd join();
 
+    // The system's handle, defined by each platform.
     struct Native;
+    struct NativeDeleter {
+        void operator()(Native* native) const noexcept;
+    };
+    using NativePointer = std::unique_ptr<Native, NativeDeleter>;
 
 private:
     friend Expected<Thread> start_thread(const std::string&, std::size_t, std::function<void()>);
-    explicit Thread(std::unique_ptr<Native> native) noexcept;
-    std::unique_ptr<Native> native_;
+    explicit Thread(NativePointer native) noexcept;
+    NativePointer native_;
 };
 
 // Starts `body` on a new thread named `name` (as far as the system shows

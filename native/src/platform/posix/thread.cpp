@@ -41,34 +41,12 @@ std::string error_text(int code) {
 
 }  // namespace
 
-Thread::Thread() noexcept = default;
-Thread::Thread(std::unique_ptr<Native> native) noexcept : native_(std::move(native)) {}
-Thread::Thread(Thread&&) noexcept = default;
-
-Thread& Thread::operator=(Thread&& other) noexcept {
-    if (this != &other) {
-        if (joinable())
-            join();
-        native_ = std::move(other.native_);
-    }
-    return *this;
-}
-
-Thread::~Thread() {
-    if (joinable()) {
-        try {
-            join();
-        } catch (...) {
-        }
-    }
-}
-
-bool Thread::joinable() const noexcept { return native_ != nullptr; }
+void Thread::NativeDeleter::operator()(Native* native) const noexcept { delete native; }
 
 ThreadEnd Thread::join() {
     if (!native_)
         throw InternalFailure("joining a thread that is not joinable");
-    std::unique_ptr<Native> native = std::move(native_);
+    NativePointer native = std::move(native_);
     if (const int code = pthread_join(native->thread, nullptr); code != 0)
         throw InternalFailure("cannot join worker thread: " + error_text(code));
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
@@ -85,7 +63,7 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
         return Expected<Thread>::failure(error_text(code));
     int code = pthread_attr_setstacksize(&attributes, stack_bytes);
 
-    auto native = std::make_unique<Thread::Native>();
+    Thread::NativePointer native(new Thread::Native());
     native->launch = launch;
     auto start = std::make_unique<StartBlock>(StartBlock{launch});
     if (code == 0)

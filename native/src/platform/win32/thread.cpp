@@ -57,38 +57,12 @@ Function kernel32_function(const char* name) {
 
 }  // namespace
 
-Thread::Thread() noexcept = default;
-Thread::Thread(std::unique_ptr<Native> native) noexcept : native_(std::move(native)) {}
-Thread::Thread(Thread&&) noexcept = default;
-
-Thread& Thread::operator=(Thread&& other) noexcept {
-    if (this != &other) {
-        if (joinable()) {
-            try {
-                join();
-            } catch (...) {
-            }
-        }
-        native_ = std::move(other.native_);
-    }
-    return *this;
-}
-
-Thread::~Thread() {
-    if (joinable()) {
-        try {
-            join();
-        } catch (...) {
-        }
-    }
-}
-
-bool Thread::joinable() const noexcept { return native_ != nullptr; }
+void Thread::NativeDeleter::operator()(Native* native) const noexcept { delete native; }
 
 ThreadEnd Thread::join() {
     if (!native_)
         throw InternalFailure("joining a thread that is not joinable");
-    std::unique_ptr<Native> native = std::move(native_);
+    NativePointer native = std::move(native_);
     const DWORD waited = WaitForSingleObject(native->handle, INFINITE);
     CloseHandle(native->handle);
     if (waited != WAIT_OBJECT_0)
@@ -102,7 +76,7 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
     launch->name = name;
     launch->body = std::move(body);
 
-    auto native = std::make_unique<Thread::Native>();
+    Thread::NativePointer native(new Thread::Native());
     native->launch = launch;
     auto start = std::make_unique<StartBlock>(StartBlock{launch});
     // Suspended, so the description is in place before the body runs.
