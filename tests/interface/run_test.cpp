@@ -9,18 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "../support/host_side.h"
 #include "quorlind.h"
 
 namespace {
 
-QuorlindRunConfig config_of(uint32_t benchmark, double warmup, double measurement) {
-    QuorlindRunConfig config;
-    quorlind_default_config(&config);
-    config.benchmark = benchmark;
-    config.warmup_seconds = warmup;
-    config.measurement_seconds = measurement;
-    return config;
-}
+using quorlind::testing::config_of;
 
 struct Handle {
     QuorlindRunHandle* handle = quorlind_create();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "workload_fixtures.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <vector>
@@ -12,19 +14,8 @@
 namespace quorlind {
 namespace {
 
-WorkloadState build(std::uint64_t seed) {
-    Expected<WorkloadState> built = WorkloadState::generate(seed);
-    if (!built)
-        throw std::runtime_error("generate failed: " + built.error());
-    return std::move(built).value();
-}
-
-std::vector<std::uint64_t> table_words(const WorkloadState& state) {
-    std::vector<std::uint64_t> words;
-    for (std::size_t i = 0; i < state.table.size(); ++i)
-        words.push_back(state.table.load(i));
-    return words;
-}
+using testing::build;
+using testing::table_words;
 
 // The result of the `calls`-th call on a fresh state of `seed`.
 std::uint64_t result_after(std::uint64_t seed, int calls) {

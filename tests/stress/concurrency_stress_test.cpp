@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "host_side.h"
+#include "../support/host_side.h"
 
 namespace quorlind::testing {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "host_side.h"
+#include "../support/host_side.h"
 #include "process_probe.h"
 
 #if defined(__SANITIZE_ADDRESS__)
