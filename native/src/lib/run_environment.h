@@ -35,8 +35,9 @@ std::string worker_thread_name(std::uint64_t index);
 // system that reports none does not know its count.
 Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count);
 
-// The environment of a real run: the processors this process may use, operating-system
-// threads with a 2 MiB stack, and the deterministic workload of each index.
+// The environment of a real run: the processors this process may use,
+// operating-system threads with a 2 MiB stack, and the deterministic workload
+// of each index.
 class ProductionEnvironment : public RunEnvironment {
 public:
     Expected<std::uint64_t> available_cpus() override;
