@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 #include "fake_environment.h"
+#include "lib/clock.h"
 #include "lib/coordinator.h"
 #include "lib/engine_admission.h"
 
@@ -72,11 +74,13 @@ TEST(Coordinator, SingleWorkerNeverAsksForTheProcessorCount) {
     run.expect_cleaned_up();
 }
 
-TEST(Coordinator, UnknownProcessorCountFailsWithNoWorkers) {
+TEST(Coordinator, ProcessorCountOfZeroFailsWithNoWorkers) {
     CoordinatedRun run;
-    run.environment->cpus_error = std::string(UNKNOWN_CPU_COUNT);
+    run.environment->cpus = 0;
     const RunOutcome outcome = run.go(2);
-    expect_failed_before_measuring(run, outcome, std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT);
+    expect_failed_before_measuring(
+        run, outcome,
+        "cannot determine available CPUs: the number of hardware threads is not known for the target platform");
     EXPECT_EQ(outcome.workers, 0u);
     run.expect_cleaned_up();
 }
@@ -198,26 +202,46 @@ TEST(Coordinator, CompletedRunReportsTotalsChecksumAndAFinalEvent) {
     run.expect_cleaned_up();
 }
 
-TEST(Coordinator, CancelWhileWorkersBuildIsSeenAfterAllReported) {
-    CoordinatedRun run;
-    // Cancelled from the first progress event: by then all workers reported.
-    const RunOutcome outcome = run_benchmark(
-        2, milliseconds(500), {5, 0}, run.cancel,
-        [&run](const ProgressEvent& event) {
-            run.events.push_back(event);
-            run.cancel->request();
-        },
-        run.environment);
-    EXPECT_EQ(outcome.status, STATUS_CANCELLED);
-    EXPECT_EQ(outcome.message, "cancelled");
-    EXPECT_FALSE(outcome.ops_per_second);
-    EXPECT_EQ(outcome.total_operations, 0u);
-    EXPECT_TRUE(outcome.samples.empty());
-    ASSERT_EQ(run.events.size(), 2u);
-    EXPECT_EQ(run.events[0].phase, QUORLIND_PHASE_WARMUP);
-    EXPECT_EQ(run.events[1].phase, QUORLIND_PHASE_CANCELLED);
-    EXPECT_LT(run.events[1].progress, 1.0);
-    run.expect_cleaned_up();
+TEST(Coordinator, CancelWhileWorkersBuildIsSeenOnlyAfterAllReported) {
+    for (const TimeSpan warmup : {milliseconds(500), TimeSpan{}}) {
+        CoordinatedRun run;
+        std::atomic<int> built{0};
+        int built_at_first_event = 0;
+        // Worker 0 cancels as it builds; the others build only after that,
+        // the last one slowly, so every report comes after the cancel.
+        run.environment->during_build = [&run, &built](std::uint64_t index) {
+            if (index == 0) {
+                run.cancel->request();
+            }
+            while (!run.cancel->is_requested()) {
+                sleep_for(milliseconds(1));
+            }
+            if (index == 2) {
+                sleep_for(milliseconds(50));
+            }
+            ++built;
+        };
+        const RunOutcome outcome = run_benchmark(
+            2, warmup, {5, 0}, run.cancel,
+            [&](const ProgressEvent& event) {
+                if (run.events.empty()) {
+                    built_at_first_event = built.load();
+                }
+                run.events.push_back(event);
+            },
+            run.environment);
+
+        EXPECT_EQ(built_at_first_event, 3) << "the gate opened before every worker reported";
+        EXPECT_EQ(outcome.status, STATUS_CANCELLED);
+        EXPECT_EQ(outcome.message, "cancelled");
+        EXPECT_FALSE(outcome.ops_per_second);
+        EXPECT_EQ(outcome.total_operations, 0u);
+        ASSERT_EQ(run.events.size(), 2u) << "one event from the loop's only pass, then the final one";
+        EXPECT_EQ(run.events[0].phase, warmup.is_zero() ? QUORLIND_PHASE_MEASUREMENT : QUORLIND_PHASE_WARMUP);
+        EXPECT_EQ(run.events[1].phase, QUORLIND_PHASE_CANCELLED);
+        EXPECT_LT(run.events[1].progress, 1.0);
+        run.expect_cleaned_up();
+    }
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ Expected<std::uint64_t> FakeEnvironment::available_cpus() {
         throw std::runtime_error("injected internal failure");
     if (cpus_error)
         return Expected<std::uint64_t>::failure(*cpus_error);
-    return cpus;
+    return cpus_from_system_count(cpus);
 }
 
 Expected<platform::Thread> FakeEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
@@ -42,6 +42,7 @@ Expected<platform::Thread> FakeEnvironment::spawn_worker(std::uint64_t index, Wo
 }
 
 Expected<WorkloadState> FakeEnvironment::build_workload(std::uint64_t index) {
+    during_build(index);
     if (throw_in_build.count(index))
         throw std::runtime_error("injected failure while building");
     if (fail_build.count(index))

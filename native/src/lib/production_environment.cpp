@@ -8,11 +8,15 @@ namespace quorlind {
 
 std::string worker_thread_name(std::uint64_t index) { return "quorlind-" + std::to_string(index); }
 
-Expected<std::uint64_t> ProductionEnvironment::available_cpus() {
-    const std::uint64_t count = platform::logical_processor_count();
-    if (count == 0)
+Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count) {
+    if (count == 0) {
         return Expected<std::uint64_t>::failure(UNKNOWN_CPU_COUNT);
+    }
     return count;
+}
+
+Expected<std::uint64_t> ProductionEnvironment::available_cpus() {
+    return cpus_from_system_count(platform::logical_processor_count());
 }
 
 Expected<platform::Thread> ProductionEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {

@@ -31,8 +31,13 @@ inline constexpr const char* UNKNOWN_CPU_COUNT = "the number of hardware threads
 
 std::string worker_thread_name(std::uint64_t index);
 
-// The environment of a real run: the machine's processors, operating-system
-// threads with a 2 MiB stack, and the deterministic workload of each index.
+// The processor count a system reported, as available_cpus gives it: a
+// system that reports none does not know its count.
+Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count);
+
+// The environment of a real run: the processors this process may use,
+// operating-system threads with a 2 MiB stack, and the deterministic workload
+// of each index.
 class ProductionEnvironment : public RunEnvironment {
 public:
     Expected<std::uint64_t> available_cpus() override;

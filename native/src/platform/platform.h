@@ -27,7 +27,11 @@ MonotonicReading monotonic_now();
 // A zero length only yields the processor.
 void sleep_for(std::uint64_t seconds, std::uint32_t nanoseconds);
 
-// Logical processors of the machine, regardless of affinity; 0 if unknown.
+// Processors this process may run on; 0 if unknown. Linux counts the
+// calling thread's affinity mask, which the threads it starts inherit, as
+// nproc does, so taskset and container CPU limits are respected; where the
+// mask cannot be read, the processors online. Windows counts the machine's
+// logical processors as GetSystemInfo reports them, regardless of affinity.
 std::uint64_t logical_processor_count();
 
 enum class ThreadEnd { normal, abnormal };
@@ -69,6 +73,11 @@ private:
 // without running and the error reads "<system message> (os error <code>)".
 Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
                               std::function<void()> body);
+
+// A system error code of this platform (errno, GetLastError) as
+// "<system message> (os error <code>)", the form in which system errors
+// travel in messages.
+std::string os_error_text(long long code);
 
 // The name the system shows for the calling thread, "" where it has none.
 std::string current_thread_name();

@@ -29,17 +29,18 @@ extern "C" void* thread_entry(void* argument) {
     return nullptr;
 }
 
-std::string error_text(int code) {
+}  // namespace
+
+std::string os_error_text(long long code) {
     char buffer[256] = {};
+    const int error = static_cast<int>(code);
 #if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    const char* message = strerror_r(code, buffer, sizeof buffer);
+    const char* message = strerror_r(error, buffer, sizeof buffer);
 #else
-    const char* message = strerror_r(code, buffer, sizeof buffer) == 0 ? buffer : "unknown error";
+    const char* message = strerror_r(error, buffer, sizeof buffer) == 0 ? buffer : "unknown error";
 #endif
     return describe_os_error(message, code);
 }
-
-}  // namespace
 
 void Thread::NativeDeleter::operator()(Native* native) const noexcept { delete native; }
 
@@ -48,7 +49,7 @@ ThreadEnd Thread::join() {
         throw InternalFailure("joining a thread that is not joinable");
     NativePointer native = std::move(native_);
     if (const int code = pthread_join(native->thread, nullptr); code != 0)
-        throw InternalFailure("cannot join worker thread: " + error_text(code));
+        throw InternalFailure("cannot join worker thread: " + os_error_text(code));
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
@@ -60,7 +61,7 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
 
     pthread_attr_t attributes;
     if (const int code = pthread_attr_init(&attributes); code != 0)
-        return Expected<Thread>::failure(error_text(code));
+        return Expected<Thread>::failure(os_error_text(code));
     int code = pthread_attr_setstacksize(&attributes, stack_bytes);
 
     Thread::NativePointer native(new Thread::Native());
@@ -70,7 +71,7 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
         code = pthread_create(&native->thread, &attributes, &thread_entry, start.get());
     pthread_attr_destroy(&attributes);
     if (code != 0)
-        return Expected<Thread>::failure(error_text(code));
+        return Expected<Thread>::failure(os_error_text(code));
     start.release();  // now owned by the thread
     return Thread(std::move(native));
 }

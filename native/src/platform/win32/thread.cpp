@@ -26,19 +26,6 @@ DWORD WINAPI thread_entry(LPVOID argument) {
     return 0;
 }
 
-std::string error_text(DWORD code) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    std::string message = length ? std::string(buffer, length) : std::string("unknown error");
-    if (buffer)
-        LocalFree(buffer);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return describe_os_error(message, code);
-}
-
 std::wstring widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());  // thread names are ASCII
 }
@@ -55,7 +42,35 @@ Function kernel32_function(const char* name) {
                     : nullptr;
 }
 
+// A thread that could not be resumed has run nothing of its body: end it
+// where it stands, so that the context its body holds is released here as
+// after any failed start. Should even that fail, the thread keeps its start
+// block, emptied, so that if it ever runs it ends at once.
+void abandon_suspended(HANDLE handle, std::unique_ptr<StartBlock> start) {
+    const bool ended = TerminateThread(handle, 1) && WaitForSingleObject(handle, INFINITE) == WAIT_OBJECT_0;
+    if (!ended) {
+        start->launch->body = nullptr;
+        start.release();
+    }
+    CloseHandle(handle);
+}
+
 }  // namespace
+
+std::string os_error_text(long long code) {
+    char* buffer = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+    std::string message = length ? std::string(buffer, length) : std::string("unknown error");
+    if (buffer) {
+        LocalFree(buffer);
+    }
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return describe_os_error(message, code);
+}
 
 void Thread::NativeDeleter::operator()(Native* native) const noexcept { delete native; }
 
@@ -64,9 +79,12 @@ ThreadEnd Thread::join() {
         throw InternalFailure("joining a thread that is not joinable");
     NativePointer native = std::move(native_);
     const DWORD waited = WaitForSingleObject(native->handle, INFINITE);
+    // Taken before CloseHandle, which may overwrite it.
+    const DWORD error = waited == WAIT_OBJECT_0 ? ERROR_SUCCESS : GetLastError();
     CloseHandle(native->handle);
-    if (waited != WAIT_OBJECT_0)
-        throw InternalFailure("cannot join worker thread: " + error_text(GetLastError()));
+    if (waited != WAIT_OBJECT_0) {
+        throw InternalFailure("cannot join worker thread: " + os_error_text(error));
+    }
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
@@ -83,12 +101,17 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
     native->handle = CreateThread(nullptr, stack_bytes, &thread_entry, start.get(),
                                   CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (!native->handle)
-        return Expected<Thread>::failure(error_text(GetLastError()));
-    start.release();  // now owned by the thread
+        return Expected<Thread>::failure(os_error_text(GetLastError()));
 
     if (auto set_description = kernel32_function<SetThreadDescriptionFunction>("SetThreadDescription"))
         set_description(native->handle, widen(name).c_str());
-    ResumeThread(native->handle);
+    // A thread left suspended would make its join wait for ever.
+    if (ResumeThread(native->handle) == static_cast<DWORD>(-1)) {
+        const DWORD error = GetLastError();
+        abandon_suspended(native->handle, std::move(start));
+        return Expected<Thread>::failure(os_error_text(error));
+    }
+    start.release();  // now owned by the thread
     return Thread(std::move(native));
 }
 
