@@ -244,7 +244,8 @@ TEST(ContainedFailure, IsStoredWhenMemoryRunsOutBuildingARejection) {
     {
         AllocationsFailUntilTheEnd restore;
         testing::start_failing_allocations();
-        status = run_entry(&handle, &config, nullptr, nullptr, [] { return std::make_shared<FakeEnvironment>(); });
+        status = run_entry(&handle, &config, nullptr, nullptr,
+                           [] { return std::make_shared<FakeEnvironment>(); });
     }
     EXPECT_EQ(status, STATUS_FAILED);
     ASSERT_TRUE(handle.outcome);

@@ -14,7 +14,9 @@
 
 namespace quorlind {
 
-void PrintTo(const TimeSpan& span, std::ostream* out) { *out << span.seconds << " s " << span.nanoseconds << " ns"; }
+void PrintTo(const TimeSpan& span, std::ostream* out) {
+    *out << span.seconds << " s " << span.nanoseconds << " ns";
+}
 
 namespace {
 
@@ -64,7 +66,8 @@ TimeSpan reference_span(double seconds) {
 
     std::uint64_t nanos = std::stoull(fraction.substr(0, 9));
     const std::string rest = fraction.substr(9);
-    const bool above_half = rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
+    const bool above_half =
+        rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
     const bool exactly_half = rest[0] == '5' && !above_half;
     if (above_half || (exactly_half && nanos % 2 == 1))
         ++nanos;

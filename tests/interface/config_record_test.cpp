@@ -1,12 +1,12 @@
 // The configuration record as hosts pass it: records shorter than the
 // library's own, placed so that one byte too many read faults, and what the
 // summary reports after each kind of rejection.
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "../support/guarded_bytes.h"
 #include "../support/host_side.h"

@@ -1,7 +1,7 @@
-#include <sys/mman.h>
+#include <stdexcept>
 #include <unistd.h>
 
-#include <stdexcept>
+#include <sys/mman.h>
 
 #include "guarded_bytes.h"
 

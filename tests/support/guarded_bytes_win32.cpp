@@ -1,6 +1,5 @@
-#include <windows.h>
-
 #include <stdexcept>
+#include <windows.h>
 
 #include "guarded_bytes.h"
 

@@ -99,8 +99,8 @@ std::uint32_t store_outcome(QuorlindRunHandle& handle, RunOutcome&& outcome) {
 }  // namespace
 
 RunOutcome contained_failure_outcome() {
-    RunOutcome outcome = refused("native benchmark panicked", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
-                                 DEFAULT_MEASUREMENT_SECONDS);
+    RunOutcome outcome = refused("native benchmark panicked", QUORLIND_BENCHMARK_SINGLE,
+                                 DEFAULT_WARMUP_SECONDS, DEFAULT_MEASUREMENT_SECONDS);
     outcome.reason = reason_text(outcome.message);
     return outcome;
 }
