@@ -10,6 +10,7 @@
 
 #include "../support/guarded_bytes.h"
 #include "../support/host_side.h"
+#include "../support/summary_checks.h"
 #include "quorlind.h"
 
 namespace {
@@ -30,14 +31,7 @@ void expect_rejected_summary(const QuorlindRunSummary& summary) {
     EXPECT_EQ(summary.abi_version, 1u);
     EXPECT_EQ(summary.status, QUORLIND_STATUS_FAILED);
     EXPECT_EQ(summary.workers, 0u);
-    EXPECT_EQ(summary.ops_per_second, 0.0);
-    EXPECT_EQ(summary.measured_seconds, 0.0);
-    EXPECT_EQ(summary.variation_percent, 0.0);
-    EXPECT_EQ(summary.total_operations, 0u);
-    EXPECT_EQ(summary.checksum, 0u);
-    EXPECT_EQ(summary.sample_count, 0u);
-    EXPECT_EQ(summary.unstable, 0u);
-    EXPECT_EQ(summary.has_variation, 0u);
+    quorlind::testing::expect_nothing_measured(summary);
 }
 
 // A host built against a shorter record says so in `struct_size`; its record
