@@ -12,6 +12,7 @@
 
 #include "../lib/fake_environment.h"
 #include "../stress/process_probe.h"
+#include "failing_allocation.h"
 #include "ffi/run_entry.h"
 #include "lib/engine_admission.h"
 
@@ -114,7 +115,7 @@ struct FaultyRun {
         environment->cpus = WORKERS;
         const QuorlindRunConfig config{QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_PER_CPU, 0,
                                        warmup, measurement};
-        return run_entry(&handle, &config, &FaultyRun::record, this, environment);
+        return run_entry(&handle, &config, &FaultyRun::record, this, [this] { return environment; });
     }
     const RunOutcome& outcome() const { return *handle.outcome; }
 };
@@ -202,6 +203,58 @@ std::string run_case_name(const ::testing::TestParamInfo<FaultCase>& info) { ret
 
 INSTANTIATE_TEST_SUITE_P(EveryWorker, RunFault, ::testing::ValuesIn(per_worker_cases()), case_name);
 INSTANTIATE_TEST_SUITE_P(WholeRun, RunFault, ::testing::ValuesIn(run_cases()), run_case_name);
+
+// Memory runs out and an internal failure follows: the contained outcome was
+// made with the handle, so the host still reads a summary and a reason.
+struct EmptyFailure {};  // throwing it takes nothing from operator new
+
+struct OutOfMemoryInTheEngine : FakeEnvironment {
+    Expected<std::uint64_t> available_cpus() override {
+        testing::start_failing_allocations();
+        throw EmptyFailure{};
+    }
+};
+
+struct AllocationsFailUntilTheEnd {
+    ~AllocationsFailUntilTheEnd() { testing::stop_failing_allocations(); }
+};
+
+TEST(ContainedFailure, IsStoredWhenMemoryRunsOutDuringTheRun) {
+    FaultyRun run;
+    run.environment = std::make_shared<OutOfMemoryInTheEngine>();
+    std::uint32_t status = 0;
+    {
+        AllocationsFailUntilTheEnd restore;
+        status = run.go(0.25, 0.5);
+    }
+    EXPECT_EQ(status, STATUS_FAILED);
+    ASSERT_TRUE(run.handle.outcome) << "status 2 with nothing for the host to read";
+    EXPECT_EQ(run.outcome().reason, "native benchmark panicked");
+    EXPECT_EQ(run.outcome().benchmark, QUORLIND_BENCHMARK_PER_CPU);
+    EXPECT_EQ(run.outcome().warmup_seconds, 0.25);
+    EXPECT_EQ(run.outcome().measurement_seconds, 0.5);
+    EXPECT_EQ(run.outcome().workers, 0u);
+    expect_clean_and_admitting(*run.environment);
+}
+
+TEST(ContainedFailure, IsStoredWhenMemoryRunsOutBuildingARejection) {
+    QuorlindRunHandle handle;
+    const QuorlindRunConfig config{QUORLIND_ABI_VERSION + 1, QUORLIND_CONFIG_SIZE, 2, 0, 1.0, 2.0};
+    std::uint32_t status = 0;
+    {
+        AllocationsFailUntilTheEnd restore;
+        testing::start_failing_allocations();
+        status = run_entry(&handle, &config, nullptr, nullptr,
+                           [] { return std::make_shared<FakeEnvironment>(); });
+    }
+    EXPECT_EQ(status, STATUS_FAILED);
+    ASSERT_TRUE(handle.outcome);
+    EXPECT_EQ(handle.outcome->reason, "native benchmark panicked");
+    // The record's other fields were never read.
+    EXPECT_EQ(handle.outcome->benchmark, QUORLIND_BENCHMARK_SINGLE);
+    EXPECT_EQ(handle.outcome->warmup_seconds, 120.0);
+    EXPECT_EQ(handle.outcome->measurement_seconds, 60.0);
+}
 
 }  // namespace
 }  // namespace quorlind

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "../lib/fake_environment.h"
 #include "ffi/run_entry.h"
@@ -20,7 +21,7 @@ struct Entry {
     std::shared_ptr<testing::FakeEnvironment> environment = std::make_shared<testing::FakeEnvironment>();
 
     std::uint32_t run(const QuorlindRunConfig* config) {
-        return run_entry(&handle, config, nullptr, nullptr, environment);
+        return run_entry(&handle, config, nullptr, nullptr, [this] { return environment; });
     }
     const RunOutcome& outcome() { return *handle.outcome; }
 };
@@ -91,12 +92,21 @@ TEST(RunEntry, NullConfigReportsTheDefaults) {
 }
 
 TEST(RunEntry, TinyPositiveMeasurementIsRefusedByTheEngine) {
+    // The double nearest to 5e-10 lies just above half a nanosecond: 1 ns.
+    for (double below_half : {1e-12, 4.999999999999999e-10}) {
+        Entry entry;
+        const QuorlindRunConfig config = valid_config(0.0, below_half);
+        EXPECT_EQ(entry.run(&config), STATUS_FAILED);
+        EXPECT_EQ(entry.outcome().message, "measurement duration must be positive");
+        EXPECT_EQ(entry.outcome().measurement_seconds, below_half);
+        EXPECT_FALSE(EngineAdmission::engine_busy());
+    }
     Entry entry;
-    const QuorlindRunConfig config = valid_config(0.0, 1e-12);
-    EXPECT_EQ(entry.run(&config), STATUS_FAILED);
-    EXPECT_EQ(entry.outcome().message, "measurement duration must be positive");
-    EXPECT_EQ(entry.outcome().measurement_seconds, 1e-12);
-    EXPECT_FALSE(EngineAdmission::engine_busy());
+    const QuorlindRunConfig config = valid_config(0.0, 5e-10);
+    if (entry.run(&config) != STATUS_COMPLETED) {
+        EXPECT_EQ(entry.outcome().message, "measurement window was too short to complete any work");
+    }
+    EXPECT_EQ(entry.outcome().workers, 1u);
 }
 
 TEST(RunEntry, HostDurationsAreReportedBitForBit) {
@@ -124,6 +134,16 @@ TEST(RunEntry, InternalFailureIsContainedAndTheNextRunAdmitted) {
     Entry next;
     const QuorlindRunConfig quick = valid_config();
     EXPECT_EQ(next.run(&quick), STATUS_COMPLETED);
+}
+
+TEST(RunEntry, FailingToMakeTheEnvironmentIsContained) {
+    QuorlindRunHandle handle;
+    const QuorlindRunConfig config = valid_config(0.0, 0.5);
+    const auto refuse = []() -> std::shared_ptr<RunEnvironment> { throw std::bad_alloc(); };
+    EXPECT_EQ(run_entry(&handle, &config, nullptr, nullptr, refuse), STATUS_FAILED);
+    ASSERT_TRUE(handle.outcome);
+    EXPECT_EQ(handle.outcome->reason, "native benchmark panicked");
+    EXPECT_EQ(handle.outcome->measurement_seconds, 0.5);
 }
 
 TEST(RunEntry, NulBytesInTheMessageBecomeSpacesInTheReason) {

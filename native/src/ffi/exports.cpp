@@ -93,7 +93,7 @@ QUORLIND_EXTERN uint32_t quorlind_run(QuorlindRunHandle* handle, const QuorlindR
                                       QuorlindProgressCallback callback, void* user_data) {
     try {
         return quorlind::run_entry(handle, config, callback, user_data,
-                                   std::make_shared<quorlind::ProductionEnvironment>());
+                                   [] { return std::make_shared<quorlind::ProductionEnvironment>(); });
     } catch (...) {
         return QUORLIND_STATUS_FAILED;
     }

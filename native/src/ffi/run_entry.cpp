@@ -1,6 +1,8 @@
 #include "ffi/run_entry.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 #include "ffi/duration.h"
 #include "lib/coordinator.h"
@@ -11,6 +13,32 @@ namespace {
 
 constexpr double DEFAULT_WARMUP_SECONDS = 120.0;
 constexpr double DEFAULT_MEASUREMENT_SECONDS = 60.0;
+
+// What the run entry has of the host's record: nothing, its first eight
+// bytes (version and size) or all of it, each byte read once.
+struct ConfigCopy {
+    bool given = false;
+    bool complete = false;
+    QuorlindRunConfig fields{};
+};
+
+// Only `abi_version` and `struct_size` are read until both match: a host
+// built against another layout may own fewer bytes than this one reads.
+ConfigCopy copy_config(const QuorlindRunConfig* config) noexcept {
+    constexpr std::size_t header_bytes = offsetof(QuorlindRunConfig, benchmark);
+    ConfigCopy copy;
+    if (!config)
+        return copy;
+    copy.given = true;
+    const auto* source = reinterpret_cast<const unsigned char*>(config);
+    auto* target = reinterpret_cast<unsigned char*>(&copy.fields);
+    std::memcpy(target, source, header_bytes);
+    if (copy.fields.abi_version != QUORLIND_ABI_VERSION || copy.fields.struct_size != QUORLIND_CONFIG_SIZE)
+        return copy;
+    std::memcpy(target + header_bytes, source + header_bytes, sizeof(QuorlindRunConfig) - header_bytes);
+    copy.complete = true;
+    return copy;
+}
 
 RunOutcome refused(const char* message, std::uint32_t benchmark, double warmup_seconds,
                    double measurement_seconds) {
@@ -23,6 +51,33 @@ RunOutcome refused(const char* message, std::uint32_t benchmark, double warmup_s
     return outcome;
 }
 
+// Outcome of a configuration refused before anything ran; null when it is
+// valid, with the converted lengths in `warmup` and `measurement`.
+std::optional<RunOutcome> validate_config(const ConfigCopy& copy, TimeSpan& warmup, TimeSpan& measurement) {
+    if (!copy.given)
+        return refused("config is null", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
+                       DEFAULT_MEASUREMENT_SECONDS);
+    if (!copy.complete)
+        return refused("incompatible C ABI/config size", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
+                       DEFAULT_MEASUREMENT_SECONDS);
+    const QuorlindRunConfig& config = copy.fields;
+    if (config.benchmark != QUORLIND_BENCHMARK_SINGLE && config.benchmark != QUORLIND_BENCHMARK_PER_CPU)
+        return refused("unknown benchmark", QUORLIND_BENCHMARK_SINGLE, config.warmup_seconds,
+                       config.measurement_seconds);
+    if (config.reserved != 0)
+        return refused("reserved config field must be zero", config.benchmark, config.warmup_seconds,
+                       config.measurement_seconds);
+
+    const auto converted_warmup = duration_from_seconds(config.warmup_seconds);
+    const auto converted_measurement = duration_from_seconds(config.measurement_seconds);
+    if (!converted_warmup || !converted_measurement || !(config.measurement_seconds > 0.0))
+        return refused("durations must be finite: warmup >= 0, measurement > 0", config.benchmark,
+                       config.warmup_seconds, config.measurement_seconds);
+    warmup = *converted_warmup;
+    measurement = *converted_measurement;
+    return std::nullopt;
+}
+
 ProgressSink progress_adaptor(QuorlindProgressCallback callback, void* user_data) {
     if (!callback)
         return {};
@@ -32,39 +87,22 @@ ProgressSink progress_adaptor(QuorlindProgressCallback callback, void* user_data
     };
 }
 
-std::uint32_t store_outcome(QuorlindRunHandle& handle, RunOutcome outcome) {
+// Moves a finished outcome, reason included, into the handle: allocates
+// nothing, so it also serves the contained failure.
+std::uint32_t store_outcome(QuorlindRunHandle& handle, RunOutcome&& outcome) {
     const std::uint32_t status = outcome.status;
-    outcome.reason = reason_text(outcome.message);
     std::lock_guard lock(handle.outcome_lock);
-    handle.outcome = std::move(outcome);
+    handle.outcome.emplace(std::move(outcome));
     return status;
 }
 
 }  // namespace
 
-std::optional<RunOutcome> validate_config(const QuorlindRunConfig* config, TimeSpan& warmup,
-                                          TimeSpan& measurement) {
-    if (!config)
-        return refused("config is null", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
-                       DEFAULT_MEASUREMENT_SECONDS);
-    if (config->abi_version != QUORLIND_ABI_VERSION || config->struct_size != QUORLIND_CONFIG_SIZE)
-        return refused("incompatible C ABI/config size", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
-                       DEFAULT_MEASUREMENT_SECONDS);
-    if (config->benchmark != QUORLIND_BENCHMARK_SINGLE && config->benchmark != QUORLIND_BENCHMARK_PER_CPU)
-        return refused("unknown benchmark", QUORLIND_BENCHMARK_SINGLE, config->warmup_seconds,
-                       config->measurement_seconds);
-    if (config->reserved != 0)
-        return refused("reserved config field must be zero", config->benchmark, config->warmup_seconds,
-                       config->measurement_seconds);
-
-    const auto converted_warmup = duration_from_seconds(config->warmup_seconds);
-    const auto converted_measurement = duration_from_seconds(config->measurement_seconds);
-    if (!converted_warmup || !converted_measurement || !(config->measurement_seconds > 0.0))
-        return refused("durations must be finite: warmup >= 0, measurement > 0", config->benchmark,
-                       config->warmup_seconds, config->measurement_seconds);
-    warmup = *converted_warmup;
-    measurement = *converted_measurement;
-    return std::nullopt;
+RunOutcome contained_failure_outcome() {
+    RunOutcome outcome = refused("native benchmark panicked", QUORLIND_BENCHMARK_SINGLE,
+                                 DEFAULT_WARMUP_SECONDS, DEFAULT_MEASUREMENT_SECONDS);
+    outcome.reason = reason_text(outcome.message);
+    return outcome;
 }
 
 std::string reason_text(const std::string& message) {
@@ -75,44 +113,38 @@ std::string reason_text(const std::string& message) {
 
 std::uint32_t run_entry(QuorlindRunHandle* handle, const QuorlindRunConfig* config,
                         QuorlindProgressCallback callback, void* user_data,
-                        std::shared_ptr<RunEnvironment> environment) {
+                        const EnvironmentFactory& make_environment) {
     if (!handle)
         return STATUS_FAILED;
     if (handle->busy.exchange(true))
         return STATUS_FAILED;
 
-    // The host's values, read once before anything can fail: the summary
-    // reports them, also for a contained failure, and the host may reuse its
-    // record while the run goes on.
-    std::uint32_t host_benchmark = QUORLIND_BENCHMARK_SINGLE;
-    double host_warmup = DEFAULT_WARMUP_SECONDS;
-    double host_measurement = DEFAULT_MEASUREMENT_SECONDS;
-    if (config) {
-        host_benchmark = config->benchmark;
-        host_warmup = config->warmup_seconds;
-        host_measurement = config->measurement_seconds;
+    // The one read of the host's record: validation, the run and the summary
+    // all use this copy, whatever the host does to its record meanwhile.
+    const ConfigCopy copy = copy_config(config);
+    if (copy.complete) {
+        handle->contained_failure.benchmark = copy.fields.benchmark;
+        handle->contained_failure.warmup_seconds = copy.fields.warmup_seconds;
+        handle->contained_failure.measurement_seconds = copy.fields.measurement_seconds;
     }
 
     try {
         TimeSpan warmup, measurement;
-        std::optional<RunOutcome> outcome = validate_config(config, warmup, measurement);
+        std::optional<RunOutcome> outcome = validate_config(copy, warmup, measurement);
         if (!outcome) {
-            outcome = run_benchmark(config->benchmark, warmup, measurement, handle->cancel,
-                                    progress_adaptor(callback, user_data), std::move(environment));
-            outcome->warmup_seconds = host_warmup;
-            outcome->measurement_seconds = host_measurement;
+            outcome = run_benchmark(copy.fields.benchmark, warmup, measurement, handle->cancel,
+                                    progress_adaptor(callback, user_data), make_environment());
+            outcome->warmup_seconds = copy.fields.warmup_seconds;
+            outcome->measurement_seconds = copy.fields.measurement_seconds;
         }
+        outcome->reason = reason_text(outcome->message);
         return store_outcome(*handle, std::move(*outcome));
     } catch (...) {
         // Whatever broke inside, the host gets a failed run and its process
         // lives on; the coordinator has already joined its workers and
-        // released the engine on the way out.
-        try {
-            return store_outcome(*handle, refused("native benchmark panicked", host_benchmark, host_warmup,
-                                                  host_measurement));
-        } catch (...) {
-            return STATUS_FAILED;  // not even the failure could be stored
-        }
+        // released the engine on the way out. The outcome was prepared with
+        // the handle, so nothing here can fail for want of memory.
+        return store_outcome(*handle, std::move(handle->contained_failure));
     }
 }
 
