@@ -1,75 +1,15 @@
 # Installation of the library for hosts: the header, the shared library, a
 # CMake package (find_package(quorlind CONFIG) -> quorlind::quorlind) and a
-# pkg-config file. Included from native/CMakeLists.txt once `quorlind` exists.
+# pkg-config file. Included from native/CMakeLists.txt once `quorlind` exists;
+# the link set-up of the library itself lives there.
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
-
-# Included from native/, so the current source directory is native/.
-set(_quorlind_def ${CMAKE_CURRENT_SOURCE_DIR}/quorlind.def)
 
 set(QUORLIND_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorlind
   CACHE STRING "Where the CMake package files of quorlind are installed")
 set(QUORLIND_INSTALL_PKGCONFIGDIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig
   CACHE STRING "Where quorlind.pc is installed")
-
-if(WIN32)
-  # The .def file states the export table and names the DLL; the check after
-  # the link below keeps the table at exactly those names, since the linker
-  # would also export anything a static part marks __declspec(dllexport).
-  enable_language(RC)
-  target_sources(quorlind PRIVATE
-    ${_quorlind_def}
-    ${CMAKE_CURRENT_SOURCE_DIR}/src/ffi/version.rc)
-  # windres sees the version numbers as defines; the C++ sources never do.
-  # The text goes unquoted, since windres hands defines through a shell.
-  target_compile_definitions(quorlind PRIVATE
-    $<$<COMPILE_LANGUAGE:RC>:QUORLIND_RC_MAJOR=${PROJECT_VERSION_MAJOR}>
-    $<$<COMPILE_LANGUAGE:RC>:QUORLIND_RC_MINOR=${PROJECT_VERSION_MINOR}>
-    $<$<COMPILE_LANGUAGE:RC>:QUORLIND_RC_PATCH=${PROJECT_VERSION_PATCH}>
-    $<$<COMPILE_LANGUAGE:RC>:QUORLIND_RC_VERSION=${PROJECT_VERSION}>)
-  set_property(TARGET quorlind APPEND PROPERTY LINK_DEPENDS ${_quorlind_def})
-
-  if(CMAKE_OBJDUMP)
-    set(_quorlind_export_check ${CMAKE_CURRENT_BINARY_DIR}/quorlind_check_exports.cmake)
-    file(WRITE ${_quorlind_export_check} [=[
-# Fails the build when the DLL's export table differs from the .def file.
-execute_process(COMMAND "${OBJDUMP}" -p "${DLL}" OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
-string(FIND "${dump}" "[Ordinal/Name Pointer] Table" start)
-if(failed OR start EQUAL -1)
-  message(FATAL_ERROR "cannot read the export table of ${DLL}")
-endif()
-string(SUBSTRING "${dump}" ${start} -1 dump)
-string(FIND "${dump}" "\n\n" end)
-string(SUBSTRING "${dump}" 0 ${end} dump)
-string(REGEX MATCHALL "[[] *[0-9]+[]] [A-Za-z_][A-Za-z0-9_]*" entries "${dump}")
-set(exported)
-foreach(entry IN LISTS entries)
-  string(REGEX REPLACE ".* " "" name "${entry}")
-  list(APPEND exported ${name})
-endforeach()
-# The first word of every line after EXPORTS, comments removed.
-file(READ "${DEF}" def)
-string(REGEX REPLACE ";[^\n]*" "" def "${def}")
-string(REGEX REPLACE "^.*EXPORTS[^\n]*\n" "" def "${def}")
-string(REGEX MATCHALL "(^|\n)[ \t]*[A-Za-z_][A-Za-z0-9_]*" words "${def}")
-set(listed)
-foreach(word IN LISTS words)
-  string(STRIP "${word}" word)
-  list(APPEND listed ${word})
-endforeach()
-list(SORT exported)
-list(SORT listed)
-if(NOT exported STREQUAL listed)
-  message(FATAL_ERROR "${DLL} exports [${exported}], ${DEF} lists [${listed}]")
-endif()
-]=])
-    add_custom_command(TARGET quorlind POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DDLL=$<TARGET_FILE:quorlind>
-        -DDEF=${_quorlind_def} -P ${_quorlind_export_check}
-      VERBATIM)
-  endif()
-endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/include/quorlind.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
@@ -82,7 +22,7 @@ if(NOT CMAKE_INSTALL_INCLUDEDIR STREQUAL "include")
   set(_quorlind_includes INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endif()
 
-# Runtime: libquorlind.so.1 and .so.0.0.2, or quorlind.dll. Development: the
+# Runtime: libquorlind.so.1 and .so.<version>, or quorlind.dll. Development: the
 # libquorlind.so link, or the import library.
 install(TARGETS quorlind EXPORT quorlindTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime
@@ -92,7 +32,7 @@ install(TARGETS quorlind EXPORT quorlindTargets
 
 if(WIN32)
   # For toolchains that make their own import library from the export list.
-  install(FILES ${_quorlind_def}
+  install(FILES ${QUORLIND_DEF}
     DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT Development)
 endif()

@@ -40,14 +40,14 @@ generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
 version=$(sed -n 's/^#define QUORLIND_VERSION_STRING "\(.*\)"$/\1/p' include/quorlind.h)
 
-# The ten functions, as the header declares them, the .def lists them and a
-# binary exports them.
+# The ten functions, as the header declares them, the .def lists them and an
+# import library imports them. A library's export table is read by the same
+# check against the .def that the build and the tests run.
+def=native/quorlind.def
 header_exports() { grep -oE 'QUORLIND_EXTERN[^(]*\(' include/quorlind.h | grep -oE 'quorlind_[a-z_]+' | sort; }
-def_exports() { sed -n '/^EXPORTS/,$p' native/quorlind.def | sed '1d; s/;.*//' | awk 'NF { print $1 }' | sort; }
-so_exports() { nm -D --defined-only "$1" | awk '{ print $NF }' | sort; }
-dll_exports() {
-  x86_64-w64-mingw32-objdump -p "$1" |
-    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[ *[0-9]+\]/ { print $NF }' | sort
+def_exports() { cmake -DDEF="$def" -P cmake/ExportList.cmake | sort; }
+exports_as_listed() { # TOOL FORMAT LIBRARY
+  cmake -DTOOL="$1" -DFORMAT="$2" -DLIBRARY="$3" -DDEF="$def" -P cmake/check_exports.cmake
 }
 implib_exports() { x86_64-w64-mingw32-nm "$1" | sed -n 's/.* I __imp_\(quorlind_.*\)$/\1/p' | sort -u; }
 same_list() { # NAME-A FILE-A NAME-B FILE-B
@@ -82,9 +82,8 @@ library_chain() {
 }
 check "libquorlind.so -> libquorlind.so.1 -> libquorlind.so.$version, soname libquorlind.so.1" library_chain
 check "installed quorlind.h is the source header" cmp include/quorlind.h "$prefix/include/quorlind.h"
-so_exports "$library" >"$work/so.txt"
-check "libquorlind.so exports exactly the ten functions" \
-  same_list quorlind.h "$work/header.txt" libquorlind.so "$work/so.txt"
+check "libquorlind.so exports exactly the ten functions of quorlind.def" \
+  exports_as_listed nm elf "$library"
 
 # find_package honours the version file: same minor version only.
 package_version() { # REQUESTED EXPECTED-FOUND
@@ -230,9 +229,8 @@ assert strings.get("OriginalFilename") == "quorlind.dll", strings
 EOF
 
   if command -v x86_64-w64-mingw32-objdump >/dev/null; then
-    dll_exports "$dll" >"$work/dll.txt"
     check "quorlind.dll exports exactly the ten functions of quorlind.def" \
-      same_list quorlind.def "$work/def.txt" quorlind.dll "$work/dll.txt"
+      exports_as_listed x86_64-w64-mingw32-objdump pe "$dll"
     implib=$windows/lib/libquorlind.dll.a
     implib_exports "$implib" >"$work/implib.txt"
     check "libquorlind.dll.a imports exactly the ten functions" \

@@ -22,20 +22,14 @@ cmake --preset windows
 cmake --build --preset windows
 ctest --preset windows
 
-if [ -x scripts/test-packaging.sh ]; then
-    step "Packaging: install, examples, Python binding"
-    scripts/test-packaging.sh build/release build/windows
-fi
+step "Packaging: install, examples, Python binding"
+scripts/test-packaging.sh build/release build/windows
 
-if [ -x scripts/test-hardening.sh ]; then
-    step "Hardening: sanitizers, fuzzing, valgrind"
-    scripts/test-hardening.sh
-fi
+step "Hardening: sanitizers, fuzzing, valgrind"
+scripts/test-hardening.sh
 
-if [ -x scripts/bench.sh ]; then
-    step "Benchmarks, once each, briefly"
-    scripts/bench.sh --quick
-fi
+step "Benchmarks, once each, briefly"
+scripts/bench.sh --quick
 
 step "Native tests"
 ctest --preset release

@@ -15,14 +15,14 @@ class LoadingTest(unittest.TestCase):
         self.path = library_path()
 
     def test_constants_of_the_loaded_library(self):
-        self.assertEqual(quorlind.version(), "0.0.2")
+        self.assertEqual(quorlind.version(), quorlind.__version__)
         self.assertEqual(quorlind.abi_version(), 1)
         self.assertEqual(quorlind.default_config(), {"threads": "single", "warmup": 120.0, "measure": 60.0})
 
     def test_explicit_path_loads_a_library_of_its_own(self):
         library = quorlind.load_library(self.path)
         self.assertIsNot(library, quorlind.load_library())
-        self.assertEqual(library.version(), "0.0.2")
+        self.assertEqual(library.version(), quorlind.__version__)
         self.assertIs(quorlind.load_library(), quorlind.load_library())
 
     def test_unloadable_paths_raise_library_not_found(self):
@@ -62,7 +62,7 @@ class LookupOrderTest(unittest.TestCase):
         shutil.copy(self.path, os.path.join(self.package, quorlind._native._library_names()[0]))
         done = self.version_seen()
         self.assertEqual(done.returncode, 0, done.stderr)
-        self.assertEqual(done.stdout.strip(), "0.0.2")
+        self.assertEqual(done.stdout.strip(), quorlind.__version__)
 
     def test_environment_variable_comes_first(self):
         shutil.copy(self.path, os.path.join(self.package, quorlind._native._library_names()[0]))

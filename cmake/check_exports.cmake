@@ -1,15 +1,13 @@
-# Fails unless the shared library exports exactly the ten functions of the C
-# interface. FORMAT elf: TOOL is nm, reading the dynamic symbol table.
-# FORMAT pe: TOOL is objdump, reading the DLL's export name table.
-#   cmake -DLIBRARY=<file> -DFORMAT=elf|pe -DTOOL=<nm|objdump> -P check_exports.cmake
+# Fails unless the shared library exports exactly the functions that the .def
+# file lists, and nothing else. FORMAT elf: TOOL is nm, reading the dynamic
+# symbol table. FORMAT pe: TOOL is objdump, reading the DLL's export name
+# table. Run after linking the DLL, by the tests and by the packaging checks.
+#   cmake -DLIBRARY=<file> -DFORMAT=elf|pe -DTOOL=<nm|objdump> -DDEF=<quorlind.def>
+#         -P check_exports.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
-set(expected
-  quorlind_abi_version quorlind_cancel quorlind_create quorlind_default_config quorlind_free
-  quorlind_reason quorlind_result quorlind_run quorlind_sample quorlind_version)
-
-foreach(required LIBRARY FORMAT TOOL)
+foreach(required LIBRARY FORMAT TOOL DEF)
   if(NOT ${required})
     message(FATAL_ERROR "${required} is not set")
   endif()
@@ -17,6 +15,10 @@ endforeach()
 if(NOT EXISTS "${LIBRARY}")
   message(FATAL_ERROR "no library at ${LIBRARY}")
 endif()
+include(${CMAKE_CURRENT_LIST_DIR}/ExportList.cmake)
+quorlind_read_export_list("${DEF}" expected)
+list(SORT expected)
+list(LENGTH expected expected_count)
 
 if(FORMAT STREQUAL "elf")
   set(arguments -D --defined-only "${LIBRARY}")
@@ -76,8 +78,8 @@ set(unexpected ${exported})
 list(REMOVE_ITEM unexpected ${expected})
 list(LENGTH exported count)
 
-if(missing OR unexpected OR not_functions OR NOT count EQUAL 10)
-  message(FATAL_ERROR "export table of ${LIBRARY} is wrong\n"
+if(missing OR unexpected OR not_functions OR NOT count EQUAL expected_count)
+  message(FATAL_ERROR "export table of ${LIBRARY} differs from ${DEF}\n"
     "  missing: ${missing}\n  unexpected: ${unexpected}\n"
     "  not functions: ${not_functions}\n  all ${count}: ${exported}")
 endif()

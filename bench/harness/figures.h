@@ -25,24 +25,9 @@ inline void emit(const char* name, double value) {
     std::fflush(stdout);
 }
 
-struct KernelFigures {
-    double kernel_ns = 0;
-    double reference_kernel_ns = 0;
-    double premix_ns = 0;
-    double scan_ns = 0;
-    double reference_scan_ns = 0;
-    double walk_ns = 0;
-    double generate_ns = 0;
-};
-
-// Best-of-rounds time per call of the kernel, its phases, the reference
-// kernel and the workload build. Returns false if the reference kernel and the
-// library's disagree, which makes every kernel figure meaningless.
-bool measure_kernel(const Settings& settings, KernelFigures& figures);
-
 // A bare loop against quorlind_run kind 1, in operations per second and per
-// second of processor time; also the calling thread's processor time during
-// the library's runs.
+// second of processor time; also the bare loop's time per kernel call, and the
+// calling thread's processor time during the library's runs.
 void measure_overhead(const Settings& settings);
 
 // Kind 2 against kind 1, alternating.
@@ -50,7 +35,7 @@ void measure_scaling(const Settings& settings);
 
 // From quorlind_cancel to quorlind_run's return, and how far a whole run
 // outlasts its warm-up, measurement and workload build.
-void measure_responsiveness(const Settings& settings, const KernelFigures& kernel);
+void measure_responsiveness(const Settings& settings);
 
 // One kind 1 run of settings.run_seconds without a warm-up.
 void run_once(const Settings& settings);

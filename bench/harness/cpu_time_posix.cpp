@@ -1,6 +1,6 @@
 #include <sys/resource.h>
 
-#include "portable/cpu_time.h"
+#include "harness/cpu_time.h"
 
 namespace quorlind::figures {
 
