@@ -128,7 +128,10 @@ TEST(WorkerLoop, StopDuringWarmupLeavesMeasuredOpsAtZero) {
     run.start(1);
     run.receive_all();
     run.start_clock({30, 0}, {1, 0});
-    sleep_for(milliseconds(30));
+    // Wait for work rather than for a fixed time: a loaded machine may not
+    // schedule the worker within any short sleep.
+    for (int waited = 0; run.counters[0]->warmup_ops.load() == 0 && waited < 10000; ++waited)
+        sleep_for(milliseconds(1));
     run.stop->raise();
     run.join_all();
     const WorkerCounters& c = *run.counters[0];
