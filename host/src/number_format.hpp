@@ -23,4 +23,10 @@ std::string format_hex64(std::uint64_t value);
 // Shortest text that reads back as the same double.
 std::string format_exact(double value);
 
+// Cache sizes: "32 KiB", "1.25 MiB", "512 bytes".
+std::string format_bytes(std::uint64_t bytes);
+
+// A signed change with one decimal: "+3.2 %", "-7.8 %".
+std::string format_signed_percent(double percent);
+
 } // namespace quorlind::bench
