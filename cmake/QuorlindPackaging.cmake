@@ -31,6 +31,8 @@ if(WIN32)
   # The listed components, all in the one archive.
   set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
   set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+  # Unpacked, it makes one folder named like the archive.
+  set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/c-api.md
     DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT Development)

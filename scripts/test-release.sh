@@ -25,16 +25,16 @@ def_exports >"$work/def.txt"
 
 # --- Windows zip -------------------------------------------------------------
 
-# The archive's files below its top folder, one a line, sorted.
+# The archive's files, one a line, sorted.
 zip_listing() {
   /usr/bin/python3 - "$1" <<'PY'
 import sys, zipfile
 names = zipfile.ZipFile(sys.argv[1]).namelist()
-print("\n".join(sorted(name.split("/", 1)[1] for name in names if not name.endswith("/"))))
+print("\n".join(sorted(name for name in names if not name.endswith("/"))))
 PY
 }
-expected_zip_listing() {
-  printf '%s\n' README.md docs/c-api.md bin/quorlind.dll bin/quorlind-bench.exe include/quorlind.h \
+expected_zip_listing() { # TOP-FOLDER
+  printf "$1/%s\n" README.md docs/c-api.md bin/quorlind.dll bin/quorlind-bench.exe include/quorlind.h \
     lib/libquorlind.dll.a lib/quorlind.lib lib/quorlind.def lib/pkgconfig/quorlind.pc \
     lib/cmake/quorlind/quorlindConfig.cmake lib/cmake/quorlind/quorlindConfigVersion.cmake \
     lib/cmake/quorlind/quorlindTargets.cmake lib/cmake/quorlind/quorlindTargets-release.cmake | sort
@@ -64,15 +64,15 @@ else
   rm -f "$zip"
   check "cpack makes quorlind-$version-win64.zip" cpack --config "$windows/CPackConfig.cmake"
   zip_listing "$zip" >"$work/zip.txt"
-  expected_zip_listing >"$work/zip-expected.txt"
+  expected_zip_listing "quorlind-$version-win64" >"$work/zip-expected.txt"
   check "the zip holds exactly the expected files" diff -u "$work/zip-expected.txt" "$work/zip.txt"
-  msvc_implib_exports "$windows/lib/quorlind.lib" >"$work/msvc.txt"
-  check "quorlind.lib imports exactly the ten functions of quorlind.def" \
-    diff -u --label quorlind.def "$work/def.txt" --label quorlind.lib "$work/msvc.txt"
 
   unpacked=$work/unzipped/quorlind-$version-win64
   mkdir -p "$work/unzipped"
   /usr/bin/python3 -m zipfile -e "$zip" "$work/unzipped"
+  msvc_implib_exports "$unpacked/lib/quorlind.lib" >"$work/msvc.txt"
+  check "quorlind.lib imports exactly the ten functions of quorlind.def" \
+    diff -u --label quorlind.def "$work/def.txt" --label quorlind.lib "$work/msvc.txt"
   check "the zip's quorlind.dll keeps its version resource" \
     /usr/bin/python3 scripts/lib/version_resource.py "$unpacked/bin/quorlind.dll" "$version"
   check "bin/ holds quorlind.dll and quorlind-bench.exe alone" bin_alone "$unpacked/bin"
