@@ -22,7 +22,7 @@ set(CPACK_COMPONENT_DEVELOPMENT_DEPENDS Runtime)
 set(CPACK_COMPONENT_BENCH_DEPENDS Runtime)
 
 if(WIN32)
-  # The README's links into docs/ keep working inside the archive.
+  # c-api.md keeps its place beside the README, which links it.
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION . COMPONENT Development)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/c-api.md DESTINATION docs COMPONENT Development)
 
