@@ -35,6 +35,25 @@ if(WIN32)
   install(FILES ${QUORLIND_DEF}
     DESTINATION ${CMAKE_INSTALL_LIBDIR}
     COMPONENT Development)
+
+  # MSVC links against quorlind.lib, an import library made from the same
+  # export list as the DLL (MinGW's libquorlind.dll.a is the linker's own).
+  find_program(QUORLIND_DLLTOOL NAMES llvm-dlltool llvm-dlltool-16 llvm-dlltool-15 llvm-dlltool-14
+    DOC "llvm-dlltool, which makes quorlind.lib for MSVC hosts")
+  if(QUORLIND_DLLTOOL)
+    set(_quorlind_msvc_implib ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/quorlind.lib)
+    add_custom_command(OUTPUT ${_quorlind_msvc_implib}
+      COMMAND ${QUORLIND_DLLTOOL} -m i386:x86-64 -d ${QUORLIND_DEF} -D quorlind.dll -l ${_quorlind_msvc_implib}
+      DEPENDS ${QUORLIND_DEF}
+      COMMENT "Making the MSVC import library quorlind.lib"
+      VERBATIM)
+    add_custom_target(quorlind_msvc_import_library ALL DEPENDS ${_quorlind_msvc_implib})
+    install(FILES ${_quorlind_msvc_implib}
+      DESTINATION ${CMAKE_INSTALL_LIBDIR}
+      COMPONENT Development)
+  else()
+    message(WARNING "llvm-dlltool not found (Debian package llvm): no quorlind.lib for MSVC hosts")
+  endif()
 endif()
 
 install(EXPORT quorlindTargets

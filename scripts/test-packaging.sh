@@ -17,35 +17,17 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/quorlind-packaging.XXXXXX") || exit 2
 trap 'rm -rf "$work"' EXIT
 export PYTHONDONTWRITEBYTECODE=1 WINEDEBUG=-all
 
-failures=0
-pass() { echo "PASS: $1"; }
-skip() { echo "SKIP: $1"; }
-fail() {
-  echo "FAIL: $1"
-  failures=$((failures + 1))
-}
-# check NAME COMMAND...: one line for the check, the command's output on failure.
-check() {
-  local name=$1
-  shift
-  if "$@" >"$work/log" 2>&1; then
-    pass "$name"
-  else
-    fail "$name"
-    tail -n 40 "$work/log" | sed 's/^/    /'
-  fi
-}
+source scripts/lib/checks.sh
 
 generator=()
 command -v ninja >/dev/null && generator=(-G Ninja)
-version=$(sed -n 's/^#define QUORLIND_VERSION_STRING "\(.*\)"$/\1/p' include/quorlind.h)
+version=$(header_version)
 
 # The ten functions, as the header declares them, the .def lists them and an
 # import library imports them. A library's export table is read by the same
 # check against the .def that the build and the tests run.
 def=native/quorlind.def
 header_exports() { grep -oE 'QUORLIND_EXTERN[^(]*\(' include/quorlind.h | grep -oE 'quorlind_[a-z_]+' | sort; }
-def_exports() { cmake -DDEF="$def" -P cmake/ExportList.cmake | sort; }
 exports_as_listed() { # TOOL FORMAT LIBRARY
   cmake -DTOOL="$1" -DFORMAT="$2" -DLIBRARY="$3" -DDEF="$def" -P cmake/check_exports.cmake
 }
@@ -107,13 +89,6 @@ build_example() {
   cmake -S "$source" -B "$work/$name" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release "$@" &&
     cmake --build "$work/$name"
 }
-# run_example PROGRAM ARGS...: a short run must complete and print its rate.
-run_example() {
-  timeout 120 "$@" >"$work/run.txt" || { cat "$work/run.txt"; return 1; }
-  cat "$work/run.txt"
-  grep -qiE 'ops(/s| per second)' "$work/run.txt"
-}
-
 check "C example builds with find_package" build_example c examples/c -DCMAKE_PREFIX_PATH="$prefix"
 check "C example runs" run_example "$work/c/minimal" 0.2
 check "C++ example builds with find_package" build_example cpp examples/cpp -DCMAKE_PREFIX_PATH="$prefix"
@@ -145,88 +120,7 @@ if [ ! -f "$dll" ]; then
   skip "Windows checks: no $dll"
 else
   check "quorlind.dll version resource: FileVersion and ProductVersion $version" \
-    python3 - "$dll" "$version" <<'EOF'
-# Reads VS_VERSIONINFO out of the PE resource section.
-import struct
-import sys
-
-path, version = sys.argv[1], sys.argv[2]
-data = open(path, "rb").read()
-pe = struct.unpack_from("<I", data, 0x3C)[0]
-assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
-sections, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
-optional = pe + 24
-directories = optional + (112 if struct.unpack_from("<H", data, optional)[0] == 0x20B else 96)
-resource_rva = struct.unpack_from("<I", data, directories + 2 * 8)[0]
-assert resource_rva, "no resource section"
-
-def offset(rva):
-    for i in range(sections):
-        virtual_size, address, raw_size, raw = struct.unpack_from("<IIII", data, optional + optional_size + 40 * i + 8)
-        if address <= rva < address + max(virtual_size, raw_size):
-            return raw + rva - address
-    raise AssertionError(f"rva {rva:#x} outside every section")
-
-base = offset(resource_rva)
-
-def entry(directory, wanted=None):
-    named, ids = struct.unpack_from("<HH", data, directory + 12)
-    for i in range(named + ids):
-        name, target = struct.unpack_from("<II", data, directory + 16 + 8 * i)
-        if wanted is None or name == wanted:
-            return target
-    raise AssertionError(f"resource {wanted} missing")
-
-# Three levels: type (16 is RT_VERSION), then name, then language.
-names = entry(base, 16)
-languages = entry(base + (names & 0x7FFFFFFF))
-leaf = entry(base + (languages & 0x7FFFFFFF))
-assert not leaf & 0x80000000, "a directory where the version data belongs"
-rva, size = struct.unpack_from("<II", data, base + leaf)
-blob = data[offset(rva):offset(rva) + size]
-
-def align(n):
-    return (n + 3) & ~3
-
-def node(at):
-    """(key, value, children, length) of one VS_VERSIONINFO-style block."""
-    length, value_length, kind = struct.unpack_from("<HHH", blob, at)
-    end = at + 6
-    while blob[end:end + 2] != b"\0\0":
-        end += 2
-    key = blob[at + 6:end].decode("utf-16-le")
-    position = align(end + 2)
-    width = value_length * 2 if kind == 1 else value_length
-    value = blob[position:position + width]
-    if kind == 1:
-        value = value.decode("utf-16-le").rstrip("\0")
-    position = align(position + width)
-    children = []
-    while position < at + length:
-        child = node(position)
-        children.append(child)
-        position = align(position + child[3])
-    return key, value, children, length
-
-key, fixed, children, _ = node(0)
-assert key == "VS_VERSION_INFO", key
-signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
-assert signature == 0xFEEF04BD, hex(signature)
-major, minor, patch = (int(part) for part in version.split("."))
-expected = ((major << 16) | minor, patch << 16)
-assert (file_ms, file_ls) == expected, f"FILEVERSION {file_ms:#x} {file_ls:#x}"
-assert (product_ms, product_ls) == expected, f"PRODUCTVERSION {product_ms:#x} {product_ls:#x}"
-strings = {}
-for child in children:
-    if child[0] == "StringFileInfo":
-        for table in child[2]:
-            strings.update({name: value for name, value, _, _ in table[2]})
-print(strings)
-assert strings.get("FileVersion") == version, strings
-assert strings.get("ProductVersion") == version, strings
-assert strings.get("FileDescription"), "no FileDescription"
-assert strings.get("OriginalFilename") == "quorlind.dll", strings
-EOF
+    python3 scripts/lib/version_resource.py "$dll" "$version"
 
   if command -v x86_64-w64-mingw32-objdump >/dev/null; then
     check "quorlind.dll exports exactly the ten functions of quorlind.def" \

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test suite: native,
-# Windows under Wine, packaging, sanitizers, fuzzing, valgrind and a quick
-# pass of the benchmarks. Ends with the native CTest summary.
+# Windows under Wine, packaging, release packages, sanitizers, fuzzing,
+# valgrind and a quick pass of the benchmarks. Ends with the native CTest
+# summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib/dependencies.sh
@@ -24,6 +25,9 @@ ctest --preset windows
 
 step "Packaging: install, examples, Python binding"
 scripts/test-packaging.sh build/release build/windows
+
+step "Release packages: Windows zip, Debian packages, Python wheel"
+scripts/test-release.sh build/release build/windows
 
 step "Hardening: sanitizers, fuzzing, valgrind"
 scripts/test-hardening.sh

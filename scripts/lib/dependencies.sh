@@ -28,7 +28,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev
 
 # What the full test command needs on top: the test frameworks, the Windows
 # cross toolchain and Wine, clang for fuzzing, valgrind, Python with the
-# JSON Schema validator the result files are checked with.
+# JSON Schema validator the result files are checked with, and for the
+# release packages llvm-dlltool (quorlind.lib), dpkg-shlibdeps, lintian and
+# Python's venv, pip, setuptools and wheel.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
-    clang libclang-rt-14-dev valgrind python3 python3-jsonschema)
+    clang libclang-rt-14-dev valgrind python3 python3-jsonschema
+    llvm dpkg-dev file lintian python3-venv python3-pip python3-setuptools python3-wheel)

@@ -1,6 +1,7 @@
-# Fails unless the DLL imports from Windows system DLLs only: the GCC runtime
-# (libstdc++, libgcc, winpthread) must be linked in, not expected beside it.
-#   cmake -DLIBRARY=<quorlind.dll> -DTOOL=<objdump> -P check_dll_imports.cmake
+# Fails unless the DLL or executable imports from Windows system DLLs only,
+# and from the DLLs named in ALLOWED: the GCC runtime (libstdc++, libgcc,
+# winpthread) must be linked in, not expected beside it.
+#   cmake -DLIBRARY=<quorlind.dll> -DTOOL=<objdump> [-DALLOWED=quorlind.dll] -P check_dll_imports.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -23,6 +24,9 @@ set(system_dlls
   kernel32.dll kernelbase.dll ntdll.dll msvcrt.dll ucrtbase.dll advapi32.dll user32.dll gdi32.dll
   shell32.dll ole32.dll oleaut32.dll ws2_32.dll bcrypt.dll bcryptprimitives.dll secur32.dll
   crypt32.dll version.dll shlwapi.dll psapi.dll dbghelp.dll)
+
+string(TOLOWER "${ALLOWED}" allowed)
+list(APPEND system_dlls ${allowed})
 
 string(REPLACE "\n" ";" lines "${listing}")
 set(imported "")
