@@ -6,8 +6,8 @@
 #include "lib/clock.h"
 #include "lib/engine_admission.h"
 #include "lib/init_failure_text.h"
-#include "lib/measurement_loop.h"
-#include "lib/run_summary.h"
+#include "lib/run_results.h"
+#include "lib/run_watch.h"
 #include "lib/worker_context.h"
 #include "lib/worker_set.h"
 
