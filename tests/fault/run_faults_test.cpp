@@ -67,8 +67,8 @@ const Fault PER_WORKER_FAULTS[] = {
 
 const Fault RUN_FAULTS[] = {
     {.name = "cpu_count_unknown",
-     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT); },
-     .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT,
+     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT_MESSAGE); },
+     .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT_MESSAGE,
      .before_worker_count = true},
     {.name = "cpu_count_throws",
      .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_throws = true; },
