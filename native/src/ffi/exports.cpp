@@ -64,7 +64,7 @@ extern "C" {
 
 QUORLIND_EXTERN uint32_t quorlind_abi_version(void) { return QUORLIND_ABI_VERSION; }
 
-QUORLIND_EXTERN const char* quorlind_version(void) { return quorlind::LIBRARY_VERSION; }
+QUORLIND_EXTERN const char* quorlind_version(void) { return QUORLIND_VERSION_STRING; }
 
 QUORLIND_EXTERN int32_t quorlind_default_config(QuorlindRunConfig* config) {
     if (!config)

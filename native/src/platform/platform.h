@@ -36,8 +36,6 @@ std::uint64_t logical_processor_count();
 
 enum class ThreadEnd { normal, abnormal };
 
-struct ThreadLaunch;
-
 // Join handle of a thread started by start_thread. Move-only; a handle that
 // is destroyed while still joinable joins first, so no thread is ever left
 // running unobserved.
