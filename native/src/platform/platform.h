@@ -77,10 +77,4 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
 // travel in messages.
 std::string os_error_text(long long code);
 
-// The name the system shows for the calling thread, "" where it has none.
-std::string current_thread_name();
-
-// Size of the calling thread's stack as the system reports it, 0 if unknown.
-std::size_t current_thread_stack_bytes();
-
 }  // namespace quorlind::platform
