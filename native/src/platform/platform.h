@@ -2,7 +2,7 @@
 
 // The operating-system layer: a monotonic clock, a relative sleep, the
 // processor count and named threads whose join tells a normal end from an
-// abnormal one. posix/ and win32/ implement it; CMake picks one.
+// abnormal one. linux/ and win32/ implement it; CMake picks one.
 
 #include <cstddef>
 #include <cstdint>
