@@ -1,7 +1,6 @@
 // The ten exports of the C interface. Nothing thrown inside the library may
 // cross this boundary: quorlind_create and quorlind_run turn failures into
-// their documented results; the queries can fail only if a lock cannot be
-// taken, and then end the process rather than unwind into C.
+// their documented results.
 
 #include <cstring>
 #include <memory>

@@ -61,6 +61,7 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     outcome.measurement_seconds = to_seconds(measurement);
     outcome.benchmark = benchmark;
 
+    // A positive length under half a nanosecond rounds to zero on its way here.
     if (measurement.is_zero()) {
         outcome.message = "measurement duration must be positive";
         return outcome;
