@@ -8,9 +8,8 @@ endif()
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-# Our warnings are for our code; GoogleTest keeps its own.
-set(_quorlind_saved_options ${CMAKE_CXX_FLAGS})
 add_subdirectory(${QUORLIND_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+# Our warnings are for our code; GoogleTest keeps its own.
 foreach(target gtest gtest_main gmock gmock_main)
   if(TARGET ${target})
     set_property(TARGET ${target} PROPERTY COMPILE_OPTIONS "")

@@ -131,8 +131,6 @@ class Library:
 def _library_names():
     if sys.platform == "win32":
         return ["quorlind.dll"]
-    if sys.platform == "darwin":
-        return ["libquorlind.1.dylib", "libquorlind.dylib"]
     return ["libquorlind.so.1", "libquorlind.so"]
 
 

@@ -12,9 +12,9 @@
 
 #include "../lib/fake_environment.h"
 #include "../stress/process_probe.h"
+#include "../support/engine_probe.h"
 #include "failing_allocation.h"
 #include "ffi/run_entry.h"
-#include "lib/engine_admission.h"
 
 namespace quorlind {
 namespace {
@@ -67,8 +67,8 @@ const Fault PER_WORKER_FAULTS[] = {
 
 const Fault RUN_FAULTS[] = {
     {.name = "cpu_count_unknown",
-     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT); },
-     .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT,
+     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT_MESSAGE); },
+     .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT_MESSAGE,
      .before_worker_count = true},
     {.name = "cpu_count_throws",
      .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_throws = true; },
@@ -126,7 +126,7 @@ void expect_clean_and_admitting(const FakeEnvironment& environment) {
     if (const auto names = testing::worker_threads_after_settling()) {
         EXPECT_TRUE(names->empty()) << names->size() << " quorlind- threads remain, e.g. " << names->front();
     }
-    EXPECT_FALSE(EngineAdmission::engine_busy());
+    EXPECT_FALSE(testing::engine_busy());
 
     FaultyRun next;
     const std::uint32_t status = next.go(0.0, 0.05);

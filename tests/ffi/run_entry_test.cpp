@@ -6,8 +6,8 @@
 #include <new>
 
 #include "../lib/fake_environment.h"
+#include "../support/engine_probe.h"
 #include "ffi/run_entry.h"
-#include "lib/engine_admission.h"
 
 namespace quorlind {
 namespace {
@@ -99,7 +99,7 @@ TEST(RunEntry, TinyPositiveMeasurementIsRefusedByTheEngine) {
         EXPECT_EQ(entry.run(&config), STATUS_FAILED);
         EXPECT_EQ(entry.outcome().message, "measurement duration must be positive");
         EXPECT_EQ(entry.outcome().measurement_seconds, below_half);
-        EXPECT_FALSE(EngineAdmission::engine_busy());
+        EXPECT_FALSE(testing::engine_busy());
     }
     Entry entry;
     const QuorlindRunConfig config = valid_config(0.0, 5e-10);
@@ -129,7 +129,7 @@ TEST(RunEntry, InternalFailureIsContainedAndTheNextRunAdmitted) {
     EXPECT_EQ(entry.outcome().benchmark, 2u);
     EXPECT_EQ(entry.outcome().warmup_seconds, 0.25);
     EXPECT_EQ(entry.outcome().workers, 0u);
-    EXPECT_FALSE(EngineAdmission::engine_busy());
+    EXPECT_FALSE(testing::engine_busy());
 
     Entry next;
     const QuorlindRunConfig quick = valid_config();

@@ -117,6 +117,13 @@ TEST(WordTableBounds, IndexBeyondTheFilledPartThrowsEvenWithinTheStorage) {
     EXPECT_EQ(table.load(1), 101u);
     EXPECT_THROW(table.load(2), InternalFailure);
     EXPECT_THROW(table.store(2, 0), InternalFailure);
+    try {
+        table.load(5);
+        FAIL() << "index 5 of 2 words was read";
+    } catch (const InternalFailure& failure) {
+        // The filled size, not the storage, is what the index missed.
+        EXPECT_STREQ(failure.what(), "word table index 5 is out of range for its 2 words");
+    }
 }
 
 TEST(WordTableBounds, EmptyTableRefusesEveryIndex) {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "../support/engine_probe.h"
 #include "fake_environment.h"
 #include "lib/clock.h"
 #include "lib/coordinator.h"
@@ -28,7 +29,7 @@ struct CoordinatedRun {
     // Every thread this run started has ended and the engine takes a new run.
     void expect_cleaned_up() {
         EXPECT_EQ(environment->live_threads.load(), 0);
-        EXPECT_FALSE(EngineAdmission::engine_busy());
+        EXPECT_FALSE(testing::engine_busy());
     }
 };
 
@@ -61,7 +62,7 @@ TEST(Coordinator, SecondRunWhileOneHoldsTheEngineIsRefused) {
     EXPECT_EQ(outcome.message, "another benchmark is already running");
     EXPECT_EQ(outcome.workers, 0u);
     EXPECT_EQ(run.environment->cpus_calls.load(), 0);
-    EXPECT_TRUE(EngineAdmission::engine_busy()) << "the other run's admission is left alone";
+    EXPECT_TRUE(testing::engine_busy()) << "the other run's admission is left alone";
 }
 
 TEST(Coordinator, SingleWorkerNeverAsksForTheProcessorCount) {

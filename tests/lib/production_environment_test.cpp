@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "../stress/process_probe.h"
+#include "../support/thread_probe.h"
 #include "lib/coordinator.h"
 #include "lib/run_environment.h"
 
@@ -29,8 +30,8 @@ public:
     Expected<WorkloadState> build_workload(std::uint64_t index) override {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            workers_.push_back({index, platform::current_thread_name(),
-                                platform::current_thread_stack_bytes(), std::this_thread::get_id()});
+            workers_.push_back({index, testing::current_thread_name(),
+                                testing::current_thread_stack_bytes(), std::this_thread::get_id()});
         }
         return ProductionEnvironment::build_workload(index);
     }

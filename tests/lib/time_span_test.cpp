@@ -50,6 +50,13 @@ TEST(ClockArithmetic, ToSecondsAndWholeNanoseconds) {
     EXPECT_EQ(whole_nanoseconds({MAX_U64, 999999999}), MAX_U64);
 }
 
+TEST(ClockArithmetic, InstantsReadAsSecondsWithNineDigitsOfNanoseconds) {
+    EXPECT_EQ(to_string(ClockInstant{}), "0.000000000 s");
+    EXPECT_EQ(to_string(ClockInstant{12, 5}), "12.000000005 s");
+    EXPECT_EQ(to_string(ClockInstant{std::numeric_limits<std::uint64_t>::max(), 999999999}),
+              "18446744073709551615.999999999 s");
+}
+
 TEST(TimingLengths, ZeroWarmupMakesWarmEndEqualStart) {
     const auto timing = Timing::from_lengths({100, 5}, {}, {0, 1});
     ASSERT_TRUE(timing);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "../support/thread_probe.h"
 #include "platform/platform.h"
 
 namespace quorlind::platform {
@@ -26,7 +27,7 @@ TEST(PlatformThread, NormalAndAbnormalEndsAreToldApart) {
 
 TEST(PlatformThread, RunsWithTheRequestedStack) {
     std::size_t stack = 0;
-    auto thread = start_thread("quorlind-3", TWO_MIB, [&] { stack = current_thread_stack_bytes(); });
+    auto thread = start_thread("quorlind-3", TWO_MIB, [&] { stack = testing::current_thread_stack_bytes(); });
     thread.value().join();
     // At least what was asked: glibc may hand a larger cached stack back out.
     EXPECT_GE(stack, TWO_MIB);
@@ -34,7 +35,7 @@ TEST(PlatformThread, RunsWithTheRequestedStack) {
 
 TEST(PlatformThread, CarriesItsNameWhereTheSystemShowsNames) {
     std::string name = "unset";
-    auto thread = start_thread("quorlind-12", TWO_MIB, [&] { name = current_thread_name(); });
+    auto thread = start_thread("quorlind-12", TWO_MIB, [&] { name = testing::current_thread_name(); });
     thread.value().join();
     if (name.empty())
         GTEST_SKIP() << "this system does not expose thread names";

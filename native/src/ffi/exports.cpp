@@ -1,7 +1,6 @@
 // The ten exports of the C interface. Nothing thrown inside the library may
 // cross this boundary: quorlind_create and quorlind_run turn failures into
-// their documented results; the queries can fail only if a lock cannot be
-// taken, and then end the process rather than unwind into C.
+// their documented results.
 
 #include <cstring>
 #include <memory>
@@ -64,7 +63,7 @@ extern "C" {
 
 QUORLIND_EXTERN uint32_t quorlind_abi_version(void) { return QUORLIND_ABI_VERSION; }
 
-QUORLIND_EXTERN const char* quorlind_version(void) { return quorlind::LIBRARY_VERSION; }
+QUORLIND_EXTERN const char* quorlind_version(void) { return QUORLIND_VERSION_STRING; }
 
 QUORLIND_EXTERN int32_t quorlind_default_config(QuorlindRunConfig* config) {
     if (!config)

@@ -29,8 +29,8 @@ void WordTable::push_back(std::uint64_t word) {
 }
 
 void WordTable::fail_out_of_range(std::size_t index) const {
-    throw InternalFailure("index out of bounds: the len is " + std::to_string(size_) +
-                          " but the index is " + std::to_string(index));
+    throw InternalFailure("word table index " + std::to_string(index) + " is out of range for its " +
+                          std::to_string(size_) + " words");
 }
 
 }  // namespace quorlind

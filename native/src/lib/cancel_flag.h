@@ -9,6 +9,7 @@ namespace quorlind {
 class CancelFlag {
 public:
     void request() noexcept { requested_.store(true); }
+    // Relaxed: the flag carries no data, and a pass or batch that misses it sees it on the next.
     bool is_requested() const noexcept { return requested_.load(std::memory_order_relaxed); }
 
 private:

@@ -6,8 +6,8 @@
 #include "lib/clock.h"
 #include "lib/engine_admission.h"
 #include "lib/init_failure_text.h"
-#include "lib/measurement_loop.h"
-#include "lib/run_summary.h"
+#include "lib/run_results.h"
+#include "lib/run_watch.h"
 #include "lib/worker_context.h"
 #include "lib/worker_set.h"
 
@@ -31,13 +31,6 @@ struct RunObjects {
             counters.push_back(std::make_shared<WorkerCounters>());
             counter_views.push_back(counters.back().get());
         }
-    }
-
-    // On a failure path: the stop flag goes up before the gate opens, so every
-    // worker that passes the gate ends without measuring.
-    void release_without_measuring() {
-        stop->raise();
-        gate->open();
     }
 };
 
@@ -68,6 +61,7 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     outcome.measurement_seconds = to_seconds(measurement);
     outcome.benchmark = benchmark;
 
+    // A positive length under half a nanosecond rounds to zero on its way here.
     if (measurement.is_zero()) {
         outcome.message = "measurement duration must be positive";
         return outcome;
@@ -98,6 +92,8 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
 
     RunObjects objects(workers);
     auto [own_sender, receiver] = make_ready_queue();
+    // Every return from here on leaves through worker_set: the stop flag goes
+    // up before the gate opens, so a worker released early ends without measuring.
     WorkerSet worker_set(objects.stop, objects.gate);
 
     for (std::uint64_t index = 0; index < workers; ++index) {
@@ -105,9 +101,8 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
                               objects.timing, cancel,     objects.counters[index], index};
         Expected<platform::Thread> thread = environment->spawn_worker(index, std::move(context));
         if (!thread) {
-            objects.release_without_measuring();
             outcome.message = "cannot start worker: " + thread.error();
-            return outcome;  // receiver, sender and worker_set release and join here
+            return outcome;
         }
         worker_set.add(std::move(thread.value()));
     }
@@ -116,7 +111,6 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     for (std::uint64_t reported = 0; reported < workers; ++reported) {
         std::optional<InitReport> received = receiver.receive();
         if (!received || received->failure) {
-            objects.release_without_measuring();
             outcome.message = "worker initialization failed: " + render_readiness_failure(received);
             return outcome;
         }
@@ -125,7 +119,6 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     const ClockInstant start = now();
     const std::optional<Timing> timing = Timing::from_lengths(start, warmup, measurement);
     if (!timing) {
-        objects.release_without_measuring();
         outcome.message = "requested duration exceeds the monotonic clock range";
         return outcome;
     }

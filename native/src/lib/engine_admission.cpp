@@ -11,8 +11,6 @@ EngineAdmission EngineAdmission::try_acquire() noexcept {
     return EngineAdmission(engine_busy_flag.compare_exchange_strong(expected, true));
 }
 
-bool EngineAdmission::engine_busy() noexcept { return engine_busy_flag.load(); }
-
 EngineAdmission::~EngineAdmission() {
     if (held_)
         engine_busy_flag.store(false);

@@ -10,7 +10,6 @@ class EngineAdmission {
 public:
     // Null-like (false) when another run holds the engine.
     static EngineAdmission try_acquire() noexcept;
-    static bool engine_busy() noexcept;
 
     EngineAdmission(EngineAdmission&& other) noexcept : held_(other.held_) { other.held_ = false; }
     EngineAdmission& operator=(EngineAdmission&&) = delete;

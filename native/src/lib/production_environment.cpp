@@ -10,7 +10,7 @@ std::string worker_thread_name(std::uint64_t index) { return "quorlind-" + std::
 
 Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count) {
     if (count == 0) {
-        return Expected<std::uint64_t>::failure(UNKNOWN_CPU_COUNT);
+        return Expected<std::uint64_t>::failure(UNKNOWN_CPU_COUNT_MESSAGE);
     }
     return count;
 }

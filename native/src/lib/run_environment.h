@@ -27,7 +27,8 @@ public:
 };
 
 inline constexpr std::size_t WORKER_STACK_BYTES = 2 * 1024 * 1024;
-inline constexpr const char* UNKNOWN_CPU_COUNT = "the number of hardware threads is not known for the target platform";
+inline constexpr const char* UNKNOWN_CPU_COUNT_MESSAGE =
+    "the number of hardware threads is not known for the target platform";
 
 std::string worker_thread_name(std::uint64_t index);
 

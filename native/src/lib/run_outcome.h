@@ -10,8 +10,6 @@
 
 namespace quorlind {
 
-inline constexpr const char* LIBRARY_VERSION = QUORLIND_VERSION_STRING;
-
 enum RunStatus : std::uint32_t {
     STATUS_COMPLETED = QUORLIND_STATUS_COMPLETED,
     STATUS_CANCELLED = QUORLIND_STATUS_CANCELLED,
@@ -30,7 +28,6 @@ struct RunOutcome {
     std::optional<double> variation_percent;  // status 0 with at least two samples
     std::string message;                      // empty for a completed run
     std::vector<IntervalSample> samples;
-    const char* version = LIBRARY_VERSION;
     double warmup_seconds = 0.0;
     double measurement_seconds = 0.0;
     double measured_seconds = 0.0;

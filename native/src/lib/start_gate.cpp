@@ -15,9 +15,4 @@ void StartGate::wait() {
     opened_changed_.wait(lock, [&] { return opened_; });
 }
 
-bool StartGate::is_open() {
-    std::lock_guard lock(mutex_);
-    return opened_;
-}
-
 }  // namespace quorlind

@@ -12,7 +12,6 @@ class StartGate {
 public:
     void open();
     void wait();
-    bool is_open();
 
 private:
     std::mutex mutex_;

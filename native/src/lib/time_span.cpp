@@ -1,5 +1,6 @@
 #include "lib/time_span.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace quorlind {
@@ -43,9 +44,10 @@ std::uint64_t whole_nanoseconds(TimeSpan span) noexcept {
     return nanos;
 }
 
-std::string debug_string(ClockInstant instant) {
-    return "ClockInstant { seconds: " + std::to_string(instant.seconds) +
-           ", nanoseconds: " + std::to_string(instant.nanoseconds) + " }";
+std::string to_string(ClockInstant instant) {
+    std::string nanos = std::to_string(instant.nanoseconds);
+    nanos.insert(0, 9 - std::min<std::size_t>(nanos.size(), 9), '0');
+    return std::to_string(instant.seconds) + "." + nanos + " s";
 }
 
 }  // namespace quorlind

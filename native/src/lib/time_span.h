@@ -39,6 +39,7 @@ double to_seconds(TimeSpan span) noexcept;
 // seconds * 1e9 + nanoseconds, clamped to 2^64 - 1.
 std::uint64_t whole_nanoseconds(TimeSpan span) noexcept;
 
-std::string debug_string(ClockInstant instant);
+// "<seconds>.<nine digits> s", for internal-failure texts.
+std::string to_string(ClockInstant instant);
 
 }  // namespace quorlind

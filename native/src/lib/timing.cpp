@@ -14,14 +14,14 @@ std::optional<Timing> Timing::from_lengths(ClockInstant start, TimeSpan warmup, 
     return Timing{start, *warm_end, *end};
 }
 
-std::string debug_string(const Timing& timing) {
-    return "Timing { start: " + debug_string(timing.start) + ", warm_end: " + debug_string(timing.warm_end) +
-           ", end: " + debug_string(timing.end) + " }";
+std::string to_string(const Timing& timing) {
+    return "Timing(start " + to_string(timing.start) + ", warm_end " + to_string(timing.warm_end) + ", end " +
+           to_string(timing.end) + ")";
 }
 
 void TimingCell::store(const Timing& timing) {
     if (claimed_.exchange(true))
-        throw InternalFailure("timing is initialized exactly once: " + debug_string(timing));
+        throw InternalFailure("timing is initialized exactly once: " + to_string(timing));
     timing_ = timing;
     ready_.store(true, std::memory_order_release);
 }

@@ -21,8 +21,8 @@ struct Timing {
     friend bool operator==(const Timing&, const Timing&) = default;
 };
 
-// Used only in internal-failure texts.
-std::string debug_string(const Timing& timing);
+// "Timing(start ..., warm_end ..., end ...)", for internal-failure texts.
+std::string to_string(const Timing& timing);
 
 // Write-once holder through which the workers receive the Timing. The
 // coordinator stores before opening the start gate; workers read after it.

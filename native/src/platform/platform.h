@@ -2,7 +2,7 @@
 
 // The operating-system layer: a monotonic clock, a relative sleep, the
 // processor count and named threads whose join tells a normal end from an
-// abnormal one. posix/ and win32/ implement it; CMake picks one.
+// abnormal one. linux/ and win32/ implement it; CMake picks one.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,8 +35,6 @@ void sleep_for(std::uint64_t seconds, std::uint32_t nanoseconds);
 std::uint64_t logical_processor_count();
 
 enum class ThreadEnd { normal, abnormal };
-
-struct ThreadLaunch;
 
 // Join handle of a thread started by start_thread. Move-only; a handle that
 // is destroyed while still joinable joins first, so no thread is ever left
@@ -78,11 +76,5 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
 // "<system message> (os error <code>)", the form in which system errors
 // travel in messages.
 std::string os_error_text(long long code);
-
-// The name the system shows for the calling thread, "" where it has none.
-std::string current_thread_name();
-
-// Size of the calling thread's stack as the system reports it, 0 if unknown.
-std::size_t current_thread_stack_bytes();
 
 }  // namespace quorlind::platform

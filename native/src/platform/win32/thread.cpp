@@ -33,7 +33,6 @@ std::wstring widen(const std::string& text) {
 // Older Windows lacks SetThreadDescription, so it is looked up at run time
 // and a missing one leaves the thread unnamed.
 using SetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-using GetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PWSTR*);
 
 template <class Function>
 Function kernel32_function(const char* name) {
@@ -113,26 +112,6 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
     }
     start.release();  // now owned by the thread
     return Thread(std::move(native));
-}
-
-std::string current_thread_name() {
-    auto get_description = kernel32_function<GetThreadDescriptionFunction>("GetThreadDescription");
-    if (!get_description)
-        return {};
-    PWSTR description = nullptr;
-    if (FAILED(get_description(GetCurrentThread(), &description)) || !description)
-        return {};
-    std::string name;
-    for (PWSTR c = description; *c; ++c)
-        name.push_back(static_cast<char>(*c));
-    LocalFree(description);
-    return name;
-}
-
-std::size_t current_thread_stack_bytes() {
-    ULONG_PTR low = 0, high = 0;
-    GetCurrentThreadStackLimits(&low, &high);
-    return static_cast<std::size_t>(high - low);
 }
 
 }  // namespace quorlind::platform

@@ -1,4 +1,4 @@
-#include "lib/run_summary.h"
+#include "lib/run_results.h"
 
 #include <algorithm>
 #include <cmath>

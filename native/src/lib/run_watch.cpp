@@ -1,4 +1,4 @@
-#include "lib/measurement_loop.h"
+#include "lib/run_watch.h"
 
 #include "lib/clock.h"
 

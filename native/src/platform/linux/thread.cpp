@@ -76,21 +76,4 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
     return Thread(std::move(native));
 }
 
-std::string current_thread_name() {
-    char name[64] = {};
-    if (pthread_getname_np(pthread_self(), name, sizeof name) != 0)
-        return {};
-    return name;
-}
-
-std::size_t current_thread_stack_bytes() {
-    pthread_attr_t attributes;
-    if (pthread_getattr_np(pthread_self(), &attributes) != 0)
-        return 0;
-    std::size_t size = 0;
-    pthread_attr_getstacksize(&attributes, &size);
-    pthread_attr_destroy(&attributes);
-    return size;
-}
-
 }  // namespace quorlind::platform

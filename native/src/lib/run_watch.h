@@ -8,7 +8,7 @@
 
 #include "lib/cancel_flag.h"
 #include "lib/run_outcome.h"
-#include "lib/run_summary.h"
+#include "lib/run_results.h"
 #include "lib/timing.h"
 #include "lib/worker_counters.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "lib/run_summary.h"
+#include "lib/run_results.h"
 
 namespace quorlind {
 namespace {
