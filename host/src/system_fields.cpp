@@ -1,0 +1,167 @@
+#include "system_fields.hpp"
+
+#include <array>
+#include <cmath>
+#include <string_view>
+#include <utility>
+
+#include "number_format.hpp"
+
+namespace quorlind::bench {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 36> known_labels{{
+    {"processor", "Processor"},
+    {"logical_processors", "Logical processors"},
+    {"operating_system", "Operating system"},
+    {"library_version", "Library version"},
+    {"abi_version", "C interface version"},
+    {"start_time_utc", "Start time (UTC)"},
+    {"monotonic_start_seconds", "Monotonic clock at start"},
+    {"host_name", "Host name"},
+    {"packages", "Packages"},
+    {"physical_cores", "Physical cores"},
+    {"smt", "SMT"},
+    {"numa_nodes", "NUMA nodes"},
+    {"caches", "Cache"},
+    {"l1d", "L1d"},
+    {"l2", "L2"},
+    {"l3", "L3"},
+    {"size_bytes", "size"},
+    {"count", "count"},
+    {"base_frequency_mhz", "Base frequency"},
+    {"max_frequency_mhz", "Maximum frequency"},
+    {"effective_clock_mhz", "Effective clock"},
+    {"governor", "Frequency governor"},
+    {"boost", "Boost"},
+    {"hypervisor", "Hypervisor"},
+    {"os_name", "OS name"},
+    {"os_version", "OS version"},
+    {"os_build", "OS build"},
+    {"load_average", "Load average (1, 5, 15 min)"},
+    {"library_compiler", "Library compiler"},
+    {"library_compiler_version", "Library compiler version"},
+    {"library_build_type", "Library build type"},
+    {"name", "name"},
+    {"version", "version"},
+    {"compiler", "compiler"},
+    {"compiler_version", "compiler version"},
+    {"build_type", "build type"},
+}};
+
+std::string label_for(const std::string& key) {
+    for (const auto& [name, label] : known_labels) {
+        if (name == key) {
+            return std::string(label);
+        }
+    }
+    std::string label = key;
+    for (char& c : label) {
+        c = c == '_' ? ' ' : c;
+    }
+    return label;
+}
+
+bool ends_with(const std::string& text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string format_bytes(double bytes) {
+    constexpr std::array<const char*, 4> units = {"bytes", "KiB", "MiB", "GiB"};
+    std::size_t unit = 0;
+    while (bytes >= 1024.0 && unit + 1 < units.size()) {
+        bytes /= 1024.0;
+        ++unit;
+    }
+    std::string number = format_fixed(bytes, 2);
+    while (number.back() == '0') {
+        number.pop_back();
+    }
+    if (number.back() == '.') {
+        number.pop_back();
+    }
+    return number + " " + units[unit];
+}
+
+std::string format_plain_number(double value) {
+    if (std::fabs(value - std::round(value)) < 1e-9 && std::fabs(value) < 9e15) {
+        const double rounded = std::round(value);
+        std::string text = rounded < 0 ? "-" : "";
+        text += group_thousands(static_cast<std::uint64_t>(std::fabs(rounded)));
+        return text;
+    }
+    return format_fixed(value, std::fabs(value) >= 100.0 ? 1 : 3);
+}
+
+std::string format_number_with_unit(double value, const std::string& unit_key) {
+    if (ends_with(unit_key, "bytes")) {
+        return format_bytes(value);
+    }
+    if (ends_with(unit_key, "_mhz")) {
+        return group_thousands(static_cast<std::uint64_t>(std::llround(std::max(0.0, value)))) + " MHz";
+    }
+    if (ends_with(unit_key, "_seconds")) {
+        return format_fixed(value, 3) + " s";
+    }
+    return format_plain_number(value);
+}
+
+void flatten(const Document& object, const std::string& path, const std::string& label,
+             const std::string& unit_key, std::vector<SystemField>& out) {
+    for (const auto& [key, value] : object.items()) {
+        const std::string child_path = path.empty() ? key : path + "." + key;
+        std::string child_label = label_for(key);
+        if (!label.empty()) {
+            child_label = label + " " + child_label;
+        }
+        // Members like "before" take their unit from the object they sit in.
+        const std::string child_unit = ends_with(key, "_mhz") || ends_with(key, "_bytes") ||
+                                               ends_with(key, "_seconds") || unit_key.empty()
+                                           ? key
+                                           : unit_key;
+        if (value.is_object() && !value.empty()) {
+            flatten(value, child_path, child_label, child_unit, out);
+        } else {
+            out.push_back({child_path, child_label, format_system_value(&value, child_unit)});
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<SystemField> system_fields(const Document& object, const std::string& label_prefix) {
+    std::vector<SystemField> fields;
+    if (object.is_object()) {
+        flatten(object, "", label_prefix, "", fields);
+    }
+    return fields;
+}
+
+std::string format_system_value(const Document* value, const std::string& unit_key) {
+    if (value == nullptr || value->is_null()) {
+        return "unknown";
+    }
+    if (value->is_boolean()) {
+        return value->get<bool>() ? "yes" : "no";
+    }
+    if (value->is_number()) {
+        const double number = value->get<double>();
+        return std::isfinite(number) ? format_number_with_unit(number, unit_key) : "unknown";
+    }
+    if (value->is_string()) {
+        const std::string text = value->get<std::string>();
+        return text.empty() ? "unknown" : text;
+    }
+    if (value->is_array()) {
+        std::string text;
+        for (const auto& item : *value) {
+            text += (text.empty() ? "" : ", ") + format_system_value(&item, unit_key);
+        }
+        return text.empty() ? "none" : text;
+    }
+    // Anything else is shown as it is rather than dropped.
+    return value->dump(-1, ' ', false, Document::error_handler_t::replace);
+}
+
+}  // namespace quorlind::bench
