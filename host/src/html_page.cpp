@@ -24,7 +24,7 @@ h2 { font-size: 1.2rem; margin: 2rem 0 0.75rem; padding-bottom: 0.2rem; border-b
 .verdict-slower { border-left-color: #D55E00; }
 .verdict-faster { border-left-color: #0072B2; }
 .verdict-not-comparable { border-left-color: #1a1a1a; border-left-style: double; }
-.charts { display: grid; grid-template-columns: repeat(auto-fit, minmax(min(100%, 32rem), 1fr)); gap: 1rem; }
+.charts { display: grid; grid-template-columns: repeat(auto-fill, minmax(min(100%, 32rem), 1fr)); gap: 1rem; }
 figure.chart { margin: 0; border: 1px solid var(--rule); border-radius: 6px; padding: 0.6rem; break-inside: avoid; }
 figcaption { font-weight: 600; margin-bottom: 0.3rem; }
 .plot-frame { overflow-x: auto; }

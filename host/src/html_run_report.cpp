@@ -5,6 +5,7 @@
 #include "html_page.hpp"
 #include "html_report.hpp"
 #include "number_format.hpp"
+#include "statistics.hpp"
 #include "svg_chart.hpp"
 #include "system_fields.hpp"
 
@@ -88,35 +89,15 @@ std::vector<StepSeries::Step> run_steps(const Document& run) {
 // The interval rates' straight line, weighted by interval length as the
 // drift test weighs them, from the first interval's start to the last one's end.
 std::optional<TrendLine> fitted_trend(const std::vector<StepSeries::Step>& steps) {
-    double weight = 0.0;
-    double mean_time = 0.0;
-    double mean_rate = 0.0;
+    std::vector<WeightedPoint> points;
     for (const auto& step : steps) {
-        const double length = step.end - step.start;
-        weight += length;
-        mean_time += length * (step.start + step.end) / 2.0;
-        mean_rate += length * step.value;
+        points.push_back({(step.start + step.end) / 2.0, step.value, step.end - step.start});
     }
-    if (steps.size() < 2 || weight <= 0.0) {
+    const auto fit = fit_weighted_line(points);
+    if (!fit) {
         return std::nullopt;
     }
-    mean_time /= weight;
-    mean_rate /= weight;
-    double spread = 0.0;
-    double covariance = 0.0;
-    for (const auto& step : steps) {
-        const double length = step.end - step.start;
-        const double offset = (step.start + step.end) / 2.0 - mean_time;
-        spread += length * offset * offset;
-        covariance += length * offset * (step.value - mean_rate);
-    }
-    if (spread <= 0.0) {
-        return std::nullopt;
-    }
-    const double slope = covariance / spread;
-    const auto at = [&](double time) {
-        return ChartPoint{time, mean_rate + slope * (time - mean_time)};
-    };
+    const auto at = [&](double time) { return ChartPoint{time, fit->intercept + fit->slope * time}; };
     TrendLine line;
     line.from = at(steps.front().start);
     line.to = at(steps.back().end);
@@ -258,7 +239,7 @@ std::string scaling_card(const Document& result) {
         lines.push_back("efficiency per physical core " + percent_text(*efficiency * 100.0, 1));
     }
     if (const auto gain = find_number(*scaling, {"smt_gain"})) {
-        lines.push_back("SMT gain " + format_fixed(*gain, 2) + " \xC3\x97");
+        lines.push_back("SMT adds " + signed_percent_text(*gain * 100.0) + " over one thread per core");
     }
     return card("scaling", "Multi-core ratio (all / single)",
                 ratio ? format_fixed(*ratio, 2) + " \xC3\x97" : std::string("-"), lines);

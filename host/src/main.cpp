@@ -6,6 +6,8 @@
 #include "options.hpp"
 #include "platform.hpp"
 #include "report.hpp"
+#include "report_command.hpp"
+#include "result_outputs.hpp"
 
 #include <quorlind.h>
 
@@ -70,6 +72,8 @@ int run(int argc, const char *const *argv) {
         return exit_code::completed;
     case CommandAction::usage_error:
         return usage_failure(parsed.text);
+    case CommandAction::report:
+        return render_saved_result(parsed.report, std::cerr);
     case CommandAction::run:
         break;
     }
@@ -82,6 +86,10 @@ int run(int argc, const char *const *argv) {
     std::optional<std::ofstream> csv_file;
     if (!options.csv_path.empty() && !(csv_file = open_output(options.csv_path))) {
         return usage_failure("--csv: cannot write to '" + options.csv_path + "'");
+    }
+    ResultOutputs result_outputs(options.html_path, options.openmetrics_path);
+    if (!result_outputs.open_error().empty()) {
+        return usage_failure(result_outputs.open_error());
     }
 
     RunRecord record;
@@ -101,8 +109,9 @@ int run(int argc, const char *const *argv) {
                               RunPlan{record.config.warmup_seconds, record.config.measurement_seconds});
     run_benchmark(record, progress);
 
+    const nlohmann::ordered_json document = to_json(record);
     if (options.json) {
-        const std::string text = to_json(record).dump(2) + "\n";
+        const std::string text = document.dump(2) + "\n";
         if (json_file) {
             *json_file << text;
         } else {
@@ -120,6 +129,10 @@ int run(int argc, const char *const *argv) {
     std::cout.flush();
     if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {
         std::cerr << tool_name << ": writing the output files failed\n";
+        return exit_code::run_failed;
+    }
+    if (const std::string error = result_outputs.write(document); !error.empty()) {
+        std::cerr << tool_name << ": " << error << '\n';
         return exit_code::run_failed;
     }
     return exit_code_for(record.summary.status);

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace quorlind::bench {
 namespace {
@@ -35,9 +36,15 @@ struct RawArguments {
     std::string measure;
     std::string json_path;
     std::string csv_path;
+    std::string html_path;
+    std::string openmetrics_path;
     bool quiet = false;
     bool version = false;
 };
+
+// A subcommand's options must not meet the run's: "report" runs nothing.
+constexpr const char *run_option_names[] = {"--threads", "--warmup", "--measure", "--json",
+                                         "--csv", "--html", "--openmetrics", "--quiet"};
 
 ParsedCommandLine usage_error(std::string message) {
     ParsedCommandLine parsed;
@@ -67,9 +74,22 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
                      ->expected(0, 1)
                      ->type_name("[FILE]");
     app.add_option("--csv", raw.csv_path, "Write the interval samples as CSV to FILE")->type_name("FILE");
+    app.add_option("--html", raw.html_path, "Write a self-contained HTML report with charts to FILE")
+        ->type_name("FILE");
+    app.add_option("--openmetrics", raw.openmetrics_path,
+                   "Write the result as Prometheus metrics to FILE (for node_exporter's textfile collector)")
+        ->type_name("FILE");
     app.add_flag("--quiet", raw.quiet, "No progress output while running");
     app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
     app.footer(exit_code_help);
+
+    ReportOptions report_options;
+    auto *report = app.add_subcommand("report", "Render a saved result file (from --json) without running anything");
+    report->add_option("result", report_options.result_path, "The result file")->required()->type_name("RESULT.json");
+    report->add_option("--html", report_options.html_path, "Write a self-contained HTML report to FILE")
+        ->type_name("FILE");
+    report->add_option("--openmetrics", report_options.openmetrics_path, "Write Prometheus metrics to FILE")
+        ->type_name("FILE");
 
     try {
         app.parse(argc, argv);
@@ -85,6 +105,19 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     ParsedCommandLine parsed;
     if (raw.version) {
         parsed.action = CommandAction::show_version;
+        return parsed;
+    }
+    if (report->parsed()) {
+        for (const char *name : run_option_names) {
+            if (app.count(name) > 0) {
+                return usage_error(std::string("report: ") + name + " belongs to a run, not to report (see --help)");
+            }
+        }
+        if (report_options.html_path.empty() && report_options.openmetrics_path.empty()) {
+            return usage_error("report: nothing to write; give --html FILE or --openmetrics FILE");
+        }
+        parsed.action = CommandAction::report;
+        parsed.report = report_options;
         return parsed;
     }
 
@@ -121,6 +154,14 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
         return usage_error("--csv: expected a file name");
     }
     options.csv_path = raw.csv_path;
+    for (const auto &[name, path] : {std::pair<const char *, const std::string &>{"--html", raw.html_path},
+                                     {"--openmetrics", raw.openmetrics_path}}) {
+        if (app.count(name) > 0 && path.empty()) {
+            return usage_error(std::string(name) + ": expected a file name");
+        }
+    }
+    options.html_path = raw.html_path;
+    options.openmetrics_path = raw.openmetrics_path;
     options.quiet = raw.quiet;
     return parsed;
 }

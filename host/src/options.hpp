@@ -15,16 +15,26 @@ struct Options {
     bool json = false;
     std::string json_path; // empty or "-" means standard output
     std::string csv_path;  // empty means no CSV
+    std::string html_path;        // empty means no HTML report
+    std::string openmetrics_path; // empty means no OpenMetrics file
     bool quiet = false;
 
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
 };
 
-enum class CommandAction { run, show_help, show_version, usage_error };
+// `report RESULT.json`: renders a saved result, runs nothing.
+struct ReportOptions {
+    std::string result_path;
+    std::string html_path;
+    std::string openmetrics_path;
+};
+
+enum class CommandAction { run, report, show_help, show_version, usage_error };
 
 struct ParsedCommandLine {
     CommandAction action = CommandAction::run;
     Options options;
+    ReportOptions report;
     std::string text; // help text, or the one-line usage error
 };
 

@@ -1,5 +1,6 @@
 #include "system_fields.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string_view>
@@ -107,9 +108,26 @@ std::string format_number_with_unit(double value, const std::string& unit_key) {
     return format_plain_number(value);
 }
 
-void flatten(const Document& object, const std::string& path, const std::string& label,
-             const std::string& unit_key, std::vector<SystemField>& out) {
-    for (const auto& [key, value] : object.items()) {
+// Known members in a fixed order (a reader may have sorted them), then any others as they come.
+std::vector<std::string> ordered_keys(const Document& object) {
+    std::vector<std::string> keys;
+    for (const auto& [name, label] : known_labels) {
+        if (object.contains(name)) {
+            keys.emplace_back(name);
+        }
+    }
+    for (const auto& item : object.items()) {
+        if (std::find(keys.begin(), keys.end(), item.key()) == keys.end()) {
+            keys.push_back(item.key());
+        }
+    }
+    return keys;
+}
+
+void flatten(const Document& object, const std::string& path, const std::string& label, const std::string& unit_key,
+             std::vector<SystemField>& out) {
+    for (const std::string& key : ordered_keys(object)) {
+        const Document& value = object.at(key);
         const std::string child_path = path.empty() ? key : path + "." + key;
         std::string child_label = label_for(key);
         if (!label.empty()) {

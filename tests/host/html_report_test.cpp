@@ -130,6 +130,11 @@ TEST(SystemFields, NestedMembersFlattenWithUnitsAndUnknowns) {
     EXPECT_EQ(value_of("smt"), "SMT = yes");
     EXPECT_EQ(value_of("load_average.before"), "Load average (1, 5, 15 min) before = 0.120, 0.300, 0.250");
     EXPECT_EQ(value_of("monotonic_start_seconds"), "Monotonic clock at start = 1234.500 s");
+    // A reader that sorts members alphabetically does not reorder the table.
+    const auto sorted = system_fields(Document(nlohmann::json(system)));
+    ASSERT_EQ(sorted.size(), fields.size());
+    EXPECT_EQ(sorted.front().label, "Processor");
+    EXPECT_EQ(sorted[1].label, "Logical processors");
     // A member this version does not know is still shown.
     const auto extra = system_fields(Document{{"tsc_invariant", true}});
     ASSERT_EQ(extra.size(), 1u);
