@@ -27,7 +27,9 @@ ensure_packages() {
 BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev)
 
 # What the full test command needs on top: the test frameworks, the Windows
-# cross toolchain and Wine, clang for fuzzing, valgrind, Python.
+# cross toolchain and Wine, clang for fuzzing, valgrind, Python, and the real
+# consumers of the reports: Chromium (with PIL for its screenshots) and promtool.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
-    clang libclang-rt-14-dev valgrind python3)
+    clang libclang-rt-14-dev valgrind python3
+    chromium python3-pil prometheus)
