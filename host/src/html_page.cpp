@@ -23,7 +23,10 @@ h2 { font-size: 1.2rem; margin: 2rem 0 0.75rem; padding-bottom: 0.2rem; border-b
 .verdict { border-left-width: 6px; }
 .verdict-slower { border-left-color: #D55E00; }
 .verdict-faster { border-left-color: #0072B2; }
+.verdict-same { border-left-color: #767676; }
 .verdict-not-comparable { border-left-color: #1a1a1a; border-left-style: double; }
+.outcome { font-weight: 650; margin: 0.4rem 0 0; }
+table.system td:first-child, table.environment td:first-child { width: 40%; }
 .charts { display: grid; grid-template-columns: repeat(auto-fill, minmax(min(100%, 32rem), 1fr)); gap: 1rem; }
 figure.chart { margin: 0; border: 1px solid var(--rule); border-radius: 6px; padding: 0.6rem; break-inside: avoid; }
 figcaption { font-weight: 600; margin-bottom: 0.3rem; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "document_fields.hpp"
 
@@ -14,7 +15,9 @@ namespace quorlind::bench {
 // reader returns it for an older file.
 std::string render_result_html(const Document& result);
 
-// A comparison record as `compare --json` writes it.
-std::string render_comparison_html(const Document& comparison);
+// A comparison record as `compare --json` writes it, with the result
+// documents it compared, in the order of its `files` (the base first): the
+// charts show their runs, and the page embeds them all.
+std::string render_comparison_html(const Document& comparison, const std::vector<Document>& results);
 
 }  // namespace quorlind::bench

@@ -35,11 +35,17 @@ std::string step_path(const StepSeries& series, const LinearScale& x, const Line
     std::string d;
     double previous_end = std::numeric_limits<double>::quiet_NaN();
     for (const auto& step : series.steps) {
-        const bool joined =
-            std::fabs(step.start - previous_end) <= 1e-9 * std::max(1.0, std::fabs(step.start));
-        d += joined ? "V" + svg_number(y(step.value))
-                    : "M" + svg_number(x(step.start)) + "," + svg_number(y(step.value));
-        d += "H" + svg_number(x(step.end));
+        const bool joined = std::fabs(step.start - previous_end) <= 1e-9 * std::max(1.0, std::fabs(step.start));
+        if (joined) {
+            d += 'V';
+        } else {
+            d += 'M';
+            d += svg_number(x(step.start));
+            d += ',';
+        }
+        d += svg_number(y(step.value));
+        d += 'H';
+        d += svg_number(x(step.end));
         previous_end = step.end;
     }
     return d;

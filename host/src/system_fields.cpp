@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <string_view>
 #include <utility>
@@ -154,6 +155,33 @@ std::vector<SystemField> system_fields(const Document& object, const std::string
         flatten(object, "", label_prefix, "", fields);
     }
     return fields;
+}
+
+SystemField describe_field(const std::string& dotted_path, const Document* value) {
+    std::vector<std::string> keys;
+    for (std::size_t start = 0; start <= dotted_path.size();) {
+        const std::size_t dot = std::min(dotted_path.find('.', start), dotted_path.size());
+        keys.push_back(dotted_path.substr(start, dot - start));
+        start = dot + 1;
+    }
+    // The system's own fields read as in its table; the tool's and the configuration's say whose they are.
+    std::string label;
+    std::string unit_key;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (i == 0 && keys[i] == "system" && keys.size() > 1) {
+            continue;
+        }
+        std::string part = i == 0 ? keys[i] : label_for(keys[i]);
+        if (i == 0 && !part.empty()) {
+            part[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(part[0])));
+        }
+        label += (label.empty() ? "" : " ") + part;
+        if (unit_key.empty() || ends_with(keys[i], "_mhz") || ends_with(keys[i], "_bytes") ||
+            ends_with(keys[i], "_seconds")) {
+            unit_key = keys[i];
+        }
+    }
+    return {dotted_path, label, format_system_value(value, unit_key)};
 }
 
 std::string format_system_value(const Document* value, const std::string& unit_key) {

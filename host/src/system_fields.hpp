@@ -20,6 +20,11 @@ struct SystemField {
 // know still appear, labelled from their names.
 std::vector<SystemField> system_fields(const Document& object, const std::string& label_prefix = {});
 
+// One field named by its dotted path in the whole document
+// ("system.caches.l2.size_bytes", "tool.compiler"), labelled and formatted as
+// in the system table; for the environment differences of a comparison.
+SystemField describe_field(const std::string& dotted_path, const Document* value);
+
 // The value of one member as system_fields writes it; the key names the unit
 // ("size_bytes" reads as KiB/MiB, "*_mhz" as MHz, "*_seconds" as s).
 std::string format_system_value(const Document* value, const std::string& unit_key);

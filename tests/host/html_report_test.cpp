@@ -218,5 +218,59 @@ TEST(ResultPage, OneRunWithoutStatisticsOrSamplesStillRenders) {
     EXPECT_THAT(page, Not(HasSubstr("nan")));
 }
 
+TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
+    const Document comparison = read_fixture("comparison.json");
+    Document slower = read_fixture("result_v2_both.json");
+    slower["runs"][0]["summary"]["ops_per_second"] = 39000.0;
+    const std::vector<Document> results = {read_fixture("result_v2_both.json"), slower};
+    const std::string page = render_comparison_html(comparison, results);
+
+    for (const char* chart : {"runs-single", "runs-all", "ratio-single", "ratio-all"}) {
+        EXPECT_EQ(count(page, std::string("data-chart=\"") + chart + "\""), 1u) << chart;
+    }
+    // Both files' rows on each runs chart, each new file's row on each ratio chart.
+    EXPECT_EQ(count(page, "data-series=\"base: base.json\""), 2u);
+    EXPECT_EQ(count(page, "data-series=\"new: new.json\""), 2u);
+    EXPECT_EQ(count(page, "data-series=\"new.json\""), 2u);
+    EXPECT_EQ(count(page, "class=\"reference\""), 2u);
+    EXPECT_EQ(count(page, "class=\"threshold\""), 2u);
+
+    EXPECT_THAT(page, HasSubstr("<div class=\"card verdict verdict-slower\" data-kind=\"single\">"));
+    EXPECT_THAT(page, HasSubstr("new.json is 5.0 % slower than base.json: ratio 0.950, 95 % interval 0.941 to 0.959."));
+    EXPECT_THAT(page, HasSubstr("<p class=\"value\">no significant difference</p>"));
+    EXPECT_THAT(page, HasSubstr("run-to-run variation is not covered"));
+    EXPECT_THAT(page, HasSubstr("<tr class=\"differs\"><td>Frequency governor</td><td>powersave</td>"
+                                "<td>performance</td></tr>"));
+    EXPECT_THAT(page, HasSubstr("<td>Cache L2 size</td><td>1.25 MiB</td><td>2 MiB</td>"));
+    EXPECT_THAT(page, HasSubstr("<td>Tool compiler version</td>"));
+    EXPECT_THAT(page, HasSubstr("1 more fields are known in one file only"));
+
+    const Document embedded = Document::parse(embedded_json(page));
+    EXPECT_EQ(embedded.at("comparison"), comparison);
+    EXPECT_EQ(embedded.at("results"), Document(results));
+    EXPECT_THAT(page, Not(HasSubstr("http:")));
+}
+
+TEST(ComparisonPage, NotComparableSaysWhyAndHostilePathsStayText) {
+    Document comparison = read_fixture("comparison.json");
+    comparison["outcome"] = "not_comparable";
+    comparison["files"][1]["path"] = "/tmp/<script>alert(1)</script>.json";
+    auto& pair = comparison["comparisons"][0];
+    pair["comparable"] = false;
+    pair["not_comparable_reasons"] = {"the library versions differ (0.0.2 and <b>0.0.3</b>)"};
+    for (auto& kind : pair["kinds"]) {
+        kind["verdict"] = nullptr;
+    }
+    pair["environment"] = {{{"field", "system.processor"}, {"base", "A"}, {"new", "<img src=x onerror=alert(1)>"}}};
+    const std::string page = render_comparison_html(comparison, {read_fixture("result_v2_both.json")});
+
+    EXPECT_THAT(page, HasSubstr("Not comparable: the workload differs"));
+    EXPECT_THAT(page, HasSubstr("the library versions differ (0.0.2 and &lt;b&gt;0.0.3&lt;/b&gt;)"));
+    EXPECT_EQ(count(page, "verdict-not-comparable"), 4u);  // the workload card and both kinds, plus the style rule
+    EXPECT_EQ(count(page, "<script"), 1u);
+    EXPECT_THAT(page, Not(HasSubstr("<img")));
+    EXPECT_THAT(page, HasSubstr("&lt;script&gt;alert(1)&lt;/script&gt;.json"));
+}
+
 }  // namespace
 }  // namespace quorlind::bench
