@@ -1,12 +1,10 @@
 #include "options.hpp"
 
+#include "compare_options.hpp"
 #include "number_format.hpp"
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
-#include <cmath>
-#include <optional>
 
 namespace quorlind::bench {
 namespace {
@@ -17,17 +15,6 @@ constexpr const char *exit_code_help = "Exit codes:\n"
                                        "  2    usage error (nothing was run)\n"
                                        "  130  cancelled with Ctrl-C (partial results are still printed)\n"
                                        "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
-
-std::optional<double> parse_finite_number(const std::string &text) {
-    double value = 0.0;
-    const char *first = text.data();
-    const char *last = first + text.size();
-    auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc{} || end != last || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 struct RawArguments {
     std::string threads = "single";
@@ -43,6 +30,23 @@ ParsedCommandLine usage_error(std::string message) {
     ParsedCommandLine parsed;
     parsed.action = CommandAction::usage_error;
     parsed.text = std::move(message);
+    return parsed;
+}
+
+// A comparison runs nothing, so the options of a run have no place beside it.
+ParsedCommandLine finish_compare(const CLI::App &app, const CLI::App &compare, const CompareArguments &raw) {
+    for (const CLI::Option *option : app.get_options()) {
+        if (option->count() > 0) {
+            return usage_error(option->get_name() + " belongs to a benchmark run, not to compare");
+        }
+    }
+    FinishedCompareOptions finished = finish_compare_options(compare, raw);
+    if (finished.error) {
+        return usage_error(*finished.error);
+    }
+    ParsedCommandLine parsed;
+    parsed.action = CommandAction::compare;
+    parsed.compare = std::move(finished.options);
     return parsed;
 }
 
@@ -70,19 +74,24 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     app.add_flag("--quiet", raw.quiet, "No progress output while running");
     app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
     app.footer(exit_code_help);
+    CompareArguments compare_raw;
+    CLI::App *compare = add_compare_command(app, compare_raw);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp &) {
         ParsedCommandLine parsed;
         parsed.action = CommandAction::show_help;
-        parsed.text = app.help();
+        parsed.text = compare->parsed() ? compare->help() : app.help();
         return parsed;
     } catch (const CLI::ParseError &error) {
         return usage_error(std::string(error.what()) + " (see --help)");
     }
 
     ParsedCommandLine parsed;
+    if (compare->parsed()) {
+        return finish_compare(app, *compare, compare_raw);
+    }
     if (raw.version) {
         parsed.action = CommandAction::show_version;
         return parsed;

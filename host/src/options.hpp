@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compare_options.hpp"
+
 #include <quorlind.h>
 
 #include <string>
@@ -20,11 +22,12 @@ struct Options {
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
 };
 
-enum class CommandAction { run, show_help, show_version, usage_error };
+enum class CommandAction { run, compare, show_help, show_version, usage_error };
 
 struct ParsedCommandLine {
     CommandAction action = CommandAction::run;
     Options options;
+    CompareOptions compare; // for CommandAction::compare
     std::string text; // help text, or the one-line usage error
 };
 
