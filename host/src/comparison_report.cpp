@@ -23,7 +23,8 @@ std::string pad(const std::string& text, std::size_t width, bool right) {
 }
 
 // Columns sized to their widest cell; numbers right-aligned.
-void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vector<bool>& right) {
+void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vector<bool>& right,
+                 std::size_t indent) {
     std::vector<std::size_t> widths(right.size(), 0);
     for (const auto& row : rows) {
         for (std::size_t i = 0; i < row.size(); ++i) {
@@ -31,10 +32,10 @@ void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vec
         }
     }
     for (const auto& row : rows) {
-        std::string line = " ";
+        std::string line(indent, ' ');
         for (std::size_t i = 0; i < row.size(); ++i) {
-            line += "  ";
             line += pad(row[i], widths[i], right[i]);
+            line += "  ";
         }
         line.erase(line.find_last_not_of(' ') + 1);
         out << line << '\n';
@@ -128,11 +129,11 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
     if (rows.empty()) {
         out << "  Environment  no known difference\n";
     } else {
-        out << "  Environment  (BASE -> NEW)\n";
-        write_table(out, rows, {false, false, false, false});
+        out << "  Environment  BASE -> NEW\n";
+        write_table(out, rows, {false, false, false, false}, 15);
     }
     if (pair.environment.known_in_one_only > 0) {
-        out << "    and " << count_text(pair.environment.known_in_one_only, "field", "fields")
+        out << "               and " << count_text(pair.environment.known_in_one_only, "field", "fields")
             << " known in only one file\n";
     }
     std::vector<std::string> notes;
@@ -178,7 +179,7 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
                             "not comparable"});
         }
     }
-    write_table(out, rows, {false, false, true, true, true, false, true, false});
+    write_table(out, rows, {false, false, true, true, true, false, true, false}, 2);
     for (const auto& pair : comparison.pairs) {
         write_pair_details(out, comparison, pair);
     }

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "result_fixtures.hpp"
 
 namespace quorlind::bench {
 namespace {
@@ -17,16 +18,12 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using json = nlohmann::json;
 
-const std::string version1_fixture = QUORLIND_TEST_DATA_DIR "/result-v1.json";
+using testing::fixture;
+using testing::read_text;
 
-std::string read_text(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+const std::string version1_fixture = testing::fixture_path("result-v1.json");
 
-json version1() { return json::parse(read_text(version1_fixture)); }
+json version1() { return fixture("result-v1.json"); }
 
 // The version-1 fixture upgraded, as a version-2 file would hold it.
 json version2() {
