@@ -1,4 +1,5 @@
 #include "bench_session.hpp"
+#include "compare_command.hpp"
 #include "csv_output.hpp"
 #include "exit_codes.hpp"
 #include "interrupt.hpp"
@@ -72,6 +73,8 @@ int run(int argc, const char *const *argv) {
         return exit_code::completed;
     case CommandAction::usage_error:
         return usage_failure(parsed.text);
+    case CommandAction::compare:
+        return run_compare(parsed.compare, QUORLIND_BENCH_VERSION, std::cout, std::cerr);
     case CommandAction::report:
         return render_saved_result(parsed.report, std::cerr);
     case CommandAction::run:

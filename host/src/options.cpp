@@ -1,11 +1,10 @@
 #include "options.hpp"
 
+#include "compare_options.hpp"
 #include "number_format.hpp"
 
 #include <CLI/CLI.hpp>
 
-#include <charconv>
-#include <cmath>
 #include <optional>
 #include <utility>
 
@@ -19,17 +18,6 @@ constexpr const char *exit_code_help = "Exit codes:\n"
                                        "  130  cancelled with Ctrl-C (partial results are still printed)\n"
                                        "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
 
-std::optional<double> parse_finite_number(const std::string &text) {
-    double value = 0.0;
-    const char *first = text.data();
-    const char *last = first + text.size();
-    auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc{} || end != last || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 struct RawArguments {
     std::string threads = "single";
     std::string warmup;
@@ -42,14 +30,47 @@ struct RawArguments {
     bool version = false;
 };
 
-// A subcommand's options must not meet the run's: "report" runs nothing.
-constexpr const char *run_option_names[] = {"--threads", "--warmup", "--measure", "--json",
-                                         "--csv", "--html", "--openmetrics", "--quiet"};
-
 ParsedCommandLine usage_error(std::string message) {
     ParsedCommandLine parsed;
     parsed.action = CommandAction::usage_error;
     parsed.text = std::move(message);
+    return parsed;
+}
+
+// compare and report run nothing, so the options of a run have no place beside them.
+std::optional<ParsedCommandLine> refuse_run_options(const CLI::App &app, const std::string &command) {
+    for (const CLI::Option *option : app.get_options()) {
+        if (option->count() > 0) {
+            return usage_error(option->get_name() + " belongs to a benchmark run, not to " + command);
+        }
+    }
+    return std::nullopt;
+}
+
+ParsedCommandLine finish_compare(const CLI::App &app, const CLI::App &compare, const CompareArguments &raw) {
+    if (auto refused = refuse_run_options(app, "compare")) {
+        return *refused;
+    }
+    FinishedCompareOptions finished = finish_compare_options(compare, raw);
+    if (finished.error) {
+        return usage_error(*finished.error);
+    }
+    ParsedCommandLine parsed;
+    parsed.action = CommandAction::compare;
+    parsed.compare = std::move(finished.options);
+    return parsed;
+}
+
+ParsedCommandLine finish_report(const CLI::App &app, const ReportOptions &report) {
+    if (auto refused = refuse_run_options(app, "report")) {
+        return *refused;
+    }
+    if (report.html_path.empty() && report.openmetrics_path.empty()) {
+        return usage_error("report: nothing to write; give --html FILE or --openmetrics FILE");
+    }
+    ParsedCommandLine parsed;
+    parsed.action = CommandAction::report;
+    parsed.report = report;
     return parsed;
 }
 
@@ -82,9 +103,11 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     app.add_flag("--quiet", raw.quiet, "No progress output while running");
     app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
     app.footer(exit_code_help);
-
+    CompareArguments compare_raw;
+    CLI::App *compare = add_compare_command(app, compare_raw);
     ReportOptions report_options;
-    auto *report = app.add_subcommand("report", "Render a saved result file (from --json) without running anything");
+    CLI::App *report =
+        app.add_subcommand("report", "Render a saved result file (from --json) without running anything");
     report->add_option("result", report_options.result_path, "The result file")->required()->type_name("RESULT.json");
     report->add_option("--html", report_options.html_path, "Write a self-contained HTML report to FILE")
         ->type_name("FILE");
@@ -96,28 +119,21 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     } catch (const CLI::CallForHelp &) {
         ParsedCommandLine parsed;
         parsed.action = CommandAction::show_help;
-        parsed.text = app.help();
+        parsed.text = compare->parsed() ? compare->help() : report->parsed() ? report->help() : app.help();
         return parsed;
     } catch (const CLI::ParseError &error) {
         return usage_error(std::string(error.what()) + " (see --help)");
     }
 
     ParsedCommandLine parsed;
-    if (raw.version) {
-        parsed.action = CommandAction::show_version;
-        return parsed;
+    if (compare->parsed()) {
+        return finish_compare(app, *compare, compare_raw);
     }
     if (report->parsed()) {
-        for (const char *name : run_option_names) {
-            if (app.count(name) > 0) {
-                return usage_error(std::string("report: ") + name + " belongs to a run, not to report (see --help)");
-            }
-        }
-        if (report_options.html_path.empty() && report_options.openmetrics_path.empty()) {
-            return usage_error("report: nothing to write; give --html FILE or --openmetrics FILE");
-        }
-        parsed.action = CommandAction::report;
-        parsed.report = report_options;
+        return finish_report(app, report_options);
+    }
+    if (raw.version) {
+        parsed.action = CommandAction::show_version;
         return parsed;
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "compare_options.hpp"
+
 #include <quorlind.h>
 
 #include <string>
@@ -29,12 +31,13 @@ struct ReportOptions {
     std::string openmetrics_path;
 };
 
-enum class CommandAction { run, report, show_help, show_version, usage_error };
+enum class CommandAction { run, compare, report, show_help, show_version, usage_error };
 
 struct ParsedCommandLine {
     CommandAction action = CommandAction::run;
     Options options;
-    ReportOptions report;
+    CompareOptions compare; // for CommandAction::compare
+    ReportOptions report;   // for CommandAction::report
     std::string text; // help text, or the one-line usage error
 };
 

@@ -62,7 +62,8 @@ json parse_json(std::string_view text, const std::string& name) {
         if (tag_end != std::string::npos) {
             detail.erase(0, tag_end + 2);
         }
-        const bool cut_short = detail.find("unexpected end of input") != std::string::npos;
+        const auto* parse_error = dynamic_cast<const json::parse_error*>(&error);
+        const bool cut_short = parse_error != nullptr && parse_error->byte >= text.size();
         refuse(name,
                std::string(cut_short ? "the JSON ends too early (a truncated file?): " : "not valid JSON: ") +
                    printable(detail, 160));

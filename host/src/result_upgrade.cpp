@@ -8,28 +8,31 @@ namespace {
 
 using json = nlohmann::json;
 
-// What version 2 added to the system record; a version-1 file knew none of it.
-constexpr const char* fields_unknown_to_version1[] = {"start_time_utc",
-                                                      "monotonic_start_seconds",
-                                                      "host_name",
-                                                      "packages",
-                                                      "physical_cores",
-                                                      "smt",
-                                                      "numa_nodes",
-                                                      "caches",
-                                                      "base_frequency_mhz",
-                                                      "max_frequency_mhz",
-                                                      "effective_clock_mhz",
-                                                      "governor",
-                                                      "boost",
-                                                      "hypervisor",
-                                                      "os_name",
-                                                      "os_version",
-                                                      "os_build",
-                                                      "load_average",
-                                                      "library_compiler",
-                                                      "library_compiler_version",
-                                                      "library_build_type"};
+// What version 2 added to the system record, all unknown to a version-1 file.
+json system_fields_unknown_to_version1() {
+    const json before_after = {{"before", nullptr}, {"after", nullptr}};
+    return {{"start_time_utc", nullptr},
+            {"monotonic_start_seconds", nullptr},
+            {"host_name", nullptr},
+            {"packages", nullptr},
+            {"physical_cores", nullptr},
+            {"smt", nullptr},
+            {"numa_nodes", nullptr},
+            {"caches", {{"l1d", nullptr}, {"l2", nullptr}, {"l3", nullptr}}},
+            {"base_frequency_mhz", nullptr},
+            {"max_frequency_mhz", nullptr},
+            {"effective_clock_mhz", before_after},
+            {"governor", nullptr},
+            {"boost", nullptr},
+            {"hypervisor", {{"present", nullptr}, {"vendor", nullptr}}},
+            {"os_name", nullptr},
+            {"os_version", nullptr},
+            {"os_build", nullptr},
+            {"load_average", before_after},
+            {"library_compiler", nullptr},
+            {"library_compiler_version", nullptr},
+            {"library_build_type", nullptr}};
+}
 
 json statistics_of_one_run(const ResultRun& run) {
     const bool completed = run.completed();
@@ -89,10 +92,8 @@ json upgrade_version1(const json& document) {
         {"repeat", 1},
         {"warmup_seconds", document.at("configuration").at("warmup_seconds")},
         {"measurement_seconds", document.at("configuration").at("measurement_seconds")}};
-    json upgraded_system = document.at("system");
-    for (const char* field : fields_unknown_to_version1) {
-        upgraded_system.emplace(field, nullptr);
-    }
+    json upgraded_system = system_fields_unknown_to_version1();
+    upgraded_system.update(document.at("system"));
     upgraded["system"] = std::move(upgraded_system);
     upgraded["runs"] = json::array({{{"index", 0},
                                      {"benchmark", benchmark},

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include "result_fixtures.hpp"
 
 namespace quorlind::bench {
 namespace {
@@ -17,16 +18,12 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 using json = nlohmann::json;
 
-const std::string version1_fixture = QUORLIND_TEST_DATA_DIR "/result-v1.json";
+using testing::fixture;
+using testing::read_text;
 
-std::string read_text(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+const std::string version1_fixture = testing::fixture_path("result-v1.json");
 
-json version1() { return json::parse(read_text(version1_fixture)); }
+json version1() { return fixture("result-v1.json"); }
 
 // The version-1 fixture upgraded, as a version-2 file would hold it.
 json version2() {
@@ -68,11 +65,11 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     const ResultRun& run = result.runs[0];
     EXPECT_TRUE(run.completed());
     EXPECT_EQ(run.benchmark, QUORLIND_BENCHMARK_SINGLE);
-    EXPECT_EQ(run.summary.ops_per_second, 23507.18689878157);
-    EXPECT_EQ(run.summary.checksum, 17864088384529085534ull);
+    EXPECT_EQ(run.summary.ops_per_second, 8862.851456386923);
+    EXPECT_EQ(run.summary.checksum, 16429905683122116261ull);
     ASSERT_EQ(run.samples.size(), 3u);
-    EXPECT_EQ(run.samples[1].duration_seconds, 1.0039865319999999);
-    EXPECT_EQ(run.samples[2].operations, 23000u);
+    EXPECT_EQ(run.samples[1].duration_seconds, 1.0079816649999997);
+    EXPECT_EQ(run.samples[2].operations, 8720u);
 
     const json& document = result.document;
     EXPECT_EQ(document["schema_version"], 2);
@@ -90,7 +87,7 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     const json& single = document["statistics"]["single"];
     EXPECT_EQ(single["runs"], 1);
     EXPECT_EQ(single["completed"], 1);
-    EXPECT_EQ(single["median"].get<double>(), 23507.18689878157);
+    EXPECT_EQ(single["median"].get<double>(), 8862.851456386923);
     EXPECT_EQ(single["mean"], single["maximum"]);
     EXPECT_TRUE(single["ci95_low"].is_null()) << "one run has no interval";
     EXPECT_TRUE(single["cv_percent"].is_null());
@@ -131,8 +128,11 @@ TEST(ResultReader, StringsAreKeptAsData) {
 TEST(ResultReader, UnreadableInputNamesTheFileAndTheCause) {
     EXPECT_EQ(error_of_text(""), "bad.json: the file is empty");
     const std::string text = version1().dump();
-    EXPECT_THAT(error_of_text(text.substr(0, text.size() / 2)),
-                AllOf(HasSubstr("bad.json: "), HasSubstr("ends too early (a truncated file?)")));
+    for (const std::size_t kept : {std::size_t{1}, text.size() / 3, text.size() / 2, text.size() - 1}) {
+        EXPECT_THAT(error_of_text(text.substr(0, kept)),
+                    AllOf(HasSubstr("bad.json: "), HasSubstr("ends too early (a truncated file?)")))
+            << kept;
+    }
     EXPECT_THAT(error_of_text(R"({"tool": {"name": "quorlind-bench"}, "x": NaN})"),
                 HasSubstr("not valid JSON"));
     EXPECT_THAT(error_of_text("[1, 2]"), HasSubstr("not a quorlind-bench result: the document is an array"));
