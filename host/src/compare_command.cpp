@@ -2,10 +2,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 #include "comparison_json.hpp"
 #include "comparison_report.hpp"
 #include "exit_codes.hpp"
+#include "html_report.hpp"
+#include "output_file.hpp"
 #include "result_reader.hpp"
 #include "untrusted_text.hpp"
 
@@ -42,6 +45,12 @@ bool write_file(const std::string& path, const std::string& text) {
 
 int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
                 std::ostream& err) {
+    // Claimed before anything is read; written whole at the end, or not at all.
+    std::optional<OutputFile> html;
+    if (!options.html_path.empty() && !html.emplace(options.html_path).ok()) {
+        err << tool_name << ": --html: cannot write to '" << printable(options.html_path) << "'\n";
+        return exit_code::usage;
+    }
     std::vector<ResultFile> files;
     try {
         for (const auto& path : options.files) {
@@ -52,17 +61,26 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
         return exit_code::invalid_file;
     }
     const Comparison comparison = compare_results(files, options.settings);
+    const nlohmann::ordered_json record = comparison_to_json(comparison, tool_version);
 
     if (options.json) {
         // File names are bytes and may not be UTF-8; they are then written with U+FFFD.
-        const std::string text = comparison_to_json(comparison, tool_version)
-                                     .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
-                                 "\n";
+        const std::string text = record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
         if (options.json_to_stdout()) {
             out << text;
         } else if (!write_file(options.json_path, text)) {
             err << tool_name << ": --json: cannot write to '" << printable(options.json_path) << "'\n";
             return exit_code::usage;
+        }
+    }
+    if (html) {
+        std::vector<Document> results;
+        for (const auto& file : files) {
+            results.emplace_back(file.document);
+        }
+        if (const std::string error = html->commit(render_comparison_html(record, results)); !error.empty()) {
+            err << tool_name << ": --html: " << printable(error) << '\n';
+            return exit_code::run_failed;
         }
     }
     if (!options.json_to_stdout()) {

@@ -37,6 +37,10 @@ CLI::App* add_compare_command(CLI::App& app, CompareArguments& raw) {
         ->add_option("--json", raw.json_path, "Write the comparison as JSON to FILE, or to standard output")
         ->expected(0, 1)
         ->type_name("[FILE]");
+    command
+        ->add_option("--html", raw.html_path,
+                     "Write a self-contained HTML report of the comparison, with charts, to FILE")
+        ->type_name("FILE");
     command->footer(compare_exit_code_help);
     return command;
 }
@@ -63,6 +67,10 @@ FinishedCompareOptions finish_compare_options(const CLI::App& command, const Com
     }
     options.json = command.count("--json") > 0;
     options.json_path = raw.json_path;
+    if (command.count("--html") > 0 && raw.html_path.empty()) {
+        return refuse("--html: expected a file name");
+    }
+    options.html_path = raw.html_path;
     return finished;
 }
 

@@ -17,6 +17,7 @@ struct CompareOptions {
     ComparisonSettings settings;
     bool json = false;
     std::string json_path;  // empty or "-" means standard output
+    std::string html_path;  // empty means no HTML report
 
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
 };
@@ -27,6 +28,7 @@ struct CompareArguments {
     std::string threshold;
     std::string confidence;
     std::string json_path;
+    std::string html_path;
 };
 
 // Adds `compare BASE NEW [MORE...]` to the command line.
