@@ -29,10 +29,6 @@ std::string rate_text(std::optional<double> rate) {
 
 std::string percent_text(double value, int decimals) { return format_fixed(value, decimals) + " %"; }
 
-std::string signed_percent_text(double value) {
-    return (value > 0 ? "+" : value < 0 ? "\xE2\x88\x92" : "") + percent_text(std::fabs(value), 1);
-}
-
 int run_number(const Document& run, std::size_t position) {
     const auto index = find_number(run, {"index"});
     return (index ? static_cast<int>(*index) : static_cast<int>(position)) + 1;
@@ -53,7 +49,7 @@ std::string stability_text(const Document& run) {
     if (instability == "drift") {
         std::string text = "unstable: drifting";
         if (const auto trend = find_number(run, {"stability", "trend_percent"})) {
-            text += " " + signed_percent_text(*trend);
+            text += " " + format_signed_percent(*trend);
         }
         if (const auto measured = find_number(run, {"summary", "measured_seconds"})) {
             text += " over " + format_fixed(*measured, 0) + " s";
@@ -137,7 +133,7 @@ std::string throughput_chart(const Document& result, const std::string& kind,
                 trend->series = i;
                 trend->name = "trend of " + series.name;
                 if (const auto percent = find_number(run, {"stability", "trend_percent"})) {
-                    trend->name += ": " + signed_percent_text(*percent);
+                    trend->name += ": " + format_signed_percent(*percent);
                 }
                 chart.trends.push_back(*trend);
             }
@@ -239,7 +235,7 @@ std::string scaling_card(const Document& result) {
         lines.push_back("efficiency per physical core " + percent_text(*efficiency * 100.0, 1));
     }
     if (const auto gain = find_number(*scaling, {"smt_gain"})) {
-        lines.push_back("SMT adds " + signed_percent_text(*gain * 100.0) + " over one thread per core");
+        lines.push_back("SMT adds " + format_signed_percent(*gain * 100.0) + " over one thread per core");
     }
     return card("scaling", "Multi-core ratio (all / single)",
                 ratio ? format_fixed(*ratio, 2) + " \xC3\x97" : std::string("-"), lines);

@@ -69,23 +69,6 @@ bool ends_with(const std::string& text, std::string_view suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-std::string format_bytes(double bytes) {
-    constexpr std::array<const char*, 4> units = {"bytes", "KiB", "MiB", "GiB"};
-    std::size_t unit = 0;
-    while (bytes >= 1024.0 && unit + 1 < units.size()) {
-        bytes /= 1024.0;
-        ++unit;
-    }
-    std::string number = format_fixed(bytes, 2);
-    while (number.back() == '0') {
-        number.pop_back();
-    }
-    if (number.back() == '.') {
-        number.pop_back();
-    }
-    return number + " " + units[unit];
-}
-
 std::string format_plain_number(double value) {
     if (std::fabs(value - std::round(value)) < 1e-9 && std::fabs(value) < 9e15) {
         const double rounded = std::round(value);
@@ -97,8 +80,8 @@ std::string format_plain_number(double value) {
 }
 
 std::string format_number_with_unit(double value, const std::string& unit_key) {
-    if (ends_with(unit_key, "bytes")) {
-        return format_bytes(value);
+    if (ends_with(unit_key, "bytes") && value >= 0.0 && value < 1.8e19) {
+        return format_bytes(static_cast<std::uint64_t>(std::llround(value)));
     }
     if (ends_with(unit_key, "_mhz")) {
         return group_thousands(static_cast<std::uint64_t>(std::llround(std::max(0.0, value)))) + " MHz";
