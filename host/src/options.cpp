@@ -88,6 +88,8 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     RawArguments raw;
     CLI::App app{"Measures how many benchmark operations per second this processor sustains.",
                  "quorlind-bench"};
+    // CLI11 would read "/name" as an option on Windows; here it is a path, as under Wine.
+    app.allow_windows_style_options(false);
     app.add_option("--threads", raw.threads,
                    "single: one worker thread (default); all: one per logical processor; both: single, then all")
         ->type_name("single|all|both");

@@ -74,6 +74,11 @@ TEST(CompareOptions, FilesThresholdConfidenceAndJson) {
     EXPECT_EQ(plain.compare.settings.confidence, 0.95);
     EXPECT_TRUE(plain.compare.json_to_stdout());
 
+    // On Windows CLI11 would take "/data" for an option; paths like it arrive under Wine.
+    EXPECT_EQ(parse({"compare", "/data/a.json", "/data/b.json"}).compare.files,
+              (std::vector<std::string>{"/data/a.json", "/data/b.json"}));
+    EXPECT_EQ(parse({"--json", "/data/out.json"}).options.json_path, "/data/out.json");
+
     EXPECT_EQ(parse({}).action, CommandAction::run) << "no subcommand still runs a benchmark";
     EXPECT_THAT(parse({"compare", "--help"}).text, HasSubstr("3  slower beyond the threshold"));
     EXPECT_THAT(parse({"--help"}).text, HasSubstr("compare"));

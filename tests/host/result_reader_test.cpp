@@ -250,7 +250,7 @@ TEST(ResultReader, LayoutFaultsNameTheMember) {
         {"/system/library_version", nullptr, "system.library_version should be a string, not null"},
         {"/statistics/both", json::object(),
          "statistics has a member 'both'; only single and all belong there"},
-        {"/statistics/single/median", -1, "statistics.single.median is negative (-1)"},
+        {"/statistics/single/median", "high", "statistics.single.median should be a number, not a string"},
         {"/scaling", 2, "scaling should be null or an object, not a number"},
         {"/notes/0", 5, "notes should hold only strings, not a number"},
     };
@@ -275,6 +275,10 @@ TEST(ResultReader, Version1LayoutFaultsUseItsOwnNames) {
     json no_samples = version1();
     no_samples.erase("samples");
     EXPECT_EQ(error_of(no_samples), "bad.json: samples is missing");
+    json low_interval = version2();
+    low_interval["statistics"]["single"]["ci95_low"] = -120.5;
+    EXPECT_EQ(error_of(low_interval), "accepted") << "two far-apart runs give an interval below zero";
+
     json unknown_member = version1();
     unknown_member["later_addition"] = {{"any", "thing"}};
     EXPECT_EQ(error_of(unknown_member), "accepted");
