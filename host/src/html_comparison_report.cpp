@@ -1,12 +1,12 @@
+#include <array>
+#include <cmath>
+
 #include "html_escape.hpp"
 #include "html_page.hpp"
 #include "html_report.hpp"
 #include "number_format.hpp"
 #include "svg_chart.hpp"
 #include "system_fields.hpp"
-
-#include <array>
-#include <cmath>
 
 namespace quorlind::bench {
 namespace {
@@ -75,9 +75,10 @@ std::string kind_card(const Document& comparison, const Document& pair, const Do
     const std::string verdict = find_text(kind, {"verdict"});
     const std::string base = file_name(path_of(comparison, file_index(pair, "base")));
     const std::string candidate = file_name(path_of(comparison, file_index(pair, "new")));
-    std::string out = "<div class=\"card verdict " + verdict_class(verdict) + "\" data-kind=\"" + escape_html(threads) +
-                      "\"><h3>" + escape_html(kind_words(threads)) + "</h3><p class=\"value\">" +
-                      escape_html(verdict.empty() ? "not comparable" : verdict) + "</p>";
+    std::string out = "<div class=\"card verdict " + verdict_class(verdict) + "\" data-kind=\"" +
+                      escape_html(threads) + "\"><h3>" + escape_html(kind_words(threads)) +
+                      "</h3><p class=\"value\">" + escape_html(verdict.empty() ? "not comparable" : verdict) +
+                      "</p>";
     std::vector<std::string> lines;
     if (const auto ratio = find_number(kind, {"ratio"})) {
         std::string line = candidate + " is " + change_words(*ratio) + " than " + base + ": ratio " +
@@ -86,8 +87,8 @@ std::string kind_card(const Document& comparison, const Document& pair, const Do
         const auto high = find_number(kind, {"ratio_ci_high"});
         if (low && high) {
             const auto confidence = find_number(comparison, {"settings", "confidence"}).value_or(0.95);
-            line += ", " + format_fixed(confidence * 100.0, 0) + " % interval " + format_fixed(*low, 3) + " to " +
-                    format_fixed(*high, 3);
+            line += ", " + format_fixed(confidence * 100.0, 0) + " % interval " + format_fixed(*low, 3) +
+                    " to " + format_fixed(*high, 3);
         }
         lines.push_back(line + ".");
     }
@@ -101,7 +102,8 @@ std::string kind_card(const Document& comparison, const Document& pair, const Do
         lines.push_back("Uncertainty from the spread between runs (Welch's t test on the run throughputs).");
     } else {
         lines.push_back(
-            "Uncertainty from the intervals within the runs only: run-to-run variation is not covered. Repeat "
+            "Uncertainty from the intervals within the runs only: run-to-run variation is not covered. "
+            "Repeat "
             "the runs (--repeat 3 or more) for a verdict that covers it.");
     }
     for (const auto& line : lines) {
@@ -113,19 +115,24 @@ std::string kind_card(const Document& comparison, const Document& pair, const Do
 std::string pair_section(const Document& comparison, const Document& pair, std::size_t number) {
     const std::string base = path_of(comparison, file_index(pair, "base"));
     const std::string candidate = path_of(comparison, file_index(pair, "new"));
-    std::string content = "<p class=\"meta\">" + escape_html(candidate) + " (new) against " + escape_html(base) +
-                          " (base)</p>\n<div class=\"cards\">";
+    std::string content = "<p class=\"meta\">" + escape_html(candidate) + " (new) against " +
+                          escape_html(base) + " (base)</p>\n<div class=\"cards\">";
     if (!find_bool(pair, {"comparable"}).value_or(true)) {
-        content += "<div class=\"card verdict verdict-not-comparable\" data-kind=\"none\"><h3>Workload</h3>"
-                   "<p class=\"value\">not comparable</p>";
-        if (const Document* reasons = find_member(pair, {"not_comparable_reasons"}); reasons && reasons->is_array()) {
+        content +=
+            "<div class=\"card verdict verdict-not-comparable\" data-kind=\"none\"><h3>Workload</h3>"
+            "<p class=\"value\">not comparable</p>";
+        if (const Document* reasons = find_member(pair, {"not_comparable_reasons"});
+            reasons && reasons->is_array()) {
             for (const auto& reason : *reasons) {
-                content += "<p>" + escape_html(reason.is_string() ? reason.get<std::string>() : reason.dump()) + "</p>";
+                content += "<p>" +
+                           escape_html(reason.is_string() ? reason.get<std::string>() : reason.dump()) +
+                           "</p>";
             }
         }
         content += "</div>";
     }
-    if (const Document* kinds_compared = find_member(pair, {"kinds"}); kinds_compared && kinds_compared->is_array()) {
+    if (const Document* kinds_compared = find_member(pair, {"kinds"});
+        kinds_compared && kinds_compared->is_array()) {
         for (const auto& kind : *kinds_compared) {
             content += kind_card(comparison, pair, kind);
         }
@@ -133,12 +140,14 @@ std::string pair_section(const Document& comparison, const Document& pair, std::
     content += "</div>\n";
 
     std::vector<TableRow> rows;
-    if (const Document* differences = find_member(pair, {"environment"}); differences && differences->is_array()) {
+    if (const Document* differences = find_member(pair, {"environment"});
+        differences && differences->is_array()) {
         for (const auto& difference : *differences) {
             const std::string field = find_text(difference, {"field"});
             const SystemField base_value = describe_field(field, find_member(difference, {"base"}));
             const SystemField new_value = describe_field(field, find_member(difference, {"new"}));
-            rows.push_back({{{base_value.label, ""}, {base_value.value, ""}, {new_value.value, ""}}, "differs"});
+            rows.push_back(
+                {{{base_value.label, ""}, {base_value.value, ""}, {new_value.value, ""}}, "differs"});
         }
     }
     content += "<h3>Environment</h3>";
@@ -154,13 +163,13 @@ std::string pair_section(const Document& comparison, const Document& pair, std::
     if (const Document* notes = find_member(pair, {"notes"}); notes && notes->is_array() && !notes->empty()) {
         content += "<ul class=\"notes\">";
         for (const auto& note : *notes) {
-            content += "<li>" + escape_html(note.is_string() ? note.get<std::string>() : note.dump()) + "</li>";
+            content +=
+                "<li>" + escape_html(note.is_string() ? note.get<std::string>() : note.dump()) + "</li>";
         }
         content += "</ul>";
     }
-    return detail::html_section("comparison-" + std::to_string(number), file_name(candidate) + " against " +
-                                                                           file_name(base),
-                                content);
+    return detail::html_section("comparison-" + std::to_string(number),
+                                file_name(candidate) + " against " + file_name(base), content);
 }
 
 bool has_kind(const Document& result, const char* kind) {
@@ -179,7 +188,8 @@ std::string runs_chart(const Document& comparison, const std::vector<Document>& 
         if (const Document* runs = find_member(results[i], {"runs"}); runs && runs->is_array()) {
             for (const auto& run : *runs) {
                 const auto rate = find_number(run, {"summary", "ops_per_second"});
-                if (find_text(run, {"threads"}) == kind && find_text(run, {"status", "name"}) == "completed" &&
+                if (find_text(run, {"threads"}) == kind &&
+                    find_text(run, {"status", "name"}) == "completed" &&
                     !find_bool(run, {"partial"}).value_or(false) && rate) {
                     row.dots.push_back(*rate);
                 }
@@ -253,11 +263,12 @@ std::string outcome_words(const std::string& outcome) {
 std::string render_comparison_html(const Document& comparison, const std::vector<Document>& results) {
     const double threshold = find_number(comparison, {"settings", "threshold_percent"}).value_or(2.0);
     const double confidence = find_number(comparison, {"settings", "confidence"}).value_or(0.95);
-    std::string body = "<header><h1>Quorlind comparison</h1><p class=\"meta\">" +
-                       escape_html("Base: " + path_of(comparison, 0) + ". Threshold " + format_exact(threshold) +
-                                   " %, confidence " + format_fixed(confidence * 100.0, 0) + " %.") +
-                       "</p><p class=\"outcome\">" + escape_html(outcome_words(find_text(comparison, {"outcome"}))) +
-                       "</p></header>\n";
+    std::string body =
+        "<header><h1>Quorlind comparison</h1><p class=\"meta\">" +
+        escape_html("Base: " + path_of(comparison, 0) + ". Threshold " + format_exact(threshold) +
+                    " %, confidence " + format_fixed(confidence * 100.0, 0) + " %.") +
+        "</p><p class=\"outcome\">" + escape_html(outcome_words(find_text(comparison, {"outcome"}))) +
+        "</p></header>\n";
     std::string charts;
     for (const char* kind : kinds) {
         bool present = false;
@@ -275,7 +286,8 @@ std::string render_comparison_html(const Document& comparison, const std::vector
             body += pair_section(comparison, (*pairs)[i], i + 1);
         }
     }
-    body += "<footer><p>Written by quorlind-bench " + escape_html(find_text(comparison, {"tool", "version"})) +
+    body += "<footer><p>Written by quorlind-bench " +
+            escape_html(find_text(comparison, {"tool", "version"})) +
             ". The comparison and the result documents it read are embedded in this page as JSON, in the "
             "element with the id quorlind-data.</p></footer>\n";
     Document data = {{"comparison", comparison}, {"results", Document::array()}};

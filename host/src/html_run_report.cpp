@@ -93,7 +93,9 @@ std::optional<TrendLine> fitted_trend(const std::vector<StepSeries::Step>& steps
     if (!fit) {
         return std::nullopt;
     }
-    const auto at = [&](double time) { return ChartPoint{time, fit->intercept + fit->slope * time}; };
+    const auto at = [&](double time) {
+        return ChartPoint{time, fit->intercept + fit->slope * time};
+    };
     TrendLine line;
     line.from = at(steps.front().start);
     line.to = at(steps.back().end);

@@ -2,8 +2,8 @@
 
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -34,7 +34,8 @@ std::string escape_label_value(std::string_view text) {
     return out;
 }
 
-// Fifteen digits hide the last-bit noise of a percentage turned into a ratio (0.029, not 0.028999999999999998).
+// Fifteen digits hide the last-bit noise of a percentage turned into a ratio (0.029, not
+// 0.028999999999999998).
 std::string format_value(double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.15g", value);

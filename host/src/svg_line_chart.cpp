@@ -35,7 +35,8 @@ std::string step_path(const StepSeries& series, const LinearScale& x, const Line
     std::string d;
     double previous_end = std::numeric_limits<double>::quiet_NaN();
     for (const auto& step : series.steps) {
-        const bool joined = std::fabs(step.start - previous_end) <= 1e-9 * std::max(1.0, std::fabs(step.start));
+        const bool joined =
+            std::fabs(step.start - previous_end) <= 1e-9 * std::max(1.0, std::fabs(step.start));
         if (joined) {
             d += 'V';
         } else {

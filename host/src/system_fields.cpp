@@ -108,8 +108,8 @@ std::vector<std::string> ordered_keys(const Document& object) {
     return keys;
 }
 
-void flatten(const Document& object, const std::string& path, const std::string& label, const std::string& unit_key,
-             std::vector<SystemField>& out) {
+void flatten(const Document& object, const std::string& path, const std::string& label,
+             const std::string& unit_key, std::vector<SystemField>& out) {
     for (const std::string& key : ordered_keys(object)) {
         const Document& value = object.at(key);
         const std::string child_path = path.empty() ? key : path + "." + key;

@@ -2,16 +2,9 @@
 #       -DVALIDATOR=validate_result.py -DSCHEMA=comparison.schema.json -P check_compare_run.cmake
 # quorlind-bench compare under the emulator: each exit code a CI gate relies
 # on, and a JSON comparison that matches its schema.
+include(${CMAKE_CURRENT_LIST_DIR}/expect_exit.cmake)
 function(compare expected_exit)
-  execute_process(
-    COMMAND ${EMULATOR} ${EXECUTABLE} compare ${ARGN}
-    RESULT_VARIABLE exit_code
-    OUTPUT_VARIABLE output
-    ERROR_VARIABLE errors
-    TIMEOUT 120)
-  if(NOT exit_code EQUAL expected_exit)
-    message(FATAL_ERROR "compare ${ARGN}: exit '${exit_code}', expected ${expected_exit}\n${output}\n${errors}")
-  endif()
+  expect_exit(${expected_exit} compare ${ARGN})
   set(output "${output}" PARENT_SCOPE)
   set(errors "${errors}" PARENT_SCOPE)
 endfunction()

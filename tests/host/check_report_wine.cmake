@@ -4,18 +4,7 @@
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 
-function(report expected_exit)
-  execute_process(
-    COMMAND ${EMULATOR} ${EXECUTABLE} report ${ARGN}
-    RESULT_VARIABLE exit_code
-    OUTPUT_VARIABLE output
-    ERROR_VARIABLE errors
-    TIMEOUT 120)
-  if(NOT exit_code EQUAL expected_exit)
-    message(FATAL_ERROR "report ${ARGN} exited '${exit_code}', expected ${expected_exit}\n${errors}")
-  endif()
-  set(report_errors "${errors}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/expect_exit.cmake)
 
 function(expect_in file text)
   file(READ "${file}" content)
@@ -25,20 +14,20 @@ function(expect_in file text)
   endif()
 endfunction()
 
-report(0 "${DATA}/result_v2_both.json" --html "${WORK}/report.html" --openmetrics "${WORK}/report.prom")
+expect_exit(0 report "${DATA}/result-v2-both.json" --html "${WORK}/report.html" --openmetrics "${WORK}/report.prom")
 expect_in("${WORK}/report.html" "data-chart=\"throughput-all\"")
 expect_in("${WORK}/report.html" "<script type=\"application/json\" id=\"quorlind-data\">{")
 expect_in("${WORK}/report.prom" "quorlind_throughput_operations_per_second{processor=\"Example CPU 9000\"")
 
 # Written over the first one: Windows renames onto an existing file only when asked to.
-report(0 "${DATA}/result-v1.json" --html "${WORK}/report.html")
+expect_exit(0 report "${DATA}/result-v1.json" --html "${WORK}/report.html")
 expect_in("${WORK}/report.html" "data-chart=\"throughput-single\"")
 
 file(WRITE "${WORK}/truncated.json" "{\"schema_version\": 2, \"tool\": {")
-report(1 "${WORK}/truncated.json" --html "${WORK}/bad.html" --openmetrics "${WORK}/bad.prom")
-string(FIND "${report_errors}" "truncated.json" named)
+expect_exit(1 report "${WORK}/truncated.json" --html "${WORK}/bad.html" --openmetrics "${WORK}/bad.prom")
+string(FIND "${errors}" "truncated.json" named)
 if(named EQUAL -1)
-  message(FATAL_ERROR "the error does not name the file: ${report_errors}")
+  message(FATAL_ERROR "the error does not name the file: ${errors}")
 endif()
 file(GLOB left RELATIVE "${WORK}" "${WORK}/*")
 list(SORT left)

@@ -112,7 +112,7 @@ TEST(ChartAxis, TickLabelsShareOneSuffixAndTheStepsDecimals) {
 }
 
 TEST(SystemFields, NestedMembersFlattenWithUnitsAndUnknowns) {
-    const Document system = read_fixture("result_v2_both.json").at("system");
+    const Document system = read_fixture("result-v2-both.json").at("system");
     const auto fields = system_fields(system);
     auto value_of = [&](const std::string& path) {
         for (const auto& field : fields) {
@@ -142,7 +142,7 @@ TEST(SystemFields, NestedMembersFlattenWithUnitsAndUnknowns) {
 }
 
 TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
-    const Document result = read_fixture("result_v2_both.json");
+    const Document result = read_fixture("result-v2-both.json");
     const std::string page = render_result_html(result);
 
     EXPECT_THAT(page, HasSubstr("data-chart=\"throughput-single\""));
@@ -172,7 +172,7 @@ TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
 }
 
 TEST(ResultPage, HostileStringsStayText) {
-    Document result = read_fixture("result_v2_both.json");
+    Document result = read_fixture("result-v2-both.json");
     const std::string attack = "\"'><script>alert(1)</script><img src=x onerror=alert(2)><!--";
     result["system"]["processor"] = attack;
     result["system"]["host_name"] = "</title></style><svg onload=alert(3)>";
@@ -218,9 +218,9 @@ TEST(ResultPage, OneRunWithoutStatisticsOrSamplesStillRenders) {
 
 TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
     const Document comparison = read_fixture("comparison.json");
-    Document slower = read_fixture("result_v2_both.json");
+    Document slower = read_fixture("result-v2-both.json");
     slower["runs"][0]["summary"]["ops_per_second"] = 39000.0;
-    const std::vector<Document> results = {read_fixture("result_v2_both.json"), slower};
+    const std::vector<Document> results = {read_fixture("result-v2-both.json"), slower};
     const std::string page = render_comparison_html(comparison, results);
 
     for (const char* chart : {"runs-single", "runs-all", "ratio-single", "ratio-all"}) {
@@ -234,7 +234,9 @@ TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
     EXPECT_EQ(count(page, "class=\"threshold\""), 2u);
 
     EXPECT_THAT(page, HasSubstr("<div class=\"card verdict verdict-slower\" data-kind=\"single\">"));
-    EXPECT_THAT(page, HasSubstr("new.json is 5.0 % slower than base.json: ratio 0.950, 95 % interval 0.941 to 0.959."));
+    EXPECT_THAT(
+        page,
+        HasSubstr("new.json is 5.0 % slower than base.json: ratio 0.950, 95 % interval 0.941 to 0.959."));
     EXPECT_THAT(page, HasSubstr("<p class=\"value\">no significant difference</p>"));
     EXPECT_THAT(page, HasSubstr("run-to-run variation is not covered"));
     EXPECT_THAT(page, HasSubstr("<tr class=\"differs\"><td>Frequency governor</td><td>powersave</td>"
@@ -259,12 +261,14 @@ TEST(ComparisonPage, NotComparableSaysWhyAndHostilePathsStayText) {
     for (auto& kind : pair["kinds"]) {
         kind["verdict"] = nullptr;
     }
-    pair["environment"] = {{{"field", "system.processor"}, {"base", "A"}, {"new", "<img src=x onerror=alert(1)>"}}};
-    const std::string page = render_comparison_html(comparison, {read_fixture("result_v2_both.json")});
+    pair["environment"] = {
+        {{"field", "system.processor"}, {"base", "A"}, {"new", "<img src=x onerror=alert(1)>"}}};
+    const std::string page = render_comparison_html(comparison, {read_fixture("result-v2-both.json")});
 
     EXPECT_THAT(page, HasSubstr("Not comparable: the workload differs"));
     EXPECT_THAT(page, HasSubstr("the library versions differ (0.0.2 and &lt;b&gt;0.0.3&lt;/b&gt;)"));
-    EXPECT_EQ(count(page, "verdict-not-comparable"), 4u);  // the workload card and both kinds, plus the style rule
+    EXPECT_EQ(count(page, "verdict-not-comparable"),
+              4u);  // the workload card and both kinds, plus the style rule
     EXPECT_EQ(count(page, "<script"), 1u);
     EXPECT_THAT(page, Not(HasSubstr("<img")));
     EXPECT_THAT(page, HasSubstr("&lt;script&gt;alert(1)&lt;/script&gt;.json"));

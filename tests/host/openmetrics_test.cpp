@@ -12,7 +12,7 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 Document fixture() {
-    std::ifstream file(std::string(QUORLIND_TEST_DATA_DIR) + "/result_v2_both.json");
+    std::ifstream file(std::string(QUORLIND_TEST_DATA_DIR) + "/result-v2-both.json");
     return Document::parse(file);
 }
 

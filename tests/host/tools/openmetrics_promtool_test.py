@@ -19,23 +19,10 @@ import subprocess
 import sys
 import tempfile
 
+from checks import check, failures, run
+
 PROMTOOL = shutil.which("promtool")
 SPECIAL_PROCESSOR = 'Vendor "Quoted" CPU \\ model\nstepping 2'
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL: " + message, file=sys.stderr)
-    return condition
-
-
-def run(arguments, expect=0):
-    result = subprocess.run(arguments, capture_output=True, text=True, timeout=180)
-    check(result.returncode == expect,
-          f"{' '.join(arguments)} exited {result.returncode}, expected {expect}: {result.stderr[-2000:]}")
-    return result
 
 
 def promtool_accepts(path):

@@ -14,6 +14,7 @@ the series' colours. Exit 0 when every check passes, 1 otherwise, 77
 """
 import argparse
 import copy
+import importlib.util
 import json
 import os
 import shutil
@@ -21,6 +22,7 @@ import subprocess
 import sys
 import tempfile
 
+from checks import check, failures, run as bench
 from report_dom import parse_dom
 from devtools_pipe import DevToolsPipe
 
@@ -42,14 +44,6 @@ SERIES_VERMILLION = (213, 94, 0)  # the second
 HOSTILE = ("\"'><script>document.title='pwned'</script>"
            "<img src=\"http://198.51.100.7/x.png\" onerror=\"document.title='pwned'\"><!--")
 
-failures = []
-
-
-def check(condition, message):
-    if not condition:
-        failures.append(message)
-        print("FAIL: " + message, file=sys.stderr)
-    return condition
 
 
 def network_namespace_prefix():
@@ -111,13 +105,6 @@ class Browser:
                 if request_url != url:
                     requests.append(request_url)
         return messages, requests
-
-
-def bench(arguments, expect=0):
-    result = subprocess.run(arguments, capture_output=True, text=True, timeout=180)
-    check(result.returncode == expect,
-          f"{' '.join(arguments)} exited {result.returncode}, expected {expect}: {result.stderr[-2000:]}")
-    return result
 
 
 REFERENCE_ATTRIBUTES = {"src", "href", "xlink:href", "srcset", "action", "formaction", "poster", "data",
@@ -220,9 +207,7 @@ def main():
     parser.add_argument("--work")
     parser.add_argument("--keep-screenshot", help="copy the run report's screenshot here")
     arguments = parser.parse_args()
-    try:
-        import PIL  # noqa: F401
-    except ImportError:
+    if importlib.util.find_spec("PIL") is None:
         print("skipped: python3-pil is not installed", file=sys.stderr)
         return 77
     if not CHROMIUM:
