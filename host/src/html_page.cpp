@@ -31,7 +31,7 @@ table.system td:first-child, table.environment td:first-child { width: 40%; }
 figure.chart { margin: 0; border: 1px solid var(--rule); border-radius: 6px; padding: 0.6rem; break-inside: avoid; }
 figcaption { font-weight: 600; margin-bottom: 0.3rem; }
 .plot-frame { overflow-x: auto; }
-svg.plot { display: block; width: 100%; height: auto; min-width: 22rem; font-size: 13px; }
+svg.plot { display: block; width: 100%; height: auto; min-width: 18rem; font-size: 13px; }
 svg.plot text { fill: var(--ink); }
 .plot-area { fill: #f7f7f7; }
 .grid { stroke: #e2e2e2; }
@@ -52,6 +52,12 @@ tr.differs td:first-child { font-weight: 650; }
 tr.differs td:first-child::before { content: "\2260\00a0"; }
 .notes li { margin: 0.2rem 0; }
 footer { margin-top: 2rem; color: var(--muted); font-size: 0.85rem; }
+/* A phone shows a chart at half its drawn size: larger letters keep the ticks readable. */
+@media (max-width: 36rem) {
+  svg.plot { font-size: 17px; }
+  svg.plot .row-note { font-size: 14px; }
+  .legend { font-size: 0.8rem; }
+}
 @media print {
   body { font-size: 10.5pt; }
   main { max-width: none; padding: 0; }

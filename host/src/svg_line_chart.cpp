@@ -13,7 +13,7 @@ using detail::svg_number;
 
 constexpr double chart_width = 640.0;
 constexpr double chart_height = 320.0;
-constexpr detail::PlotArea plot_area{66.0, 12.0, 626.0, 262.0};
+constexpr detail::PlotArea plot_area{66.0, 12.0, 612.0, 262.0};  // room for half of the last x label
 // Markers help tell series apart; more than this many per line only clutter it.
 constexpr std::size_t max_markers_per_series = 16;
 constexpr const char* trend_dash = "12 3 3 3";

@@ -14,12 +14,12 @@ using detail::svg_number;
 constexpr double chart_width = 640.0;
 constexpr double label_right = 170.0;
 constexpr double plot_left = 180.0;
-constexpr double plot_right = 626.0;
+constexpr double plot_right = 610.0;  // room for half of the last tick label
 constexpr double plot_top = 12.0;
 constexpr double row_height = 46.0;
 constexpr double bottom_margin = 58.0;
 // Longer labels (file names) are cut; the full text stays in the row's tooltip.
-constexpr std::size_t max_label_characters = 26;
+constexpr std::size_t max_label_characters = 22;
 
 std::string shorten(const std::string& text, std::size_t max_characters) {
     std::size_t characters = 0;
