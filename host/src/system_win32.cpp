@@ -1,10 +1,14 @@
-#include <powerbase.h>
 #include <string>
 #include <vector>
-#include <windows.h>
 
 #include "system_probe.hpp"
 #include "topology.hpp"
+
+// The other Win32 headers need windows.h before them.
+// clang-format off
+#include <windows.h>
+#include <powrprof.h>
+// clang-format on
 
 namespace quorlind::bench::platform {
 namespace {

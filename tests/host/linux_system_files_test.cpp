@@ -110,6 +110,7 @@ TEST(LinuxFiles, ThisMachineReadsWithoutSurprises) {
     EXPECT_GE(*topology.logical_processors, *topology.physical_cores);
     EXPECT_EQ(*topology.smt, *topology.logical_processors > *topology.physical_cores);
     EXPECT_GE(topology.packages.value_or(1), 1u);
+    EXPECT_TRUE(topology.l1d) << "hwloc reads caches from CPUID where sysfs has none";
 
     SystemRecord system;
     platform::describe_platform(system);

@@ -88,7 +88,8 @@ TEST(ThisMachine, GatheredRecordIsCompleteWhereTheSystemTells) {
     EXPECT_TRUE(system.effective_clock_after_mhz);
     ASSERT_TRUE(system.topology.physical_cores);
     EXPECT_GE(system.logical_processors, *system.topology.physical_cores);
-    EXPECT_TRUE(system.topology.l1d);
+    // Cache sizes are left out: Wine builds them from Linux's sysfs cache
+    // files, which virtual machines often lack. The Linux tests check them.
     EXPECT_TRUE(system.library_build.compiler);
 }
 
