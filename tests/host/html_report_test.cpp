@@ -11,6 +11,7 @@
 
 #include "chart_axis.hpp"
 #include "html_escape.hpp"
+#include "number_format.hpp"
 #include "system_fields.hpp"
 
 namespace quorlind::bench {
@@ -75,12 +76,15 @@ TEST(ChartAxis, TicksAreWholeStepsOfOneTwoOrFive) {
     EXPECT_EQ(rates.low, 41200.0);
     EXPECT_EQ(rates.high, 42200.0);
 
-    // Sums of 0.1 would print 0.30000000000000004; the ticks sit on the grid.
+    // Sums of 0.05 would print 0.9500000000000001; each tick is the double nearest its decimal.
     const AxisTicks ratios = nice_ticks(0.93, 1.07, 6);
-    EXPECT_DOUBLE_EQ(ratios.step, 0.05);
+    std::vector<std::string> exact;
     for (const double value : ratios.values) {
-        EXPECT_EQ(value, std::round(value / 0.05) * 0.05);
+        exact.push_back(format_exact(value));
     }
+    EXPECT_THAT(exact, ElementsAre("0.9", "0.95", "1", "1.05", "1.1"));
+    const AxisTicks tiny = nice_ticks(3e-7, 9e-7, 4);
+    EXPECT_EQ(format_exact(tiny.values.at(1)), "0.0000004");
 }
 
 TEST(ChartAxis, DegenerateRangesStillGiveAnAxis) {
@@ -96,6 +100,8 @@ TEST(ChartAxis, DegenerateRangesStillGiveAnAxis) {
     const AxisTicks broken = nice_ticks(std::nan(""), INFINITY);
     EXPECT_GE(broken.values.size(), 2u);
     EXPECT_LT(nice_ticks(0.0, 1e300).values.size(), 20u);
+    EXPECT_LT(nice_ticks(0.0, 5e-324).values.size(), 20u);  // the smallest double: no endless loop
+    EXPECT_LT(nice_ticks(-1.7e308, 1.7e308).values.size(), 20u);
 }
 
 TEST(ChartAxis, TickLabelsShareOneSuffixAndTheStepsDecimals) {
