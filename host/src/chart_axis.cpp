@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace quorlind::bench {
 namespace {
@@ -23,20 +24,27 @@ struct Step {
     }
 };
 
-// The smallest of 1, 2, 5 (times a power of ten) not below the rough step.
-Step nice_step(double rough) {
+// Of the steps 1, 2 and 5 times a power of ten near the rough one, the one
+// whose ticks over [low, high] come closest to the count asked for; the
+// larger step on a tie.
+Step nice_step(double low, double high, int target_count) {
+    const double rough = (high - low) / (target_count - 1);
     const int exponent = static_cast<int>(std::clamp(std::floor(std::log10(rough)), -330.0, 310.0));
-    const double fraction = rough / Step{1.0, exponent}.times(1.0);
-    if (fraction <= 1.0) {
-        return {1.0, exponent};
+    Step best{1.0, exponent + 1};
+    double best_miss = std::numeric_limits<double>::infinity();
+    for (int e = exponent - 1; e <= exponent + 1; ++e) {
+        for (const double factor : {1.0, 2.0, 5.0}) {
+            const Step step{factor, e};
+            const double unit = step.times(1.0);
+            const double count = std::ceil(high / unit - 1e-9) - std::floor(low / unit + 1e-9) + 1.0;
+            const double miss = std::fabs(count - target_count);
+            if (count >= 2.0 && miss <= best_miss) {
+                best = step;
+                best_miss = miss;
+            }
+        }
     }
-    if (fraction <= 2.0) {
-        return {2.0, exponent};
-    }
-    if (fraction <= 5.0) {
-        return {5.0, exponent};
-    }
-    return {1.0, exponent + 1};
+    return best;
 }
 
 struct SuffixScale {
@@ -75,7 +83,7 @@ AxisTicks nice_ticks(double low, double high, int target_count) {
         high += half;
     }
     target_count = std::clamp(target_count, 2, 50);
-    const Step step = nice_step((high - low) / (target_count - 1));
+    const Step step = nice_step(low, high, target_count);
     const double unit = step.times(1.0);
     const double first = std::floor(low / unit + 1e-9);
     const double last = std::ceil(high / unit - 1e-9);

@@ -84,7 +84,7 @@ TEST(ChartAxis, TicksAreWholeStepsOfOneTwoOrFive) {
     }
     EXPECT_THAT(exact, ElementsAre("0.9", "0.95", "1", "1.05", "1.1"));
     const AxisTicks tiny = nice_ticks(3e-7, 9e-7, 4);
-    EXPECT_EQ(format_exact(tiny.values.at(1)), "0.0000004");
+    EXPECT_EQ(format_exact(tiny.values.at(1)), "0.0000005");
 }
 
 TEST(ChartAxis, DegenerateRangesStillGiveAnAxis) {
