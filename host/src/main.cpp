@@ -178,7 +178,8 @@ int run(int argc, const char *const *argv) {
         std::cerr << tool_name << ": " << error << '\n';
         return exit_code::run_failed;
     }
-    return exit_code_for(record.runs);
+    // A Ctrl-C that fell between two runs cancelled none, yet ended the series.
+    return interrupt_requested() ? exit_code::interrupted : exit_code_for(record.runs);
 }
 
 } // namespace

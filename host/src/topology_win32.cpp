@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <vector>
 #include <windows.h>
 
@@ -53,8 +55,8 @@ Topology read_topology() {
                 ++cores;
                 smt = smt || (entry.Processor.Flags & LTP_PC_SMT) != 0;
                 for (WORD group = 0; group < entry.Processor.GroupCount; ++group) {
-                    logical +=
-                        static_cast<unsigned>(__builtin_popcountll(entry.Processor.GroupMask[group].Mask));
+                    logical += static_cast<unsigned>(
+                        std::popcount(static_cast<std::uint64_t>(entry.Processor.GroupMask[group].Mask)));
                 }
                 break;
             case RelationNumaNode:

@@ -4,10 +4,10 @@
 // clocks are what Wine builds from Linux's own files.
 #include "system_record.hpp"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "build_info.hpp"
 #include "cpu_probe.hpp"
