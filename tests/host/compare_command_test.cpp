@@ -159,13 +159,17 @@ TEST(CompareCommand, JsonToAFileOrAloneOnStandardOutput) {
     EXPECT_EQ(printed["files"][1]["path"], slower_file);
 }
 
+// Slower, not comparable, and an older file with one run, against the base.
+Comparison every_fixture_against_the_base() {
+    return compare_results({result_of(fixture("result-v2-base.json"), "base.json"),
+                            result_of(fixture("result-v2-slower.json"), "s.json"),
+                            result_of(fixture("result-v2-other-library.json"), "o.json"),
+                            result_of(fixture("result-v1.json"), "v1.json")},
+                           {});
+}
+
 TEST(ComparisonJson, HoldsEveryFindingWithNullsForTheUnknown) {
-    const Comparison comparison =
-        compare_results({result_of(fixture("result-v2-base.json"), "base.json"),
-                         result_of(fixture("result-v2-slower.json"), "slower.json"),
-                         result_of(fixture("result-v2-other-library.json"), "other.json"),
-                         result_of(fixture("result-v1.json"), "v1.json")},
-                        {});
+    const Comparison comparison = every_fixture_against_the_base();
     const json document = json::parse(comparison_to_json(comparison, "0.0.2").dump());
     EXPECT_EQ(document["schema_version"], 1);
     EXPECT_EQ(document["settings"]["threshold_percent"], 2.0);
@@ -201,12 +205,7 @@ TEST(ComparisonJson, HoldsEveryFindingWithNullsForTheUnknown) {
 }
 
 TEST(ComparisonReport, OneTableThenEachPairsDetails) {
-    const Comparison comparison =
-        compare_results({result_of(fixture("result-v2-base.json"), "base.json"),
-                         result_of(fixture("result-v2-slower.json"), "s.json"),
-                         result_of(fixture("result-v2-other-library.json"), "o.json"),
-                         result_of(fixture("result-v1.json"), "v1.json")},
-                        {});
+    const Comparison comparison = every_fixture_against_the_base();
     std::ostringstream out;
     write_comparison_report(out, comparison);
     const std::string text = out.str();
