@@ -13,7 +13,7 @@
 #include "comparison_json.hpp"
 #include "comparison_report.hpp"
 #include "options.hpp"
-#include "result_fixtures.hpp"
+#include "result_files.hpp"
 
 namespace quorlind::bench {
 namespace {

@@ -8,7 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "result_fixtures.hpp"
+#include "result_files.hpp"
 
 namespace quorlind::bench {
 namespace {
