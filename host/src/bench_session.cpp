@@ -3,6 +3,7 @@
 #include "interrupt.hpp"
 
 #include <chrono>
+#include <string>
 #include <memory>
 
 namespace quorlind::bench {
@@ -60,6 +61,31 @@ void run_benchmark(RunRecord &record, ProgressReporter &progress) {
     }
     const char *reason = quorlind_reason(handle.get());
     record.reason = reason != nullptr ? reason : "";
+}
+
+void run_series(ResultRecord &result, const std::vector<QuorlindRunConfig> &configs, ProgressStyle style,
+                std::ostream &progress_out) {
+    for (std::size_t i = 0; i < configs.size(); ++i) {
+        // A Ctrl-C between runs ends the series; before the first, the first
+        // run is still made, cancelled at once, so the result says what happened.
+        if (i > 0 && interrupt_requested()) {
+            break;
+        }
+        RunRecord run;
+        run.index = i;
+        run.config = configs[i];
+        std::string label;
+        if (configs.size() > 1) {
+            label = "run " + std::to_string(i + 1) + " of " + std::to_string(configs.size());
+        }
+        ProgressReporter progress(style, progress_out,
+                                  RunPlan{run.config.warmup_seconds, run.config.measurement_seconds}, std::move(label));
+        run_benchmark(run, progress);
+        result.runs.push_back(std::move(run));
+        if (result.runs.back().summary.status == QUORLIND_STATUS_CANCELLED) {
+            break;
+        }
+    }
 }
 
 } // namespace quorlind::bench

@@ -22,6 +22,10 @@ std::vector<std::string> environment_notes(const EnvironmentFacts &facts) {
         notes.push_back("the load average is " + format_fixed(*facts.load_average, 2) +
                         " before the run; other work on this machine may lower the result");
     }
+    if (facts.hypervisor) {
+        notes.push_back("running inside a virtual machine (" + *facts.hypervisor +
+                        "): results vary with the host's load");
+    }
     return notes;
 }
 

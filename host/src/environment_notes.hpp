@@ -11,6 +11,7 @@ namespace quorlind::bench {
 struct EnvironmentFacts {
     std::vector<std::string> frequency_governors; // one per processor that reports one
     std::optional<double> load_average;          // one-minute average
+    std::optional<std::string> hypervisor;        // its name, when running under one
 };
 
 inline constexpr double busy_load_average = 1.0;

@@ -34,6 +34,8 @@ void on_interrupt() {
 
 void install_interrupt_handling() { platform::install_interrupt_handler(on_interrupt); }
 
+bool interrupt_requested() { return interrupts.load() > 0; }
+
 CancelOnInterrupt::CancelOnInterrupt(QuorlindRunHandle *handle) {
     cancel_target.store(handle);
     // Ctrl-C came before there was a run to cancel. Cancelling twice is harmless.

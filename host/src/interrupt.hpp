@@ -9,6 +9,9 @@ namespace quorlind::bench {
 // Ctrl-C cancels; any further one ends the process at once with exit 130.
 void install_interrupt_handling();
 
+// True once Ctrl-C was pressed: no further run should start.
+bool interrupt_requested();
+
 // While alive, Ctrl-C cancels this handle's run.
 class CancelOnInterrupt {
 public:

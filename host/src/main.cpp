@@ -1,4 +1,5 @@
 #include "bench_session.hpp"
+#include "build_info.hpp"
 #include "compare_command.hpp"
 #include "csv_output.hpp"
 #include "exit_codes.hpp"
@@ -7,12 +8,14 @@
 #include "options.hpp"
 #include "platform.hpp"
 #include "report.hpp"
+#include "system_probe.hpp"
 
 #include <quorlind.h>
 
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <vector>
 
 namespace quorlind::bench {
 namespace {
@@ -46,14 +49,42 @@ ProgressStyle choose_progress_style(const Options &options) {
     return platform::stderr_is_terminal() ? ProgressStyle::terminal : ProgressStyle::plain;
 }
 
-int exit_code_for(std::uint32_t status) {
-    switch (status) {
-    case QUORLIND_STATUS_COMPLETED:
+SystemRecord describe_this_system() {
+    SystemRecord system = gather_system_record();
+    system.library_version = quorlind_version();
+    system.abi_version = quorlind_abi_version();
+    return system;
+}
+
+int show_system(const Options &options) {
+    const SystemRecord system = describe_this_system();
+    const BuildInfo tool_build = tool_build_info();
+    if (!options.json) {
+        write_system_report(std::cout, system, QUORLIND_BENCH_VERSION, tool_build);
         return exit_code::completed;
-    case QUORLIND_STATUS_CANCELLED:
-        return exit_code::interrupted;
-    default:
-        return exit_code::run_failed;
+    }
+    const std::string text = system_document_json(QUORLIND_BENCH_VERSION, tool_build, system).dump(2) + "\n";
+    if (options.json_to_stdout()) {
+        std::cout << text;
+        return exit_code::completed;
+    }
+    std::ofstream file(options.json_path, std::ios::binary | std::ios::trunc);
+    if (!(file << text) || !file.flush()) {
+        return usage_failure("--json: cannot write to '" + options.json_path + "'");
+    }
+    return exit_code::completed;
+}
+
+void report_failures(const std::vector<RunRecord> &runs) {
+    for (const auto &run : runs) {
+        if (run.summary.status != QUORLIND_STATUS_FAILED) {
+            continue;
+        }
+        if (runs.size() == 1) {
+            std::cerr << tool_name << ": the run failed: " << run.reason << '\n';
+        } else {
+            std::cerr << tool_name << ": run " << run.index + 1 << " failed: " << run.reason << '\n';
+        }
     }
 }
 
@@ -77,6 +108,9 @@ int run(int argc, const char *const *argv) {
         break;
     }
     const Options &options = parsed.options;
+    if (options.system_only) {
+        return show_system(options);
+    }
 
     std::optional<std::ofstream> json_file;
     if (options.json && !options.json_to_stdout() && !(json_file = open_output(options.json_path))) {
@@ -87,22 +121,27 @@ int run(int argc, const char *const *argv) {
         return usage_failure("--csv: cannot write to '" + options.csv_path + "'");
     }
 
-    RunRecord record;
-    record.host_version = QUORLIND_BENCH_VERSION;
-    record.config = make_run_config(options, defaults);
-    record.system = platform::describe_system();
-    record.system.library_version = quorlind_version();
-    record.system.abi_version = quorlind_abi_version();
-    record.notes = environment_notes(platform::read_environment_facts());
+    ResultRecord record;
+    record.tool_version = QUORLIND_BENCH_VERSION;
+    record.tool_build = tool_build_info();
+    record.threads = options.threads;
+    record.repeat = options.repeat;
+    record.warmup_seconds = options.warmup_seconds;
+    record.measurement_seconds = options.measurement_seconds;
+    record.system = describe_this_system();
+    record.notes = environment_notes(environment_facts(record.system));
     if (!options.quiet) {
         for (const auto &note : record.notes) {
             std::cerr << "note: " << note << '\n';
         }
     }
 
-    ProgressReporter progress(choose_progress_style(options), std::cerr,
-                              RunPlan{record.config.warmup_seconds, record.config.measurement_seconds});
-    run_benchmark(record, progress);
+    std::vector<QuorlindRunConfig> configs;
+    for (const std::uint32_t benchmark : planned_benchmarks(options.threads, options.repeat)) {
+        configs.push_back(make_run_config(options, defaults, benchmark));
+    }
+    run_series(record, configs, choose_progress_style(options), std::cerr);
+    finish_system_record(record.system);
 
     if (options.json) {
         const std::string text = to_json(record).dump(2) + "\n";
@@ -113,11 +152,12 @@ int run(int argc, const char *const *argv) {
         }
     }
     if (csv_file) {
-        write_samples_csv(*csv_file, record.samples);
+        write_samples_csv(*csv_file, record);
     }
-    if (record.summary.status == QUORLIND_STATUS_FAILED) {
-        std::cerr << tool_name << ": the run failed: " << record.reason << '\n';
-    } else if (!options.json_to_stdout()) {
+    report_failures(record.runs);
+    // A lone failed run has nothing to report beyond its reason.
+    const bool lone_failure = record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
+    if (!lone_failure && !options.json_to_stdout()) {
         write_report(std::cout, record);
     }
     std::cout.flush();
@@ -125,7 +165,7 @@ int run(int argc, const char *const *argv) {
         std::cerr << tool_name << ": writing the output files failed\n";
         return exit_code::run_failed;
     }
-    return exit_code_for(record.summary.status);
+    return exit_code_for(record.runs);
 }
 
 } // namespace

@@ -82,4 +82,32 @@ std::optional<double> parse_finite_number(const std::string &text) {
     return value;
 }
 
+std::string format_bytes(std::uint64_t bytes) {
+    constexpr std::uint64_t kib = 1024;
+    constexpr std::uint64_t mib = kib * 1024;
+    constexpr std::uint64_t gib = mib * 1024;
+    const auto scaled = [bytes](std::uint64_t unit, const char *name) {
+        const double value = static_cast<double>(bytes) / static_cast<double>(unit);
+        std::string text = bytes % unit == 0 ? group_thousands(bytes / unit) : format_fixed(value, 2);
+        return text + ' ' + name;
+    };
+    if (bytes >= gib) {
+        return scaled(gib, "GiB");
+    }
+    if (bytes >= mib) {
+        return scaled(mib, "MiB");
+    }
+    if (bytes >= kib) {
+        return scaled(kib, "KiB");
+    }
+    return std::to_string(bytes) + " bytes";
+}
+
+std::string format_signed_percent(double percent) {
+    // Rounding can turn a tiny negative into "-0.0"; a sign then misleads.
+    const std::string digits = format_fixed(std::fabs(percent), 1);
+    const char *sign = digits == "0.0" ? "" : (percent < 0.0 ? "-" : "+");
+    return sign + digits + " %";
+}
+
 } // namespace quorlind::bench

@@ -5,25 +5,32 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 
 namespace quorlind::bench {
 namespace {
 
 constexpr const char *exit_code_help = "Exit codes:\n"
-                                       "  0    the run completed\n"
-                                       "  1    the run failed (the reason is printed on standard error)\n"
+                                       "  0    every run completed\n"
+                                       "  1    a run failed (the reason is printed on standard error;\n"
+                                       "       the other runs are still reported)\n"
                                        "  2    usage error (nothing was run)\n"
                                        "  130  cancelled with Ctrl-C (partial results are still printed)\n"
                                        "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
 
+// The limit keeps a typo from booking the machine for days.
+constexpr unsigned max_repeat = 1000;
+
 struct RawArguments {
     std::string threads = "single";
+    std::string repeat;
     std::string warmup;
     std::string measure;
     std::string json_path;
     std::string csv_path;
     bool quiet = false;
     bool version = false;
+    bool system = false;
 };
 
 ParsedCommandLine usage_error(std::string message) {
@@ -59,8 +66,10 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
                  "quorlind-bench"};
     // CLI11 would read "/name" as an option on Windows; here it is a path, as under Wine.
     app.allow_windows_style_options(false);
-    app.add_option("--threads", raw.threads, "single: one worker thread (default); all: one per logical processor")
-        ->type_name("single|all");
+    app.add_option("--threads", raw.threads,
+                   "single: one worker thread (default); all: one per logical processor; both: single, then all")
+        ->type_name("single|all|both");
+    app.add_option("--repeat", raw.repeat, "Run each kind N times, one after another (default 1)")->type_name("N");
     app.add_option("--warmup", raw.warmup,
                    "Warm-up before measuring, seconds >= 0 (default " +
                        format_fixed(defaults.warmup_seconds, 0) + ")")
@@ -75,6 +84,7 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     app.add_option("--csv", raw.csv_path, "Write the interval samples as CSV to FILE")->type_name("FILE");
     app.add_flag("--quiet", raw.quiet, "No progress output while running");
     app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
+    app.add_flag("--system", raw.system, "Describe this machine (as JSON with --json) and run nothing");
     app.footer(exit_code_help);
     CompareArguments compare_raw;
     CLI::App *compare = add_compare_command(app, compare_raw);
@@ -104,8 +114,22 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
         options.threads = ThreadMode::single;
     } else if (raw.threads == "all") {
         options.threads = ThreadMode::all;
+    } else if (raw.threads == "both") {
+        options.threads = ThreadMode::both;
     } else {
-        return usage_error("--threads: expected 'single' or 'all', got '" + raw.threads + "'");
+        return usage_error("--threads: expected 'single', 'all' or 'both', got '" + raw.threads + "'");
+    }
+
+    if (app.count("--repeat") > 0) {
+        unsigned repeat = 0;
+        const char *first = raw.repeat.data();
+        const char *last = first + raw.repeat.size();
+        const auto [end, error] = std::from_chars(first, last, repeat);
+        if (error != std::errc{} || end != last || repeat < 1 || repeat > max_repeat) {
+            return usage_error("--repeat: expected a whole number from 1 to " + std::to_string(max_repeat) +
+                               ", got '" + raw.repeat + "'");
+        }
+        options.repeat = repeat;
     }
 
     options.warmup_seconds = defaults.warmup_seconds;
@@ -133,12 +157,14 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     }
     options.csv_path = raw.csv_path;
     options.quiet = raw.quiet;
+    options.system_only = raw.system;
     return parsed;
 }
 
-QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults) {
+QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults,
+                                  std::uint32_t benchmark) {
     QuorlindRunConfig config = defaults;
-    config.benchmark = options.threads == ThreadMode::all ? QUORLIND_BENCHMARK_PER_CPU : QUORLIND_BENCHMARK_SINGLE;
+    config.benchmark = benchmark;
     config.warmup_seconds = options.warmup_seconds;
     config.measurement_seconds = options.measurement_seconds;
     return config;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "compare_options.hpp"
+#include "run_record.hpp"
 
 #include <quorlind.h>
 
@@ -8,16 +9,16 @@
 
 namespace quorlind::bench {
 
-enum class ThreadMode { single, all };
-
 struct Options {
     ThreadMode threads = ThreadMode::single;
+    unsigned repeat = 1; // runs of each kind
     double warmup_seconds = 0.0;
     double measurement_seconds = 0.0;
     bool json = false;
     std::string json_path; // empty or "-" means standard output
     std::string csv_path;  // empty means no CSV
     bool quiet = false;
+    bool system_only = false; // --system: describe the machine, run nothing
 
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
 };
@@ -35,6 +36,7 @@ struct ParsedCommandLine {
 ParsedCommandLine parse_command_line(int argc, const char *const *argv,
                                      const QuorlindRunConfig &defaults);
 
-QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults);
+QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults,
+                                  std::uint32_t benchmark);
 
 } // namespace quorlind::bench

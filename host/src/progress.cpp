@@ -78,10 +78,10 @@ std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan 
     return line;
 }
 
-ProgressReporter::ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, double redraw_seconds,
-                                   double plain_every_seconds)
+ProgressReporter::ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, std::string label,
+                                   double redraw_seconds, double plain_every_seconds)
     : style_(style), out_(out), plan_(plan), redraw_seconds_(redraw_seconds),
-      plain_every_seconds_(plain_every_seconds) {}
+      plain_every_seconds_(plain_every_seconds), label_(label.empty() ? std::string() : std::move(label) + "  ") {}
 
 void ProgressReporter::on_event(const QuorlindProgressEvent &event, double elapsed_seconds) {
     if (style_ == ProgressStyle::none || finished_) {
@@ -97,9 +97,9 @@ void ProgressReporter::on_event(const QuorlindProgressEvent &event, double elaps
     last_written_ = elapsed_seconds;
     finished_ = final;
     if (style_ == ProgressStyle::terminal) {
-        redraw(describe_progress(event, plan_, elapsed_seconds, terminal_bar_width), final);
+        redraw(label_ + describe_progress(event, plan_, elapsed_seconds, terminal_bar_width), final);
     } else {
-        out_ << describe_progress(event, plan_, elapsed_seconds, 0) + '\n' << std::flush;
+        out_ << label_ + describe_progress(event, plan_, elapsed_seconds, 0) + '\n' << std::flush;
     }
 }
 

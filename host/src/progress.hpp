@@ -35,8 +35,9 @@ std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan 
 // often as it likes; the reporter decides what is worth writing.
 class ProgressReporter {
 public:
-    ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, double redraw_seconds = 0.1,
-                     double plain_every_seconds = 5.0);
+    // label: put before every line, e.g. "run 2 of 5"; empty for a lone run.
+    ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, std::string label = {},
+                     double redraw_seconds = 0.1, double plain_every_seconds = 5.0);
 
     // elapsed_seconds: wall time since the run began.
     void on_event(const QuorlindProgressEvent &event, double elapsed_seconds);
@@ -49,6 +50,7 @@ private:
     RunPlan plan_;
     double redraw_seconds_;
     double plain_every_seconds_;
+    std::string label_;
     std::uint32_t last_phase_ = 0;
     double last_written_ = 0.0;
     std::size_t drawn_width_ = 0;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "json_output.hpp"
 #include "run_record.hpp"
 #include "untrusted_text.hpp"
 
@@ -168,7 +169,7 @@ ResultFile read_version2(nlohmann::json document) {
         fail("scaling should be null or an object, not " + describe_json_type(scaling));
     }
     check_notes(root);
-    out.schema_version_read = current_schema_version;
+    out.schema_version_read = result_schema_version;
     out.document = std::move(document);
     return out;
 }

@@ -24,10 +24,11 @@ ensure_packages() {
 }
 
 # What building the library and quorlind-bench needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev libhwloc-dev)
 
 # What the full test command needs on top: the test frameworks, the Windows
-# cross toolchain and Wine, clang for fuzzing, valgrind, Python.
+# cross toolchain and Wine, clang for fuzzing, valgrind, Python with the
+# JSON Schema validator the result files are checked with.
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
-    clang libclang-rt-14-dev valgrind python3)
+    clang libclang-rt-14-dev valgrind python3 python3-jsonschema)

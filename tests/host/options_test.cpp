@@ -24,7 +24,10 @@ ParsedCommandLine parse(std::initializer_list<const char *> arguments) {
 TEST(Options, DefaultsComeFromTheLibrary) {
     const auto parsed = parse({});
     ASSERT_EQ(parsed.action, CommandAction::run);
-    const auto config = make_run_config(parsed.options, library_defaults);
+    EXPECT_EQ(parsed.options.threads, ThreadMode::single);
+    EXPECT_EQ(parsed.options.repeat, 1u);
+    EXPECT_FALSE(parsed.options.system_only);
+    const auto config = make_run_config(parsed.options, library_defaults, QUORLIND_BENCHMARK_SINGLE);
     EXPECT_EQ(config.abi_version, QUORLIND_ABI_VERSION);
     EXPECT_EQ(config.struct_size, QUORLIND_CONFIG_SIZE);
     EXPECT_EQ(config.benchmark, QUORLIND_BENCHMARK_SINGLE);
@@ -39,12 +42,27 @@ TEST(Options, DefaultsComeFromTheLibrary) {
 TEST(Options, ValuesReachTheRunConfiguration) {
     const auto parsed = parse({"--threads", "all", "--warmup", "0", "--measure=0.25", "--csv", "s.csv", "--quiet"});
     ASSERT_EQ(parsed.action, CommandAction::run) << parsed.text;
-    const auto config = make_run_config(parsed.options, library_defaults);
+    EXPECT_EQ(parsed.options.threads, ThreadMode::all);
+    const auto config = make_run_config(parsed.options, library_defaults, QUORLIND_BENCHMARK_PER_CPU);
     EXPECT_EQ(config.benchmark, QUORLIND_BENCHMARK_PER_CPU);
     EXPECT_EQ(config.warmup_seconds, 0.0);
     EXPECT_EQ(config.measurement_seconds, 0.25);
     EXPECT_EQ(parsed.options.csv_path, "s.csv");
     EXPECT_TRUE(parsed.options.quiet);
+}
+
+TEST(Options, RepeatAndBothKindsPlanAlternatingRuns) {
+    const auto parsed = parse({"--threads", "both", "--repeat", "3", "--system"});
+    ASSERT_EQ(parsed.action, CommandAction::run) << parsed.text;
+    EXPECT_EQ(parsed.options.threads, ThreadMode::both);
+    EXPECT_EQ(parsed.options.repeat, 3u);
+    EXPECT_TRUE(parsed.options.system_only);
+
+    constexpr std::uint32_t single = QUORLIND_BENCHMARK_SINGLE;
+    constexpr std::uint32_t all = QUORLIND_BENCHMARK_PER_CPU;
+    EXPECT_EQ(planned_benchmarks(ThreadMode::both, 3), (std::vector<std::uint32_t>{single, all, single, all, single, all}));
+    EXPECT_EQ(planned_benchmarks(ThreadMode::all, 2), (std::vector<std::uint32_t>{all, all}));
+    EXPECT_EQ(planned_benchmarks(ThreadMode::single, 1), (std::vector<std::uint32_t>{single}));
 }
 
 TEST(Options, JsonGoesToStandardOutputOrToAFile) {
@@ -73,7 +91,12 @@ TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
         {{"--measure", "-0.5"}, "--measure", "> 0"},
         {{"--measure", "nan"}, "--measure", "finite"},
         {{"--measure", ""}, "--measure", "> 0"},
-        {{"--threads", "many"}, "--threads", "'single' or 'all'"},
+        {{"--threads", "many"}, "--threads", "'single', 'all' or 'both'"},
+        {{"--repeat", "0"}, "--repeat", "1 to 1000"},
+        {{"--repeat", "2.5"}, "--repeat", "1 to 1000"},
+        {{"--repeat", "-3"}, "--repeat", "1 to 1000"},
+        {{"--repeat", "1001"}, "--repeat", "1 to 1000"},
+        {{"--repeat", "99999999999"}, "--repeat", "1 to 1000"},
     };
     for (const auto &c : cases) {
         const auto parsed = parse(c.arguments);
@@ -94,8 +117,9 @@ TEST(Options, MalformedCommandLinesAreUsageErrors) {
 TEST(Options, HelpDocumentsOptionsAndExitCodes) {
     const auto parsed = parse({"--help"});
     ASSERT_EQ(parsed.action, CommandAction::show_help);
-    for (const char *expected : {"--threads", "--warmup", "--measure", "--json", "--csv", "--quiet", "--version",
-                                 "default 120", "default 60", "130", "usage error"}) {
+    for (const char *expected : {"--threads", "--warmup", "--measure", "--repeat", "--json", "--csv", "--quiet",
+                                 "--version", "--system", "both", "default 120", "default 60", "130",
+                                 "usage error"}) {
         EXPECT_THAT(parsed.text, HasSubstr(expected));
     }
     EXPECT_EQ(parse({"--version"}).action, CommandAction::show_version);

@@ -27,6 +27,25 @@ ChildResult bench(std::vector<std::string> arguments) {
     return testing::run_child(arguments, run_limit);
 }
 
+// Every JSON the tool writes is checked against the published schema with
+// Debian's python3-jsonschema, the way any reader of the files would.
+void expect_valid(const std::string &path, const std::string &definition = {}) {
+    std::vector<std::string> arguments{QUORLIND_PYTHON, QUORLIND_SOURCE_DIR "/tests/host/validate_result.py",
+                                       QUORLIND_SOURCE_DIR "/docs/schema/result.schema.json", path};
+    if (!definition.empty()) {
+        arguments.insert(arguments.end(), {"--definition", definition});
+    }
+    const auto result = testing::run_child(arguments, std::chrono::seconds(60));
+    EXPECT_EQ(result.exit_code, 0) << path << " against the schema:\n" << result.err << result.out;
+}
+
+void expect_valid_text(const std::string &json_text, const std::string &name, const std::string &definition = {}) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << json_text;
+    expect_valid(path, definition);
+    std::remove(path.c_str());
+}
+
 std::string read_file(const std::string &path) {
     std::ifstream file(path);
     std::ostringstream text;
@@ -34,6 +53,7 @@ std::string read_file(const std::string &path) {
     return text.str();
 }
 
+// json: one run of the document's runs.
 void expect_samples_tile_measured_time(const nlohmann::json &json) {
     const auto &summary = json.at("summary");
     const auto &samples = json.at("samples");
@@ -59,7 +79,7 @@ TEST(BenchProcess, VersionAndUsageErrorsRunNothing) {
     EXPECT_THAT(version.out, HasSubstr("C interface 1"));
 
     const std::vector<std::string> usage_errors[] = {
-        {"--warmup", "-1"}, {"--measure", "0"}, {"--threads", "two"}, {"--frobnicate"},
+        {"--warmup", "-1"}, {"--measure", "0"}, {"--threads", "two"}, {"--repeat", "0"}, {"--frobnicate"},
         {"--csv", "/nonexistent-dir/samples.csv", "--measure", "0.3"}};
     for (const auto &arguments : usage_errors) {
         const auto result = bench(arguments);
@@ -75,19 +95,33 @@ TEST(BenchProcess, RefusedValuesReportTheLibrarysReason) {
     const auto result = bench({"--warmup", "1e20", "--measure", "0.3", "--json", "--quiet"});
     EXPECT_EQ(result.exit_code, 1);
     const auto json = nlohmann::json::parse(result.out);
-    EXPECT_EQ(json.at("status").at("name"), "failed");
-    const std::string reason = json.at("status").at("reason");
+    ASSERT_EQ(json.at("runs").size(), 1u);
+    EXPECT_EQ(json.at("runs")[0].at("status").at("name"), "failed");
+    const std::string reason = json.at("runs")[0].at("status").at("reason");
     EXPECT_FALSE(reason.empty());
     EXPECT_THAT(result.err, HasSubstr("the run failed: " + reason));
+    expect_valid_text(result.out, "quorlind-bench-refused.json");
+
+    // Every run of a series fails alike; each is reported and kept.
+    const auto series = bench({"--warmup", "1e20", "--measure", "0.3", "--repeat", "2", "--quiet"});
+    EXPECT_EQ(series.exit_code, 1);
+    EXPECT_THAT(series.err, HasSubstr("run 1 failed: " + reason));
+    EXPECT_THAT(series.err, HasSubstr("run 2 failed: " + reason));
+    EXPECT_THAT(series.out, HasSubstr("failed: " + reason));
 }
 
 TEST(BenchProcess, JsonOnStandardOutputParsesBackAndAddsUp) {
     const auto result = bench({"--warmup", "0", "--measure", "0.3", "--json", "--quiet"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_TRUE(result.err.empty()) << "--quiet: " << result.err;
-    const auto json = nlohmann::json::parse(result.out); // nothing but JSON on stdout
+    const auto document = nlohmann::json::parse(result.out); // nothing but JSON on stdout
+    EXPECT_EQ(document.at("schema_version"), 2);
+    EXPECT_EQ(document.at("configuration").at("measurement_seconds").get<double>(), 0.3);
+    EXPECT_EQ(document.at("configuration").at("repeat"), 1);
+    ASSERT_EQ(document.at("runs").size(), 1u);
+    expect_valid_text(result.out, "quorlind-bench-stdout.json");
+    const auto &json = document.at("runs")[0];
     EXPECT_EQ(json.at("status").at("name"), "completed");
-    EXPECT_EQ(json.at("configuration").at("measurement_seconds").get<double>(), 0.3);
     const auto &summary = json.at("summary");
     EXPECT_EQ(summary.at("benchmark"), 1);
     EXPECT_EQ(summary.at("workers"), 1);
@@ -104,18 +138,20 @@ TEST(BenchProcess, FilesReportAndPlainProgressTogether) {
         bench({"--threads", "all", "--warmup", "0.2", "--measure", "0.3", "--json", json_path, "--csv", csv_path});
     ASSERT_EQ(result.exit_code, 0) << result.err;
 
-    const auto json = nlohmann::json::parse(read_file(json_path));
+    expect_valid(json_path);
+    const auto document = nlohmann::json::parse(read_file(json_path));
+    const auto &json = document.at("runs").at(0);
     EXPECT_EQ(json.at("summary").at("benchmark"), 2);
-    EXPECT_EQ(json.at("summary").at("workers"), json.at("system").at("logical_processors"));
+    EXPECT_EQ(json.at("summary").at("workers"), document.at("system").at("logical_processors"));
     expect_samples_tile_measured_time(json);
 
     std::istringstream csv(read_file(csv_path));
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "interval,end_seconds,duration_seconds,operations,ops_per_second");
+    EXPECT_EQ(line, "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads");
     std::size_t rows = 0;
     for (; std::getline(csv, line); ++rows) {
-        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 4) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 6) << line;
     }
     EXPECT_EQ(rows, json.at("samples").size());
     std::remove(json_path.c_str());
@@ -123,6 +159,7 @@ TEST(BenchProcess, FilesReportAndPlainProgressTogether) {
 
     EXPECT_THAT(result.out, HasSubstr("benchmark: completed"));
     EXPECT_THAT(result.out, HasSubstr("logical processors"));
+    EXPECT_THAT(result.out, HasSubstr("Topology"));
     // Not a terminal: whole lines, never redrawn.
     const std::string progress = "\n" + result.err;
     EXPECT_THAT(progress, Not(HasSubstr("\r")));
@@ -141,6 +178,77 @@ TEST(BenchProcess, CtrlCDuringWarmupCancelsAndStillReports) {
     EXPECT_LT(result.seconds, 50.0) << "the warm-up was not cut short";
     EXPECT_THAT(result.out, HasSubstr("benchmark: cancelled"));
     EXPECT_THAT(result.out, HasSubstr("did not complete"));
+}
+
+TEST(BenchProcess, BothKindsAlternateAndTheResultValidates) {
+    const std::string json_path = ::testing::TempDir() + "quorlind-bench-series.json";
+    const auto result = bench({"--threads", "both", "--repeat", "2", "--warmup", "0", "--measure", "0.3", "--json",
+                               json_path});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    expect_valid(json_path);
+    const auto json = nlohmann::json::parse(read_file(json_path));
+    std::remove(json_path.c_str());
+    EXPECT_EQ(json.at("configuration").at("threads"), "both");
+    const auto &runs = json.at("runs");
+    ASSERT_EQ(runs.size(), 4u);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].at("index"), i);
+        EXPECT_EQ(runs[i].at("benchmark"), i % 2 == 0 ? 1 : 2);
+        EXPECT_EQ(runs[i].at("status").at("name"), "completed");
+        expect_samples_tile_measured_time(runs[i]);
+    }
+    EXPECT_EQ(json.at("statistics").at("single").at("completed"), 2);
+    EXPECT_EQ(json.at("statistics").at("all").at("completed"), 2);
+    EXPECT_GT(json.at("scaling").at("multi_core_ratio").get<double>(), 0.0);
+    const auto &system = json.at("system");
+    EXPECT_FALSE(system.at("effective_clock_mhz").at("before").is_null());
+    EXPECT_FALSE(system.at("effective_clock_mhz").at("after").is_null());
+    EXPECT_FALSE(system.at("load_average").at("after").is_null());
+
+    EXPECT_THAT(result.err, HasSubstr("run 1 of 4  "));
+    EXPECT_THAT(result.err, HasSubstr("run 4 of 4  completed"));
+    EXPECT_THAT(result.out, HasSubstr("Single thread: 2 runs, 2 completed"));
+    EXPECT_THAT(result.out, HasSubstr("95 % confidence interval"));
+    EXPECT_THAT(result.out, HasSubstr("Scaling"));
+}
+
+TEST(BenchProcess, CtrlCInASeriesKeepsTheRunsSoFarAndMarksThePartialOne) {
+    const std::string json_path = ::testing::TempDir() + "quorlind-bench-cancelled-series.json";
+    ChildProcess child({QUORLIND_BENCH_EXECUTABLE, "--repeat", "3", "--warmup", "0", "--measure", "1.5", "--json",
+                        json_path});
+    ASSERT_TRUE(child.wait_for_stderr("run 2 of 3  measurement", std::chrono::seconds(40)));
+    child.send_signal(SIGINT);
+    const auto result = child.finish(std::chrono::seconds(30));
+    EXPECT_EQ(result.exit_code, 130) << result.err;
+    expect_valid(json_path);
+    const auto json = nlohmann::json::parse(read_file(json_path));
+    std::remove(json_path.c_str());
+    const auto &runs = json.at("runs");
+    ASSERT_EQ(runs.size(), 2u) << "no run starts after Ctrl-C";
+    EXPECT_EQ(runs[0].at("status").at("name"), "completed");
+    EXPECT_EQ(runs[0].at("partial"), false);
+    EXPECT_EQ(runs[1].at("status").at("name"), "cancelled");
+    EXPECT_EQ(runs[1].at("partial"), true);
+    EXPECT_EQ(json.at("statistics").at("single").at("runs"), 2);
+    EXPECT_EQ(json.at("statistics").at("single").at("completed"), 1);
+    EXPECT_THAT(result.err, Not(HasSubstr("run 3 of 3")));
+    EXPECT_THAT(result.out, HasSubstr("partial: cancelled after"));
+}
+
+TEST(BenchProcess, SystemAloneRunsNothing) {
+    const auto text = bench({"--system"});
+    EXPECT_EQ(text.exit_code, 0) << text.err;
+    EXPECT_THAT(text.out, HasSubstr("System\n"));
+    EXPECT_THAT(text.out, HasSubstr("Processor"));
+    EXPECT_THAT(text.out, Not(HasSubstr("benchmark")));
+    EXPECT_TRUE(text.err.empty()) << text.err;
+
+    const auto json = bench({"--system", "--json"});
+    ASSERT_EQ(json.exit_code, 0) << json.err;
+    expect_valid_text(json.out, "quorlind-bench-system.json", "system_document");
+    const auto document = nlohmann::json::parse(json.out);
+    EXPECT_FALSE(document.contains("runs"));
+    EXPECT_GE(document.at("system").at("logical_processors").get<int>(), 1);
 }
 
 } // namespace

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <span>
+
+#include <quorlind.h>
+
+namespace quorlind::bench {
+
+// Why a run's rate moved: the library marks a run unstable by its spread
+// alone; a trend through the intervals tells drift (throttling, a clock
+// change) apart from noise.
+enum class Instability { none, noise, drift };
+
+struct Stability {
+    // Change of the rate over the measured time along the fitted line,
+    // relative to the mean rate; empty with too few intervals.
+    std::optional<double> trend_percent;
+    bool trend_significant = false;
+    Instability instability = Instability::none;
+    double measured_seconds = 0.0;  // the span the trend covers
+};
+
+// The slope needs this many intervals before a t test on it means anything.
+inline constexpr int min_trend_intervals = 4;
+// A significant trend smaller than this is reported but not called drift:
+// with many steady intervals even a fraction of a percent is significant.
+inline constexpr double min_drift_percent = 1.0;
+
+// A line through the interval rates at their midpoints, weighted by interval
+// length; "drift" when its slope is significant at 95 % and the change is at
+// least min_drift_percent, "noise" when the library marked the run unstable
+// without such a trend.
+Stability assess_stability(const QuorlindRunSummary& summary,
+                           std::span<const QuorlindIntervalSample> samples);
+
+const char* instability_name(Instability instability);
+
+}  // namespace quorlind::bench

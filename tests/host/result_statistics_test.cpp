@@ -1,0 +1,187 @@
+#include "result_statistics.hpp"
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "exit_codes.hpp"
+#include "result_fixtures.hpp"
+#include "stability.hpp"
+
+namespace quorlind::bench {
+namespace {
+
+using testing::cancelled_run;
+using testing::completed_run;
+using testing::failed_run;
+using testing::sample;
+using testing::test_result;
+
+constexpr std::uint32_t single = QUORLIND_BENCHMARK_SINGLE;
+constexpr std::uint32_t all = QUORLIND_BENCHMARK_PER_CPU;
+
+TEST(KindStatistics, OneRunHasACentreButNoSpread) {
+    const auto statistics = summarize_throughputs(1, std::vector<double>{42.0});
+    EXPECT_EQ(statistics.completed, 1u);
+    EXPECT_EQ(*statistics.median, 42.0);
+    EXPECT_EQ(*statistics.mean, 42.0);
+    EXPECT_EQ(*statistics.minimum, 42.0);
+    EXPECT_EQ(*statistics.maximum, 42.0);
+    EXPECT_FALSE(statistics.ci95);
+    EXPECT_FALSE(statistics.cv_percent);
+}
+
+TEST(KindStatistics, TwoRunsGiveTheWideIntervalOfOneDegreeOfFreedom) {
+    // 1000 +- t(0.975, 1) * sqrt(2) * 100 / sqrt(2)
+    const auto statistics = summarize_throughputs(2, std::vector<double>{1100.0, 900.0});
+    EXPECT_EQ(*statistics.median, 1000.0);
+    ASSERT_TRUE(statistics.ci95);
+    EXPECT_NEAR(statistics.ci95->low,
+                1000.0 - 12.706204736174693 * 100.0 * 1.4142135623730951 / 1.4142135623730951, 1e-6);
+    EXPECT_NEAR(statistics.ci95->high, 1000.0 + 1270.6204736174693, 1e-6);
+    EXPECT_NEAR(*statistics.cv_percent, 14.142135623730951, 1e-9);
+}
+
+TEST(KindStatistics, EqualRunsGiveAZeroWidthInterval) {
+    const auto statistics = summarize_throughputs(3, std::vector<double>{5e6, 5e6, 5e6});
+    ASSERT_TRUE(statistics.ci95);
+    EXPECT_EQ(statistics.ci95->low, 5e6);
+    EXPECT_EQ(statistics.ci95->high, 5e6);
+    EXPECT_EQ(*statistics.cv_percent, 0.0);
+}
+
+TEST(KindStatistics, FailedAndCancelledRunsAreCountedButNotMeasured) {
+    const auto result = test_result({completed_run(0, single, 100.0), failed_run(1, single, "refused"),
+                                     completed_run(2, single, 300.0), cancelled_run(3, single, 50)});
+    const auto statistics = kind_statistics(result, single);
+    ASSERT_TRUE(statistics);
+    EXPECT_EQ(statistics->runs, 4u);
+    EXPECT_EQ(statistics->completed, 2u);
+    EXPECT_EQ(*statistics->median, 200.0);
+    EXPECT_FALSE(kind_statistics(result, all)) << "no run of that kind started";
+
+    const auto only_failed = kind_statistics(test_result({failed_run(0, all, "refused")}), all);
+    ASSERT_TRUE(only_failed);
+    EXPECT_EQ(only_failed->completed, 0u);
+    EXPECT_FALSE(only_failed->median);
+    EXPECT_FALSE(only_failed->minimum);
+}
+
+TEST(Scaling, RatioAndEfficienciesFromTheMedians) {
+    const auto smt = compute_scaling(100.0, 750.0, 8, 4u, true);
+    ASSERT_TRUE(smt);
+    EXPECT_DOUBLE_EQ(smt->multi_core_ratio, 7.5);
+    EXPECT_DOUBLE_EQ(smt->efficiency_per_logical_processor, 0.9375);
+    EXPECT_DOUBLE_EQ(*smt->efficiency_per_physical_core, 1.875);
+    EXPECT_DOUBLE_EQ(*smt->smt_gain, 0.875);
+
+    const auto no_smt = compute_scaling(100.0, 350.0, 4, 4u, false);
+    ASSERT_TRUE(no_smt);
+    EXPECT_DOUBLE_EQ(*no_smt->efficiency_per_physical_core, 0.875);
+    EXPECT_FALSE(no_smt->smt_gain);
+
+    const auto unknown_topology = compute_scaling(100.0, 350.0, 4, std::nullopt, std::nullopt);
+    ASSERT_TRUE(unknown_topology);
+    EXPECT_FALSE(unknown_topology->efficiency_per_physical_core);
+    EXPECT_FALSE(unknown_topology->smt_gain);
+
+    EXPECT_FALSE(compute_scaling(0.0, 350.0, 4, 4u, false));
+    EXPECT_FALSE(compute_scaling(100.0, 350.0, 0, 4u, false));
+}
+
+TEST(Scaling, NeedsACompletedRunOfEachKind) {
+    EXPECT_FALSE(
+        result_scaling(test_result({completed_run(0, single, 100.0), failed_run(1, all, "refused")})));
+    const auto scaling =
+        result_scaling(test_result({completed_run(0, single, 100.0), completed_run(1, all, 600.0),
+                                    completed_run(2, single, 300.0), completed_run(3, all, 600.0)}));
+    ASSERT_TRUE(scaling);
+    EXPECT_DOUBLE_EQ(scaling->multi_core_ratio, 3.0);
+}
+
+QuorlindRunSummary summary_marked(bool unstable) {
+    QuorlindRunSummary summary{};
+    summary.unstable = unstable ? 1 : 0;
+    return summary;
+}
+
+std::vector<QuorlindIntervalSample> rates(std::initializer_list<double> per_second) {
+    std::vector<QuorlindIntervalSample> samples;
+    double end = 0.0;
+    for (double rate : per_second) {
+        end += 1.0;
+        samples.push_back({end, 1.0, static_cast<std::uint64_t>(rate), rate});
+    }
+    return samples;
+}
+
+TEST(Stability, SteadyDeclineIsDriftWithItsSize) {
+    // 1000 falling by 10 a second for 8 s, with a little jitter.
+    const auto samples = rates({1001.0, 989.0, 981.0, 969.0, 961.0, 949.0, 941.0, 930.0});
+    const Stability stability = assess_stability(summary_marked(false), samples);
+    ASSERT_TRUE(stability.trend_percent);
+    EXPECT_NEAR(*stability.trend_percent, -10.0 * 8.0 / 965.125 * 100.0, 0.2);
+    EXPECT_TRUE(stability.trend_significant);
+    EXPECT_EQ(stability.instability, Instability::drift);
+    EXPECT_DOUBLE_EQ(stability.measured_seconds, 8.0);
+}
+
+TEST(Stability, SpreadWithoutTrendIsNoise) {
+    const auto samples = rates({1000.0, 1300.0, 800.0, 1250.0, 850.0, 1200.0, 950.0, 1000.0});
+    const Stability noisy = assess_stability(summary_marked(true), samples);
+    ASSERT_TRUE(noisy.trend_percent);
+    EXPECT_FALSE(noisy.trend_significant);
+    EXPECT_EQ(noisy.instability, Instability::noise);
+    EXPECT_EQ(assess_stability(summary_marked(false), samples).instability, Instability::none);
+}
+
+TEST(Stability, SmallSignificantTrendIsReportedButNotCalledDrift) {
+    // Half a percent over the run, very steadily.
+    const auto samples = rates({1000.0, 999.3, 998.6, 997.9, 997.1, 996.4, 995.7, 995.0});
+    const Stability stability = assess_stability(summary_marked(false), samples);
+    EXPECT_TRUE(stability.trend_significant);
+    EXPECT_GT(*stability.trend_percent, -min_drift_percent);
+    EXPECT_EQ(stability.instability, Instability::none);
+}
+
+TEST(Stability, TooFewOrEmptyIntervalsGiveNoTrend) {
+    const auto three = rates({1000.0, 900.0, 800.0});
+    const Stability short_run = assess_stability(summary_marked(true), three);
+    EXPECT_FALSE(short_run.trend_percent);
+    EXPECT_FALSE(short_run.trend_significant);
+    EXPECT_EQ(short_run.instability, Instability::noise);
+
+    // Zero-length intervals carry no time to weigh; four real ones remain.
+    auto with_empty = rates({1000.0, 980.0, 960.0, 940.0});
+    with_empty.insert(with_empty.begin() + 2, {2.0, 0.0, 0, 0.0});
+    with_empty.push_back({4.0, 0.0, 0, 0.0});
+    const Stability stability = assess_stability(summary_marked(false), with_empty);
+    ASSERT_TRUE(stability.trend_percent);
+    EXPECT_NEAR(*stability.trend_percent, -20.0 * 4.0 / 970.0 * 100.0, 1e-9);
+    EXPECT_DOUBLE_EQ(stability.measured_seconds, 4.0);
+
+    EXPECT_FALSE(assess_stability(summary_marked(false), {}).trend_percent);
+}
+
+TEST(Stability, EqualRatesAreFlat) {
+    const Stability stability =
+        assess_stability(summary_marked(false), rates({500.0, 500.0, 500.0, 500.0, 500.0}));
+    ASSERT_TRUE(stability.trend_percent);
+    EXPECT_EQ(*stability.trend_percent, 0.0);
+    EXPECT_FALSE(stability.trend_significant);
+    EXPECT_EQ(stability.instability, Instability::none);
+    EXPECT_STREQ(instability_name(Instability::drift), "drift");
+}
+
+TEST(ExitCode, NamesTheWorstOutcomeOfAnyRun) {
+    EXPECT_EQ(exit_code_for({completed_run(0, single, 1.0), completed_run(1, all, 2.0)}),
+              exit_code::completed);
+    EXPECT_EQ(exit_code_for(
+                  {completed_run(0, single, 1.0), failed_run(1, all, "x"), completed_run(2, single, 1.0)}),
+              exit_code::run_failed);
+    EXPECT_EQ(exit_code_for({failed_run(0, single, "x"), cancelled_run(1, all, 5)}), exit_code::interrupted);
+    EXPECT_EQ(exit_code_for({}), exit_code::completed);
+}
+
+}  // namespace
+}  // namespace quorlind::bench
