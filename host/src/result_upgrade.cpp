@@ -49,16 +49,12 @@ json upgrade_version1(const json& document) {
     record.measurement_seconds = configuration.number_above("measurement_seconds", 0.0);
     record.system = version1_system(root.object("system"));
 
-    const ResultRun run = read_run_outcome(root);
+    RunRecord& run = record.runs.emplace_back(read_run_outcome(root));
     if (run.summary.benchmark != benchmark) {
         throw LayoutError("summary.benchmark does not match configuration.benchmark");
     }
-    RunRecord& upgraded_run = record.runs.emplace_back();
-    upgraded_run.config = {QUORLIND_ABI_VERSION,  QUORLIND_CONFIG_SIZE,      benchmark, 0,
-                           record.warmup_seconds, record.measurement_seconds};
-    upgraded_run.summary = run.summary;
-    upgraded_run.samples = run.samples;
-    upgraded_run.reason = run.reason;
+    run.config = {QUORLIND_ABI_VERSION,  QUORLIND_CONFIG_SIZE,      benchmark, 0,
+                  record.warmup_seconds, record.measurement_seconds};
 
     check_notes(root);
     record.notes = document.at("notes").get<std::vector<std::string>>();

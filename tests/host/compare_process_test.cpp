@@ -137,19 +137,24 @@ TEST(CompareProcess, EveryBadInputGivesExit1TheFileAndTheReasonAndNoOutput) {
     std::remove(input.c_str());
 }
 
-TEST(CompareProcess, TwoRealRunsCompare) {
+TEST(CompareProcess, TwoRealSeriesCompareByTheirRunToRunSpread) {
     const std::string first = temp_path("real-1.json");
     const std::string second = temp_path("real-2.json");
     for (const auto& path : {first, second}) {
-        const auto run = bench({"--warmup", "0", "--measure", "1.2", "--quiet", "--json", path});
+        const auto run =
+            bench({"--repeat", "3", "--warmup", "0", "--measure", "1.1", "--quiet", "--json", path});
         ASSERT_EQ(run.exit_code, 0) << run.err;
     }
     const std::string output = temp_path("real.json");
     const auto result = bench({"compare", first, second, "--json", output});
     // Timing decides between the two on a shared machine; the crafted files above pin each verdict.
     EXPECT_TRUE(result.exit_code == 0 || result.exit_code == 3) << result.exit_code << result.err;
-    EXPECT_THAT(result.out, HasSubstr("single-thread"));
+    EXPECT_THAT(result.out,
+                HasSubstr("from the spread between runs, Welch's t-test on 3 and 3 run throughputs"));
     expect_valid(comparison_schema, output);
+    const json comparison = json::parse(read_file(output));
+    EXPECT_EQ(comparison["comparisons"][0]["comparable"], true);
+    EXPECT_EQ(comparison["outcome"], result.exit_code == 3 ? "slower" : "no slowdown");
     for (const auto& path : {first, second, output}) {
         std::remove(path.c_str());
     }
