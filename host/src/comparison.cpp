@@ -16,11 +16,11 @@ struct KindRuns {
 KindRuns completed_runs(const ResultFile& file, std::uint32_t benchmark) {
     KindRuns runs;
     for (const auto& run : file.runs) {
-        if (run.benchmark != benchmark) {
+        if (run.config.benchmark != benchmark) {
             continue;
         }
         ++runs.started;
-        if (run.completed()) {
+        if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
             runs.throughputs.push_back(run.summary.ops_per_second);
             runs.samples.insert(runs.samples.end(), run.samples.begin(), run.samples.end());
         }

@@ -59,7 +59,7 @@ Row table_row(const Comparison& comparison, const PairComparison& pair, const Ki
     row.push_back(kind.ratio.interval ? format_fixed(kind.ratio.interval->low, 4) + " - " +
                                             format_fixed(kind.ratio.interval->high, 4)
                                       : "unknown");
-    row.push_back(change_text(kind.ratio.ratio));
+    row.push_back(format_signed_percent((kind.ratio.ratio - 1.0) * 100.0));
     row.push_back(kind.verdict ? verdict_text(*kind.verdict) : "not comparable");
     return row;
 }
@@ -144,12 +144,6 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
 }
 
 }  // namespace
-
-std::string change_text(double ratio) {
-    const double percent = (ratio - 1.0) * 100.0;
-    std::string text = percent >= 0.0 ? "+" : "";
-    return text + format_fixed(percent, 2) + " %";
-}
 
 void write_comparison_report(std::ostream& out, const Comparison& comparison) {
     out << "Quorlind comparison: threshold " << format_exact(comparison.settings.threshold_percent)

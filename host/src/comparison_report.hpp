@@ -1,7 +1,6 @@
 #pragma once
 
 #include <ostream>
-#include <string>
 
 #include "comparison.hpp"
 
@@ -11,8 +10,5 @@ namespace quorlind::bench {
 // pair where the uncertainty comes from, the environment diff and notes.
 // Text from the files is printed through printable().
 void write_comparison_report(std::ostream& out, const Comparison& comparison);
-
-// "-10.70 %", "+0.25 %": the change a ratio stands for.
-std::string change_text(double ratio);
 
 }  // namespace quorlind::bench

@@ -6,27 +6,16 @@
 #include <string>
 #include <vector>
 
-#include <quorlind.h>
-
 #include <nlohmann/json.hpp>
+
+#include "run_record.hpp"
 
 namespace quorlind::bench {
 
-// One run of a saved result, as the library reported it.
-struct ResultRun {
-    std::size_t index = 0;
-    std::uint32_t benchmark = 0;  // QUORLIND_BENCHMARK_*
-    bool partial = false;         // cancelled part-way
-    std::string reason;
-    QuorlindRunSummary summary{};
-    std::vector<QuorlindIntervalSample> samples;
-
-    bool completed() const { return summary.status == QUORLIND_STATUS_COMPLETED && !partial; }
-};
-
 // A result file as every consumer sees it, whatever version was on disk:
 // `document` is the whole result in the version-2 layout, and the members
-// beside it are the parts that consumers compute with, already checked.
+// beside it are the parts that consumers compute with, already checked, in
+// the records a run leaves.
 // Every string came from the file and may hold anything: treat it as data.
 struct ResultFile {
     std::string path;
@@ -36,7 +25,7 @@ struct ResultFile {
     double measurement_seconds = 0.0;
     std::string library_version;
     std::uint64_t abi_version = 0;
-    std::vector<ResultRun> runs;
+    std::vector<RunRecord> runs;  // config holds the file's lengths
 };
 
 // What is wrong with a result file; the message begins with the file's name.

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "json_output.hpp"
 #include "run_record.hpp"
 #include "untrusted_text.hpp"
 
@@ -76,17 +77,21 @@ std::string threads_name(const CheckedObject& object) {
     return threads;
 }
 
-ResultRun read_run(const CheckedObject& run) {
-    ResultRun out = read_run_outcome(run);
+RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measurement_seconds) {
+    RunRecord out = read_run_outcome(run);
     out.index = run.count("index");
-    out.benchmark = static_cast<std::uint32_t>(run.one_of("benchmark", {1, 2}));
-    if (threads_name(run) != benchmark_name(out.benchmark)) {
-        fail(run.place("threads") + " does not match benchmark " + std::to_string(out.benchmark));
+    const auto benchmark = static_cast<std::uint32_t>(run.one_of("benchmark", {1, 2}));
+    out.config = {QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, benchmark, 0,
+                  warmup_seconds,       measurement_seconds};
+    if (threads_name(run) != benchmark_name(benchmark)) {
+        fail(run.place("threads") + " does not match benchmark " + std::to_string(benchmark));
     }
-    if (out.summary.benchmark != out.benchmark) {
-        fail(run.place("summary.benchmark") + " does not match benchmark " + std::to_string(out.benchmark));
+    if (out.summary.benchmark != benchmark) {
+        fail(run.place("summary.benchmark") + " does not match benchmark " + std::to_string(benchmark));
     }
-    out.partial = run.boolean("partial");
+    if (run.boolean("partial") != is_partial(out)) {
+        fail(run.place("partial") + " does not match " + run.place("status.code"));
+    }
     check_stability(run.object("stability"));
     return out;
 }
@@ -109,8 +114,8 @@ void check_notes(const CheckedObject& document) {
     }
 }
 
-ResultRun read_run_outcome(const CheckedObject& run) {
-    ResultRun out;
+RunRecord read_run_outcome(const CheckedObject& run) {
+    RunRecord out;
     const CheckedObject status = run.object("status");
     const auto code = static_cast<std::uint32_t>(status.one_of("code", {0, 1, 2}));
     if (status.text("name") != status_name(code)) {
@@ -160,7 +165,8 @@ ResultFile read_version2(nlohmann::json document) {
         fail("runs is empty: the file holds no runs");
     }
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        out.runs.push_back(read_run({runs[i], "runs[" + std::to_string(i) + "]"}));
+        out.runs.push_back(read_run({runs[i], "runs[" + std::to_string(i) + "]"}, out.warmup_seconds,
+                                    out.measurement_seconds));
     }
     check_statistics(root.object("statistics"));
     const auto& scaling = root.member("scaling");
@@ -168,7 +174,7 @@ ResultFile read_version2(nlohmann::json document) {
         fail("scaling should be null or an object, not " + describe_json_type(scaling));
     }
     check_notes(root);
-    out.schema_version_read = current_schema_version;
+    out.schema_version_read = result_schema_version;
     out.document = std::move(document);
     return out;
 }

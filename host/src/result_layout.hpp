@@ -10,11 +10,9 @@
 
 namespace quorlind::bench {
 
-inline constexpr int current_schema_version = 2;
-
 // The status, summary and samples of one run: the members a version-1 file
 // holds at its top level and a version-2 file in each of its runs.
-ResultRun read_run_outcome(const CheckedObject& run);
+RunRecord read_run_outcome(const CheckedObject& run);
 
 // The members that version 1 already had, unchanged since.
 void check_system_basics(const CheckedObject& system);

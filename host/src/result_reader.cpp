@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "json_output.hpp"
 #include "result_layout.hpp"
 #include "untrusted_text.hpp"
 
@@ -93,7 +94,7 @@ int schema_version_of(const json& document, const std::string& name) {
     if (!version->is_number_integer()) {
         refuse(name, "schema_version should be a whole number, not " + describe_json_type(*version));
     }
-    if (*version != 1 && *version != current_schema_version) {
+    if (*version != 1 && *version != result_schema_version) {
         refuse(name, "schema_version " + version->dump() +
                          " is not one this tool reads (1 or 2); a newer quorlind-bench may read it");
     }

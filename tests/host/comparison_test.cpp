@@ -5,7 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "result_fixtures.hpp"
+#include "result_files.hpp"
 
 namespace quorlind::bench {
 namespace {
@@ -129,7 +129,10 @@ TEST(Comparison, RunsThatDidNotCompleteAreLeftOutWithANote) {
         run["status"] = {{"code", 2}, {"name", "failed"}, {"reason", "cannot start worker"}};
         run["summary"]["status"] = 2;
     }
-    some_failed["runs"][1]["partial"] = true;
+    auto& cancelled = some_failed["runs"][1];
+    cancelled["status"] = {{"code", 1}, {"name", "cancelled"}, {"reason", "cancelled"}};
+    cancelled["summary"]["status"] = 1;
+    cancelled["partial"] = true;
     const auto pair = compare_pair(result_of(some_failed), result_of(base()), defaults);
     EXPECT_THAT(pair.notes, ElementsAre("BASE: 2 of 3 single-thread runs did not complete and are left out",
                                         "BASE: 1 of 3 all-threads runs did not complete and is left out"));

@@ -1,16 +1,9 @@
 #pragma once
 
-// Records as a run would leave them, for the tests of statistics and writers,
-// and the result files in tests/host/data, for the reader and compare tests.
+// Records as a run would leave them, for the tests of statistics and writers.
 #include <cstdint>
-#include <fstream>
-#include <sstream>
-#include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
-#include "result_reader.hpp"
 #include "run_record.hpp"
 
 namespace quorlind::bench::testing {
@@ -19,21 +12,15 @@ inline QuorlindIntervalSample sample(double end, double duration, std::uint64_t 
     return {end, duration, operations, duration > 0.0 ? static_cast<double>(operations) / duration : 0.0};
 }
 
-// 1 s of warm-up and 3 s measured, ended with the given status and nothing more.
-inline RunRecord ended_run(std::size_t index, std::uint32_t benchmark, std::uint32_t status) {
+// A completed run of the given kind whose intervals add up to its summary.
+inline RunRecord completed_run(std::size_t index, std::uint32_t benchmark, double ops_per_second,
+                               std::vector<QuorlindIntervalSample> samples = {}) {
     RunRecord run;
     run.index = index;
     run.config = {QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, benchmark, 0, 1.0, 3.0};
     run.summary.abi_version = QUORLIND_ABI_VERSION;
-    run.summary.status = status;
+    run.summary.status = QUORLIND_STATUS_COMPLETED;
     run.summary.benchmark = benchmark;
-    return run;
-}
-
-// A completed run of the given kind whose intervals add up to its summary.
-inline RunRecord completed_run(std::size_t index, std::uint32_t benchmark, double ops_per_second,
-                               std::vector<QuorlindIntervalSample> samples = {}) {
-    RunRecord run = ended_run(index, benchmark, QUORLIND_STATUS_COMPLETED);
     run.summary.workers = benchmark == QUORLIND_BENCHMARK_PER_CPU ? 8 : 1;
     run.summary.ops_per_second = ops_per_second;
     run.summary.warmup_seconds = 1.0;
@@ -63,7 +50,12 @@ inline RunRecord cancelled_run(std::size_t index, std::uint32_t benchmark, std::
 }
 
 inline RunRecord failed_run(std::size_t index, std::uint32_t benchmark, const char* reason) {
-    RunRecord run = ended_run(index, benchmark, QUORLIND_STATUS_FAILED);
+    RunRecord run;
+    run.index = index;
+    run.config = {QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, benchmark, 0, 1.0, 3.0};
+    run.summary.abi_version = QUORLIND_ABI_VERSION;
+    run.summary.status = QUORLIND_STATUS_FAILED;
+    run.summary.benchmark = benchmark;
     run.reason = reason;
     return run;
 }
@@ -108,24 +100,5 @@ inline ResultRecord test_result(std::vector<RunRecord> runs, ThreadMode threads 
     result.runs = std::move(runs);
     return result;
 }
-
-inline std::string fixture_path(const std::string& name) { return QUORLIND_TEST_DATA_DIR "/" + name; }
-
-inline std::string read_text(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-inline nlohmann::json fixture(const std::string& name) {
-    return nlohmann::json::parse(read_text(fixture_path(name)));
-}
-
-// A document as the reader hands it on; the name stands for its file.
-inline ResultFile result_of(const nlohmann::json& document, const std::string& name = "result.json") {
-    return parse_result_text(document.dump(), name);
-}
-
 
 }  // namespace quorlind::bench::testing

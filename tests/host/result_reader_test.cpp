@@ -8,7 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "result_fixtures.hpp"
+#include "result_files.hpp"
 
 namespace quorlind::bench {
 namespace {
@@ -62,9 +62,10 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     EXPECT_EQ(result.library_version, "0.0.2");
     EXPECT_EQ(result.abi_version, 1u);
     ASSERT_EQ(result.runs.size(), 1u);
-    const ResultRun& run = result.runs[0];
-    EXPECT_TRUE(run.completed());
-    EXPECT_EQ(run.benchmark, QUORLIND_BENCHMARK_SINGLE);
+    const RunRecord& run = result.runs[0];
+    EXPECT_EQ(run.summary.status, QUORLIND_STATUS_COMPLETED);
+    EXPECT_EQ(run.config.benchmark, QUORLIND_BENCHMARK_SINGLE);
+    EXPECT_EQ(run.config.warmup_seconds, 0.5);
     EXPECT_EQ(run.summary.ops_per_second, 8862.851456386923);
     EXPECT_EQ(run.summary.checksum, 16429905683122116261ull);
     ASSERT_EQ(run.samples.size(), 3u);
@@ -108,8 +109,8 @@ TEST(ResultReader, FailedAndCancelledRunsAreValidButNotCompleted) {
     cancelled["summary"]["status"] = 1;
     cancelled["summary"]["ops_per_second"] = 0;
     const ResultFile result = parse_result_text(cancelled.dump(), "cancelled.json");
-    EXPECT_TRUE(result.runs[0].partial);
-    EXPECT_FALSE(result.runs[0].completed());
+    EXPECT_TRUE(is_partial(result.runs[0]));
+    EXPECT_EQ(result.document["runs"][0]["partial"], true);
     EXPECT_EQ(result.runs[0].reason, "cancelled");
     EXPECT_EQ(result.document["statistics"]["single"]["completed"], 0);
     EXPECT_TRUE(result.document["statistics"]["single"]["median"].is_null());
@@ -241,6 +242,7 @@ TEST(ResultReader, LayoutFaultsNameTheMember) {
         {"/runs/0/summary/variation_percent", nullptr,
          "variation_percent is null although has_variation is 1"},
         {"/runs/0/partial", 0, "runs[0].partial should be true or false, not a number"},
+        {"/runs/0/partial", true, "runs[0].partial does not match runs[0].status.code"},
         {"/runs/0/stability/instability", "wobbly", "should be none, noise or drift, not 'wobbly'"},
         {"/runs/0/samples", json::object(), "runs[0].samples should be an array, not an object"},
         {"/configuration/threads", "some", "configuration.threads should be single, all or both, not 'some'"},
