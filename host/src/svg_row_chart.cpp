@@ -64,15 +64,16 @@ std::string row_group(const ChartRow& row, std::size_t index, double centre_y, c
                vertical_line(x(*row.low), centre_y - 6, centre_y + 6, stroke) +
                vertical_line(x(*row.high), centre_y - 6, centre_y + 6, stroke) + "</g>";
     }
-    for (std::size_t i = 0; i < row.dots.size(); ++i) {
-        // Alternate above and below the row's line, so that equal runs stay countable.
-        const double offset = (i % 2 == 0 ? -1.0 : 1.0) * (2.0 + static_cast<double>(i % 3) * 2.0);
-        out += detail::marker(style.marker, x(row.dots[i]), centre_y + offset, 4.0, style.colour);
-    }
+    // The runs go on top: they are the data, the median only sums them up.
     if (row.centre) {
         out += vertical_line(
             x(*row.centre), centre_y - 13, centre_y + 13,
             std::string("class=\"centre\" stroke=\"") + detail::ink_colour + "\" stroke-width=\"3\"");
+    }
+    for (std::size_t i = 0; i < row.dots.size(); ++i) {
+        // Alternate above and below the row's line, so that equal runs stay countable.
+        const double offset = (i % 2 == 0 ? -1.0 : 1.0) * (2.0 + static_cast<double>(i % 3) * 2.0);
+        out += detail::marker(style.marker, x(row.dots[i]), centre_y + offset, 4.0, style.colour);
     }
     return out + "</g>";
 }
