@@ -1,5 +1,6 @@
 #include "comparison_json.hpp"
 
+#include "json_output.hpp"
 #include "run_record.hpp"
 
 namespace quorlind::bench {
@@ -7,11 +8,9 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-json optional_number(const std::optional<double>& value) { return value ? json(*value) : json(); }
-
 json estimate_json(const ThroughputEstimate& estimate) {
     return {{"ops_per_second", estimate.ops_per_second},
-            {"standard_error", optional_number(estimate.standard_error)},
+            {"standard_error", optional_json(estimate.standard_error)},
             {"degrees_of_freedom", estimate.standard_error ? json(estimate.degrees_of_freedom) : json()},
             {"runs", estimate.runs},
             {"intervals", estimate.intervals}};
@@ -30,9 +29,9 @@ json kind_json(const KindComparison& kind) {
         {"ratio_ci_low", interval ? json(interval->low) : json()},
         {"ratio_ci_high", interval ? json(interval->high) : json()},
         {"change_percent", (kind.ratio.ratio - 1.0) * 100.0},
-        {"t", optional_number(kind.ratio.t)},
-        {"degrees_of_freedom", optional_number(kind.ratio.degrees_of_freedom)},
-        {"p_value", optional_number(kind.ratio.p_value)},
+        {"t", optional_json(kind.ratio.t)},
+        {"degrees_of_freedom", optional_json(kind.ratio.degrees_of_freedom)},
+        {"p_value", optional_json(kind.ratio.p_value)},
         {"verdict", kind.verdict ? json(verdict_text(*kind.verdict)) : json()}};
 }
 
@@ -64,7 +63,7 @@ json comparison_to_json(const Comparison& comparison, const std::string& tool_ve
     for (const auto& file : comparison.files) {
         files.push_back({{"path", file.path},
                          {"schema_version", file.schema_version_read},
-                         {"start_time_utc", file.start_time_utc ? json(*file.start_time_utc) : json()}});
+                         {"start_time_utc", optional_json(file.start_time_utc)}});
     }
     json pairs = json::array();
     for (const auto& pair : comparison.pairs) {

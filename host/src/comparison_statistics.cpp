@@ -39,7 +39,9 @@ std::optional<ThroughputEstimate> estimate_from_intervals(std::span<const Quorli
         squared_time += sample.duration_seconds * sample.duration_seconds;
         operations += static_cast<double>(sample.operations);
     }
-    if (samples.empty() || !(total_time > 0.0)) {
+    // Hand-edited intervals can hold no work, or vanishing lengths whose rates overflow.
+    if (samples.empty() || !(total_time > 0.0) || !(operations / total_time > 0.0) ||
+        !std::isfinite(operations / total_time)) {
         return std::nullopt;
     }
     ThroughputEstimate estimate;
@@ -54,8 +56,11 @@ std::optional<ThroughputEstimate> estimate_from_intervals(std::span<const Quorli
                 sample.duration_seconds * (rate - estimate.ops_per_second) * (rate - estimate.ops_per_second);
         }
         const double variance = weighted_squares / reliability;
-        estimate.standard_error = std::sqrt(variance * squared_time) / total_time;
-        estimate.degrees_of_freedom = total_time * total_time / squared_time - 1.0;
+        const double standard_error = std::sqrt(variance * squared_time) / total_time;
+        if (std::isfinite(standard_error)) {
+            estimate.standard_error = standard_error;
+            estimate.degrees_of_freedom = total_time * total_time / squared_time - 1.0;
+        }
     }
     return estimate;
 }

@@ -33,7 +33,7 @@ std::optional<ThroughputEstimate> estimate_from_runs(std::span<const double> thr
 // se^2 = s^2 V2 / V1^2, with V1 = sum w and V2 = sum w^2, and V1^2 / V2 - 1
 // degrees of freedom. It treats intervals as independent, which drift makes
 // them not, and says nothing of how a second run would differ. Needs two
-// intervals for the error; empty without any.
+// intervals for the error; empty without any, or without any work in them.
 std::optional<ThroughputEstimate> estimate_from_intervals(std::span<const QuorlindIntervalSample> samples);
 
 // candidate / base with its confidence interval, by the delta method on the

@@ -11,12 +11,24 @@ namespace {
 
 [[noreturn]] void fail(const std::string& text) { throw LayoutError(text); }
 
+// Far beyond any processor (a kernel call takes microseconds), and low enough
+// that sums over millions of runs or intervals stay finite.
+constexpr double max_plausible_ops_per_second = 1e18;
+
+double throughput(const CheckedObject& object) {
+    const double value = object.number_at_least("ops_per_second", 0.0);
+    if (value > max_plausible_ops_per_second) {
+        fail(object.place("ops_per_second") + " is beyond any real processor (" + number_text(value) + ")");
+    }
+    return value;
+}
+
 QuorlindIntervalSample read_sample(const CheckedObject& sample) {
     QuorlindIntervalSample out{};
     out.end_seconds = sample.number_above("end_seconds", 0.0);
     out.duration_seconds = sample.number_above("duration_seconds", 0.0);
     out.operations = sample.count("operations");
-    out.ops_per_second = sample.number_at_least("ops_per_second", 0.0);
+    out.ops_per_second = throughput(sample);
     return out;
 }
 
@@ -26,7 +38,7 @@ QuorlindRunSummary read_summary(const CheckedObject& summary) {
     out.status = static_cast<std::uint32_t>(summary.one_of("status", {0, 1, 2}));
     out.benchmark = static_cast<std::uint32_t>(summary.one_of("benchmark", {1, 2}));
     out.workers = static_cast<std::uint32_t>(summary.count("workers"));
-    out.ops_per_second = summary.number_at_least("ops_per_second", 0.0);
+    out.ops_per_second = throughput(summary);
     out.warmup_seconds = summary.number("warmup_seconds");
     out.measurement_seconds = summary.number("measurement_seconds");
     out.measured_seconds = summary.number_at_least("measured_seconds", 0.0);

@@ -58,6 +58,13 @@ TEST(ComparisonStatistics, IntervalsAreWeightedByTheirLength) {
     EXPECT_EQ(estimate_from_intervals(single)->ops_per_second, 80.0);
     EXPECT_FALSE(estimate_from_intervals(single)->standard_error) << "one interval has no spread";
     EXPECT_FALSE(estimate_from_intervals({}));
+
+    // Hand-edited files: intervals without work, and lengths so small the rate overflows.
+    const std::vector<QuorlindIntervalSample> idle{interval(1.0, 0), interval(1.0, 0)};
+    EXPECT_FALSE(estimate_from_intervals(idle));
+    const std::vector<QuorlindIntervalSample> vanishing{{1e-320, 1e-320, 1000, 1e18},
+                                                        {1e-320, 1e-320, 1000, 1e18}};
+    EXPECT_FALSE(estimate_from_intervals(vanishing));
 }
 
 TEST(ComparisonStatistics, RatioIntervalAndWelchTestByHand) {

@@ -198,8 +198,12 @@ TEST(ResultReader, ThroughputsMustBeFiniteAndNotNegative) {
     EXPECT_EQ(error_of(negative), "bad.json: summary.ops_per_second is negative (-1.5)");
 
     json huge = version2();
-    huge["runs"][1]["samples"][2]["ops_per_second"] = 1e308;
+    huge["runs"][1]["samples"][2]["ops_per_second"] = 1e18;
     EXPECT_NO_THROW(parse_result_text(huge.dump(), "huge.json"));
+    huge["runs"][1]["samples"][2]["ops_per_second"] = 1e308;
+    EXPECT_EQ(error_of(huge),
+              "bad.json: runs[1].samples[2].ops_per_second is beyond any real processor (1e+308)")
+        << "sums of such values overflow";
     std::string infinite = huge.dump();
     infinite.replace(infinite.find("1e+308"), 6, "1" + std::string(400, '0'));
     EXPECT_THAT(error_of_text(infinite),
