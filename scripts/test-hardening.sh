@@ -49,7 +49,7 @@ fuzz_targets() {
   fi
   local scratch status=0
   scratch=$(mktemp -d "${TMPDIR:-/tmp}/quorlind-fuzz.XXXXXX") || return 1
-  for target in run_config scan_text; do
+  for target in run_config scan_text result_reader; do
     echo "--- ${target}_fuzzer for ${fuzz_seconds}s"
     mkdir -p "$scratch/$target"
     # New inputs go to the scratch directory, the first one named; the

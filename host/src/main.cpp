@@ -1,5 +1,6 @@
 #include "bench_session.hpp"
 #include "build_info.hpp"
+#include "compare_command.hpp"
 #include "csv_output.hpp"
 #include "exit_codes.hpp"
 #include "interrupt.hpp"
@@ -7,6 +8,8 @@
 #include "options.hpp"
 #include "platform.hpp"
 #include "report.hpp"
+#include "report_command.hpp"
+#include "result_outputs.hpp"
 #include "system_probe.hpp"
 
 #include <quorlind.h>
@@ -101,6 +104,10 @@ int run(int argc, const char *const *argv) {
         return exit_code::completed;
     case CommandAction::usage_error:
         return usage_failure(parsed.text);
+    case CommandAction::compare:
+        return run_compare(parsed.compare, QUORLIND_BENCH_VERSION, std::cout, std::cerr);
+    case CommandAction::report:
+        return render_saved_result(parsed.report, std::cerr);
     case CommandAction::run:
         break;
     }
@@ -116,6 +123,10 @@ int run(int argc, const char *const *argv) {
     std::optional<std::ofstream> csv_file;
     if (!options.csv_path.empty() && !(csv_file = open_output(options.csv_path))) {
         return usage_failure("--csv: cannot write to '" + options.csv_path + "'");
+    }
+    ResultOutputs result_outputs(options.html_path, options.openmetrics_path);
+    if (!result_outputs.open_error().empty()) {
+        return usage_failure(result_outputs.open_error());
     }
 
     ResultRecord record;
@@ -140,8 +151,9 @@ int run(int argc, const char *const *argv) {
     run_series(record, configs, choose_progress_style(options), std::cerr);
     finish_system_record(record.system);
 
+    const nlohmann::ordered_json document = to_json(record);
     if (options.json) {
-        const std::string text = to_json(record).dump(2) + "\n";
+        const std::string text = document.dump(2) + "\n";
         if (json_file) {
             *json_file << text;
         } else {
@@ -160,6 +172,10 @@ int run(int argc, const char *const *argv) {
     std::cout.flush();
     if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {
         std::cerr << tool_name << ": writing the output files failed\n";
+        return exit_code::run_failed;
+    }
+    if (const std::string error = result_outputs.write(document); !error.empty()) {
+        std::cerr << tool_name << ": " << error << '\n';
         return exit_code::run_failed;
     }
     // A Ctrl-C that fell between two runs cancelled none, yet ended the series.

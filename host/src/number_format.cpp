@@ -71,6 +71,17 @@ std::string format_exact(double value) {
     return std::string(buffer, result.ptr);
 }
 
+std::optional<double> parse_finite_number(const std::string &text) {
+    double value = 0.0;
+    const char *first = text.data();
+    const char *last = first + text.size();
+    auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc{} || end != last || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::string format_bytes(std::uint64_t bytes) {
     constexpr std::uint64_t kib = 1024;
     constexpr std::uint64_t mib = kib * 1024;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quorlind::bench {
@@ -22,6 +23,9 @@ std::string format_hex64(std::uint64_t value);
 
 // Shortest text that reads back as the same double.
 std::string format_exact(double value);
+
+// The whole text as one finite number, or nothing.
+std::optional<double> parse_finite_number(const std::string &text);
 
 // Cache sizes: "32 KiB", "1.25 MiB", "512 bytes".
 std::string format_bytes(std::uint64_t bytes);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compare_options.hpp"
 #include "run_record.hpp"
 
 #include <quorlind.h>
@@ -16,17 +17,28 @@ struct Options {
     bool json = false;
     std::string json_path; // empty or "-" means standard output
     std::string csv_path;  // empty means no CSV
+    std::string html_path;        // empty means no HTML report
+    std::string openmetrics_path; // empty means no OpenMetrics file
     bool quiet = false;
     bool system_only = false; // --system: describe the machine, run nothing
 
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
 };
 
-enum class CommandAction { run, show_help, show_version, usage_error };
+// `report RESULT.json`: renders a saved result, runs nothing.
+struct ReportOptions {
+    std::string result_path;
+    std::string html_path;
+    std::string openmetrics_path;
+};
+
+enum class CommandAction { run, compare, report, show_help, show_version, usage_error };
 
 struct ParsedCommandLine {
     CommandAction action = CommandAction::run;
     Options options;
+    CompareOptions compare; // for CommandAction::compare
+    ReportOptions report;   // for CommandAction::report
     std::string text; // help text, or the one-line usage error
 };
 

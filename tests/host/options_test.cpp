@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quorlind::bench {
@@ -123,6 +124,39 @@ TEST(Options, HelpDocumentsOptionsAndExitCodes) {
         EXPECT_THAT(parsed.text, HasSubstr(expected));
     }
     EXPECT_EQ(parse({"--version"}).action, CommandAction::show_version);
+}
+
+TEST(ReportOptions, RunOutputsAndTheReportSubcommand) {
+    const auto run = parse({"--html", "r.html", "--openmetrics", "r.prom"});
+    ASSERT_EQ(run.action, CommandAction::run) << run.text;
+    EXPECT_EQ(run.options.html_path, "r.html");
+    EXPECT_EQ(run.options.openmetrics_path, "r.prom");
+
+    const auto report = parse({"report", "saved.json", "--openmetrics", "m.prom", "--html", "/tmp/r.html"});
+    ASSERT_EQ(report.action, CommandAction::report) << report.text;
+    EXPECT_EQ(report.report.result_path, "saved.json");
+    EXPECT_EQ(report.report.html_path, "/tmp/r.html");  // a path, not a Windows-style option
+    EXPECT_EQ(report.report.openmetrics_path, "m.prom");
+}
+
+TEST(ReportOptions, ReportRunsNothingAndMustWriteSomething) {
+    const std::pair<std::vector<const char *>, const char *> refused[] = {
+        {{"report", "saved.json"}, "nothing to write"},
+        {{"report", "--html", "r.html"}, "result"},
+        {{"--warmup", "1", "report", "saved.json", "--html", "r.html"}, "--warmup belongs to a benchmark run"},
+        {{"--html", "r.html", "report", "saved.json", "--openmetrics", "m.prom"}, "--html belongs"},
+        {{"report", "saved.json", "--html"}, "--html"},
+        {{"--html"}, "--html"},
+        {{"--openmetrics", ""}, "--openmetrics: expected a file name"},
+        {{"--system", "--html", "r.html"}, "no result for --html"},
+    };
+    for (const auto &[arguments, message] : refused) {
+        std::vector<const char *> argv{"quorlind-bench"};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        const auto parsed = parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
+        EXPECT_EQ(parsed.action, CommandAction::usage_error) << arguments[0];
+        EXPECT_THAT(parsed.text, HasSubstr(message)) << arguments[0];
+    }
 }
 
 } // namespace

@@ -12,21 +12,15 @@ inline QuorlindIntervalSample sample(double end, double duration, std::uint64_t 
     return {end, duration, operations, duration > 0.0 ? static_cast<double>(operations) / duration : 0.0};
 }
 
-// 1 s of warm-up and 3 s measured, ended with the given status and nothing more.
-inline RunRecord ended_run(std::size_t index, std::uint32_t benchmark, std::uint32_t status) {
+// A completed run of the given kind whose intervals add up to its summary.
+inline RunRecord completed_run(std::size_t index, std::uint32_t benchmark, double ops_per_second,
+                               std::vector<QuorlindIntervalSample> samples = {}) {
     RunRecord run;
     run.index = index;
     run.config = {QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, benchmark, 0, 1.0, 3.0};
     run.summary.abi_version = QUORLIND_ABI_VERSION;
-    run.summary.status = status;
+    run.summary.status = QUORLIND_STATUS_COMPLETED;
     run.summary.benchmark = benchmark;
-    return run;
-}
-
-// A completed run of the given kind whose intervals add up to its summary.
-inline RunRecord completed_run(std::size_t index, std::uint32_t benchmark, double ops_per_second,
-                               std::vector<QuorlindIntervalSample> samples = {}) {
-    RunRecord run = ended_run(index, benchmark, QUORLIND_STATUS_COMPLETED);
     run.summary.workers = benchmark == QUORLIND_BENCHMARK_PER_CPU ? 8 : 1;
     run.summary.ops_per_second = ops_per_second;
     run.summary.warmup_seconds = 1.0;
@@ -56,7 +50,12 @@ inline RunRecord cancelled_run(std::size_t index, std::uint32_t benchmark, std::
 }
 
 inline RunRecord failed_run(std::size_t index, std::uint32_t benchmark, const char* reason) {
-    RunRecord run = ended_run(index, benchmark, QUORLIND_STATUS_FAILED);
+    RunRecord run;
+    run.index = index;
+    run.config = {QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, benchmark, 0, 1.0, 3.0};
+    run.summary.abi_version = QUORLIND_ABI_VERSION;
+    run.summary.status = QUORLIND_STATUS_FAILED;
+    run.summary.benchmark = benchmark;
     run.reason = reason;
     return run;
 }

@@ -1,0 +1,81 @@
+// The result-file reader over arbitrary bytes, then everything compare does
+// with what it accepts. A file from another machine can hold anything; the
+// reader must refuse it with a message naming the file, or hand on a result
+// that every consumer can use:
+// - the upgraded document reads back as version 2 with the same runs,
+// - completed runs have a positive, finite throughput,
+// - compared with itself it shows a ratio of 1 and no environment difference,
+// - the text and JSON writers take it.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "comparison.hpp"
+#include "comparison_json.hpp"
+#include "comparison_report.hpp"
+#include "result_reader.hpp"
+
+namespace {
+
+using namespace quorlind::bench;
+
+const std::string name = "fuzz.json";
+
+[[noreturn]] void broken(const char* what) {
+    std::fprintf(stderr, "result reader: %s\n", what);
+    std::abort();
+}
+
+void check_accepted(const ResultFile& result) {
+    if (result.runs.empty() || result.document.at("schema_version") != 2) {
+        broken("an accepted result has no runs or is not in the version-2 layout");
+    }
+    for (const auto& run : result.runs) {
+        const bool completed = run.summary.status == QUORLIND_STATUS_COMPLETED;
+        if (completed && !(run.summary.ops_per_second > 0.0 && std::isfinite(run.summary.ops_per_second))) {
+            broken("a completed run without a positive, finite throughput");
+        }
+    }
+    const ResultFile again = parse_result_text(result.document.dump(), "again.json");
+    if (again.schema_version_read != 2 || again.runs.size() != result.runs.size() ||
+        again.document != result.document) {
+        broken("the upgraded document does not read back the same");
+    }
+
+    const Comparison comparison = compare_results({result, again}, ComparisonSettings{});
+    const PairComparison& pair = comparison.pairs.at(0);
+    if (!pair.environment.differences.empty() || pair.slower()) {
+        broken("a result differs from itself");
+    }
+    for (const auto& kind : pair.kinds) {
+        if (kind.ratio.ratio != 1.0) {
+            broken("a result's throughput differs from itself");
+        }
+    }
+    std::ostringstream text;
+    write_comparison_report(text, comparison);
+    const std::string json = comparison_to_json(comparison, "0.0.2")
+                                 .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::strict);
+    if (json.empty() || text.str().find('\x1b') != std::string::npos) {
+        broken("a writer let an escape character through or wrote nothing");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    try {
+        check_accepted(parse_result_text(text, name));
+    } catch (const InvalidResultFile& error) {
+        if (std::string_view(error.what()).substr(0, name.size() + 2) != name + ": ") {
+            broken("a refusal that does not begin with the file's name");
+        }
+    }
+    return 0;
+}

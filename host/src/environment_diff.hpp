@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace quorlind::bench {
+
+struct EnvironmentDifference {
+    std::string field;  // dotted: "system.caches.l2.size_bytes"
+    nlohmann::json base;
+    nlohmann::json candidate;
+};
+
+struct EnvironmentDiff {
+    std::vector<EnvironmentDifference> differences;
+    // Fields that one file knows and the other has as null or lacks: not
+    // known to differ, so not listed, only counted.
+    std::size_t known_in_one_only = 0;
+};
+
+// Every field of tool, configuration and system whose values differ between
+// two version-2 documents, part by part and by name within each. Nested
+// objects are walked down to their leaves; arrays count as one value. The
+// start times are left out: they always differ.
+EnvironmentDiff diff_environment(const nlohmann::json& base, const nlohmann::json& candidate);
+
+}  // namespace quorlind::bench

@@ -1,0 +1,284 @@
+// The HTML report's pieces: escaping, axes, and whole pages made from a
+// result document, read back as text. The browser test opens real ones.
+#include "html_report.hpp"
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "chart_axis.hpp"
+#include "html_escape.hpp"
+#include "number_format.hpp"
+#include "system_fields.hpp"
+
+namespace quorlind::bench {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+Document read_fixture(const std::string& name) {
+    std::ifstream file(std::string(QUORLIND_TEST_DATA_DIR) + "/" + name);
+    return Document::parse(file);
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) {
+        ++found;
+    }
+    return found;
+}
+
+std::string embedded_json(const std::string& page) {
+    const std::string open = "<script type=\"application/json\" id=\"quorlind-data\">";
+    const auto begin = page.find(open);
+    const auto end = page.find("</script>", begin);
+    EXPECT_NE(begin, std::string::npos);
+    return page.substr(begin + open.size(), end - begin - open.size());
+}
+
+TEST(HtmlEscape, MarkupQuotesAndBrokenBytesBecomeText) {
+    EXPECT_EQ(escape_html("<b a=\"1\" b='2'>&amp;</b>`"),
+              "&lt;b a=&quot;1&quot; b=&#39;2&#39;&gt;&amp;amp;&lt;/b&gt;&#96;");
+    EXPECT_EQ(escape_html("Ryzen\xE2\x84\xA2 caf\xC3\xA9"), "Ryzen\xE2\x84\xA2 caf\xC3\xA9");
+    // A lone continuation byte, an overlong slash, a surrogate and a cut-off sequence.
+    EXPECT_EQ(
+        escape_html("a\x80z\xC0\xAF\xED\xA0\x80\xE2\x84"),
+        "a\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(escape_html(std::string("tab\tnul\0bell\x07", 13)),
+              "tab\tnul\xEF\xBF\xBD"
+              "bell\xEF\xBF\xBD");
+}
+
+TEST(HtmlEscape, EmbeddedJsonCannotCloseItsElementAndReadsBackTheSame) {
+    Document document = {{"processor", "</script><script>alert(1)</script><!-- & -->"},
+                         {"notes",
+                          {"</SCRIPT >",
+                           "a\xE2\x80\xA8"
+                           "b"}}};
+    const std::string text = json_for_script_element(document);
+    EXPECT_EQ(text.find_first_of("<>&"), std::string::npos) << text;
+    EXPECT_EQ(Document::parse(text), document);
+}
+
+TEST(ChartAxis, TicksAreWholeStepsOfOneTwoOrFive) {
+    const AxisTicks seconds = nice_ticks(0.0, 9.3, 7);
+    EXPECT_EQ(seconds.step, 2.0);
+    EXPECT_THAT(seconds.values, ElementsAre(0.0, 2.0, 4.0, 6.0, 8.0, 10.0));
+
+    const AxisTicks rates = nice_ticks(41362.5, 42007.5, 6);
+    EXPECT_EQ(rates.step, 200.0);
+    EXPECT_EQ(rates.low, 41200.0);
+    EXPECT_EQ(rates.high, 42200.0);
+
+    // Sums of 0.05 would print 0.9500000000000001; each tick is the double nearest its decimal.
+    const AxisTicks ratios = nice_ticks(0.93, 1.07, 6);
+    std::vector<std::string> exact;
+    for (const double value : ratios.values) {
+        exact.push_back(format_exact(value));
+    }
+    EXPECT_THAT(exact, ElementsAre("0.9", "0.95", "1", "1.05", "1.1"));
+    const AxisTicks tiny = nice_ticks(3e-7, 9e-7, 4);
+    EXPECT_EQ(format_exact(tiny.values.at(1)), "0.0000005");
+}
+
+TEST(ChartAxis, DegenerateRangesStillGiveAnAxis) {
+    const AxisTicks one_value = nice_ticks(50000.0, 50000.0);
+    EXPECT_LT(one_value.low, 50000.0);
+    EXPECT_GT(one_value.high, 50000.0);
+    const AxisTicks zero = nice_ticks(0.0, 0.0);
+    EXPECT_LT(zero.low, 0.0);
+    EXPECT_GT(zero.high, 0.0);
+    const AxisTicks backwards = nice_ticks(10.0, 0.0);
+    EXPECT_EQ(backwards.low, 0.0);
+    EXPECT_EQ(backwards.high, 10.0);
+    const AxisTicks broken = nice_ticks(std::nan(""), INFINITY);
+    EXPECT_GE(broken.values.size(), 2u);
+    EXPECT_LT(nice_ticks(0.0, 1e300).values.size(), 20u);
+    EXPECT_LT(nice_ticks(0.0, 5e-324).values.size(), 20u);  // the smallest double: no endless loop
+    EXPECT_LT(nice_ticks(-1.7e308, 1.7e308).values.size(), 20u);
+}
+
+TEST(ChartAxis, TickLabelsShareOneSuffixAndTheStepsDecimals) {
+    const AxisTicks rates = nice_ticks(41000.0, 43000.0, 6);  // step 500
+    EXPECT_EQ(format_tick(41000.0, rates), "41.0k");
+    EXPECT_EQ(format_tick(41500.0, rates), "41.5k");
+    const AxisTicks millions = nice_ticks(0.0, 2.4e6, 6);  // step 500k
+    EXPECT_EQ(format_tick(1.5e6, millions), "1.5M");
+    EXPECT_EQ(format_tick(0.0, millions), "0.0M");
+    const AxisTicks small = nice_ticks(0.0, 9.3, 7);
+    EXPECT_EQ(format_tick(4.0, small), "4");
+    const AxisTicks ratios = nice_ticks(0.93, 1.07, 6);
+    EXPECT_EQ(format_tick(0.95, ratios), "0.95");
+}
+
+TEST(SystemFields, NestedMembersFlattenWithUnitsAndUnknowns) {
+    const Document system = read_fixture("result-v2-both.json").at("system");
+    const auto fields = system_fields(system);
+    auto value_of = [&](const std::string& path) {
+        for (const auto& field : fields) {
+            if (field.path == path) {
+                return field.label + " = " + field.value;
+            }
+        }
+        return "missing " + path;
+    };
+    EXPECT_EQ(value_of("caches.l1d.size_bytes"), "Cache L1d size = 48 KiB");
+    EXPECT_EQ(value_of("caches.l2.size_bytes"), "Cache L2 size = 1.25 MiB");
+    EXPECT_EQ(value_of("caches.l3.count"), "Cache L3 count = 1");
+    EXPECT_EQ(value_of("effective_clock_mhz.after"), "Effective clock after = 4,191 MHz");
+    EXPECT_EQ(value_of("hypervisor.vendor"), "Hypervisor vendor = unknown");
+    EXPECT_EQ(value_of("smt"), "SMT = yes");
+    EXPECT_EQ(value_of("load_average.before"), "Load average (1, 5, 15 min) before = 0.120, 0.300, 0.250");
+    EXPECT_EQ(value_of("monotonic_start_seconds"), "Monotonic clock at start = 1234.500 s");
+    // A reader that sorts members alphabetically does not reorder the table.
+    const auto sorted = system_fields(Document(nlohmann::json(system)));
+    ASSERT_EQ(sorted.size(), fields.size());
+    EXPECT_EQ(sorted.front().label, "Processor");
+    EXPECT_EQ(sorted[1].label, "Logical processors");
+    // A member this version does not know is still shown.
+    const auto extra = system_fields(Document{{"tsc_invariant", true}});
+    ASSERT_EQ(extra.size(), 1u);
+    EXPECT_EQ(extra[0].label, "tsc invariant");
+}
+
+TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
+    const Document result = read_fixture("result-v2-both.json");
+    const std::string page = render_result_html(result);
+
+    EXPECT_THAT(page, HasSubstr("data-chart=\"throughput-single\""));
+    EXPECT_THAT(page, HasSubstr("data-chart=\"throughput-all\""));
+    EXPECT_THAT(page, HasSubstr("data-chart=\"scaling\""));
+    // Runs 1 and 3 single, 2 and 4 all; the scaling chart has a row per kind.
+    for (const char* series : {"run 1", "run 2", "run 3", "run 4", "Single thread", "All threads"}) {
+        EXPECT_EQ(count(page, std::string("data-series=\"") + series + "\""), 1u) << series;
+    }
+    EXPECT_EQ(count(page, "class=\"band\""), 2u);
+    // Only run 3 drifted: one fitted line, falling.
+    EXPECT_EQ(count(page, "class=\"trend\""), 1u);
+    EXPECT_THAT(page, HasSubstr("data-trend=\"trend of run 3: -7.8 %\""));
+    EXPECT_THAT(page, HasSubstr("unstable: drifting -7.8 % over 8 s"));
+    EXPECT_THAT(page, HasSubstr("3.84 \xC3\x97"));
+    EXPECT_THAT(page, HasSubstr("<td>Cache L1d size</td><td>48 KiB</td>"));
+    EXPECT_THAT(page, HasSubstr("Tool compiler version"));
+    EXPECT_THAT(page, HasSubstr("the frequency governor is powersave"));
+
+    EXPECT_EQ(Document::parse(embedded_json(page)), result);
+    // Self-contained: no address of any kind outside the embedded data.
+    EXPECT_THAT(page, Not(HasSubstr("http:")));
+    EXPECT_THAT(page, Not(HasSubstr("https:")));
+    EXPECT_THAT(page, Not(HasSubstr("url(")));
+    EXPECT_THAT(page, Not(HasSubstr("src=")));
+    EXPECT_THAT(page, Not(HasSubstr("href=")));
+}
+
+TEST(ResultPage, HostileStringsStayText) {
+    Document result = read_fixture("result-v2-both.json");
+    const std::string attack = "\"'><script>alert(1)</script><img src=x onerror=alert(2)><!--";
+    result["system"]["processor"] = attack;
+    result["system"]["host_name"] = "</title></style><svg onload=alert(3)>";
+    result["notes"] = {attack, "</script><script>alert(4)</script>"};
+    result["runs"][1]["status"] = {{"code", 2}, {"name", "failed"}, {"reason", attack}};
+    result["runs"][0]["threads"] = "single\"><script>alert(5)</script>";
+    const std::string page = render_result_html(result);
+
+    // The one <script> is the data element; no attribute or element came from the strings.
+    EXPECT_EQ(count(page, "<script"), 1u);
+    EXPECT_EQ(count(page, "</script>"), 1u);
+    EXPECT_THAT(page, Not(HasSubstr("<img")));
+    EXPECT_THAT(page, Not(HasSubstr("<svg onload")));
+    EXPECT_THAT(page, Not(HasSubstr("<!--")));
+    EXPECT_THAT(page, HasSubstr("&lt;img src=x onerror=alert(2)&gt;"));
+    EXPECT_THAT(page, HasSubstr("<title>Quorlind result: &quot;&#39;&gt;&lt;script&gt;"));
+    EXPECT_EQ(Document::parse(embedded_json(page)), result);
+}
+
+TEST(ResultPage, OneRunWithoutStatisticsOrSamplesStillRenders) {
+    // What an upgraded first-version file or a run cancelled in its warm-up looks like.
+    Document result = {
+        {"schema_version", 2},
+        {"tool", {{"name", "quorlind-bench"}, {"version", "0.0.1"}}},
+        {"system", {{"processor", nullptr}, {"logical_processors", 2}}},
+        {"runs",
+         {{{"index", 0},
+           {"threads", "single"},
+           {"status", {{"code", 1}, {"name", "cancelled"}, {"reason", "cancelled during warm-up"}}},
+           {"summary", {{"variation_percent", nullptr}}},
+           {"samples", Document::array()}}}},
+        {"statistics", {{"single", {{"runs", 1}, {"completed", 0}, {"median", nullptr}}}}},
+        {"scaling", nullptr},
+        {"notes", Document::array()}};
+    const std::string page = render_result_html(result);
+    EXPECT_THAT(page, HasSubstr("data-series=\"run 1 (cancelled)\""));
+    EXPECT_THAT(page, HasSubstr("No intervals were measured."));
+    EXPECT_THAT(page, HasSubstr("cancelled during warm-up"));
+    EXPECT_THAT(page, HasSubstr("unknown processor"));
+    EXPECT_THAT(page, Not(HasSubstr("data-chart=\"scaling\"")));
+    EXPECT_THAT(page, Not(HasSubstr("nan")));
+}
+
+TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
+    const Document comparison = read_fixture("comparison.json");
+    Document slower = read_fixture("result-v2-both.json");
+    slower["runs"][0]["summary"]["ops_per_second"] = 39000.0;
+    const std::vector<Document> results = {read_fixture("result-v2-both.json"), slower};
+    const std::string page = render_comparison_html(comparison, results);
+
+    for (const char* chart : {"runs-single", "runs-all", "ratio-single", "ratio-all"}) {
+        EXPECT_EQ(count(page, std::string("data-chart=\"") + chart + "\""), 1u) << chart;
+    }
+    // Both files' rows on each runs chart, each new file's row on each ratio chart.
+    EXPECT_EQ(count(page, "data-series=\"base: base.json\""), 2u);
+    EXPECT_EQ(count(page, "data-series=\"new: new.json\""), 2u);
+    EXPECT_EQ(count(page, "data-series=\"new.json\""), 2u);
+    EXPECT_EQ(count(page, "class=\"reference\""), 2u);
+    EXPECT_EQ(count(page, "class=\"threshold\""), 2u);
+
+    EXPECT_THAT(page, HasSubstr("<div class=\"card verdict verdict-slower\" data-kind=\"single\">"));
+    EXPECT_THAT(
+        page,
+        HasSubstr("new.json is 5.0 % slower than base.json: ratio 0.950, 95 % interval 0.941 to 0.959."));
+    EXPECT_THAT(page, HasSubstr("<p class=\"value\">no significant difference</p>"));
+    EXPECT_THAT(page, HasSubstr("run-to-run variation is not covered"));
+    EXPECT_THAT(page, HasSubstr("<tr class=\"differs\"><td>Frequency governor</td><td>powersave</td>"
+                                "<td>performance</td></tr>"));
+    EXPECT_THAT(page, HasSubstr("<td>Cache L2 size</td><td>1.25 MiB</td><td>2 MiB</td>"));
+    EXPECT_THAT(page, HasSubstr("<td>Tool compiler version</td>"));
+    EXPECT_THAT(page, HasSubstr("1 more fields are known in one file only"));
+
+    const Document embedded = Document::parse(embedded_json(page));
+    EXPECT_EQ(embedded.at("comparison"), comparison);
+    EXPECT_EQ(embedded.at("results"), Document(results));
+    EXPECT_THAT(page, Not(HasSubstr("http:")));
+}
+
+TEST(ComparisonPage, NotComparableSaysWhyAndHostilePathsStayText) {
+    Document comparison = read_fixture("comparison.json");
+    comparison["outcome"] = "not_comparable";
+    comparison["files"][1]["path"] = "/tmp/<script>alert(1)</script>.json";
+    auto& pair = comparison["comparisons"][0];
+    pair["comparable"] = false;
+    pair["not_comparable_reasons"] = {"the library versions differ (0.0.2 and <b>0.0.3</b>)"};
+    for (auto& kind : pair["kinds"]) {
+        kind["verdict"] = nullptr;
+    }
+    pair["environment"] = {
+        {{"field", "system.processor"}, {"base", "A"}, {"new", "<img src=x onerror=alert(1)>"}}};
+    const std::string page = render_comparison_html(comparison, {read_fixture("result-v2-both.json")});
+
+    EXPECT_THAT(page, HasSubstr("Not comparable: the workload differs"));
+    EXPECT_THAT(page, HasSubstr("the library versions differ (0.0.2 and &lt;b&gt;0.0.3&lt;/b&gt;)"));
+    EXPECT_EQ(count(page, "verdict-not-comparable"),
+              4u);  // the workload card and both kinds, plus the style rule
+    EXPECT_EQ(count(page, "<script"), 1u);
+    EXPECT_THAT(page, Not(HasSubstr("<img")));
+    EXPECT_THAT(page, HasSubstr("&lt;script&gt;alert(1)&lt;/script&gt;.json"));
+}
+
+}  // namespace
+}  // namespace quorlind::bench

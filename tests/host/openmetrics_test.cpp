@@ -1,0 +1,94 @@
+#include <fstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "openmetrics_output.hpp"
+
+namespace quorlind::bench {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+Document fixture() {
+    std::ifstream file(std::string(QUORLIND_TEST_DATA_DIR) + "/result-v2-both.json");
+    return Document::parse(file);
+}
+
+constexpr const char* machine = R"(processor="Example CPU 9000",library_version="0.0.2")";
+
+TEST(OpenMetrics, GaugesPerKindFromTheStatistics) {
+    const std::string text = to_openmetrics(fixture());
+    const std::string single = std::string("{") + machine + ",kind=\"single\"}";
+    const std::string all = std::string("{") + machine + ",kind=\"all\"}";
+    EXPECT_THAT(text, HasSubstr("# TYPE quorlind_throughput_operations_per_second gauge\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_throughput_operations_per_second" + single + " 41630\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_throughput_operations_per_second" + all + " 159750\n"));
+    EXPECT_THAT(
+        text, HasSubstr("quorlind_throughput_ci95_half_width_operations_per_second" + single + " 4096.5\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_run_to_run_variation_ratio" + all + " 0.0015\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_interval_variation_ratio" + single + " 0.029\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_runs" + single + " 2\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_runs_completed" + all + " 2\n"));
+    // Run 3 drifted; the all-threads runs did not.
+    EXPECT_THAT(text, HasSubstr(std::string("quorlind_unstable{") + machine +
+                                ",kind=\"single\",reason=\"drift\"} 1\n"));
+    EXPECT_THAT(
+        text, HasSubstr(std::string("quorlind_unstable{") + machine + ",kind=\"all\",reason=\"none\"} 0\n"));
+    EXPECT_THAT(text, HasSubstr(std::string("quorlind_multi_core_ratio{") + machine + "} 3.84\n"));
+    EXPECT_THAT(text, HasSubstr(std::string("quorlind_start_time_seconds{") + machine + "} 1714566896\n"));
+    // The collector refuses sample timestamps: every sample line is name{labels} value.
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        const std::string line = text.substr(at, end - at);
+        if (line.rfind('#', 0) != 0) {
+            EXPECT_EQ(line.find(' ', line.rfind('}')), line.rfind(' ')) << line;
+        }
+    }
+}
+
+TEST(OpenMetrics, LabelValuesEscapeBackslashQuoteAndNewline) {
+    Document result = fixture();
+    result["system"]["processor"] = "Weird \"Quoted\" C:\\CPU\nsecond line";
+    const std::string text = to_openmetrics(result);
+    EXPECT_THAT(text, HasSubstr(R"(processor="Weird \"Quoted\" C:\\CPU\nsecond line",)"));
+    EXPECT_EQ(text.find("second line\""), text.find(R"(\nsecond line")") + 2);
+}
+
+TEST(OpenMetrics, WhatTheDocumentLacksIsLeftOutNotZero) {
+    // One completed run: no interval, no run-to-run variation, no start time, no scaling.
+    Document result = {
+        {"system", {{"processor", "P"}, {"library_version", "0.0.2"}, {"start_time_utc", nullptr}}},
+        {"runs", Document::array()},
+        {"statistics",
+         {{"single",
+           {{"runs", 1},
+            {"completed", 1},
+            {"median", 5.0e4},
+            {"ci95_low", nullptr},
+            {"ci95_high", nullptr},
+            {"cv_percent", nullptr}}}}},
+        {"scaling", nullptr}};
+    const std::string text = to_openmetrics(result);
+    EXPECT_THAT(
+        text, HasSubstr("quorlind_throughput_operations_per_second{processor=\"P\",library_version=\"0.0.2\","
+                        "kind=\"single\"} 50000\n"));
+    for (const char* absent :
+         {"half_width", "run_to_run", "interval_variation", "multi_core", "start_time", "\"all\""}) {
+        EXPECT_THAT(text, Not(HasSubstr(absent))) << absent;
+    }
+}
+
+TEST(OpenMetrics, TimestampsParseOnlyInTheirOneForm) {
+    EXPECT_EQ(parse_utc_timestamp("1970-01-01T00:00:00Z"), 0);
+    EXPECT_EQ(parse_utc_timestamp("2000-02-29T23:59:59Z"), 951868799);
+    EXPECT_EQ(parse_utc_timestamp("2038-01-19T03:14:08Z"), 2147483648LL);
+    for (const char* bad : {"", "2023-02-29T00:00:00Z", "1900-02-29T00:00:00Z", "2024-13-01T00:00:00Z",
+                            "2024-05-01 12:34:56Z", "2024-05-01T12:34:56+01:00", "2024-05-01T24:00:00Z",
+                            "2024-5-01T12:34:56Z", "+024-05-01T12:34:56Z"}) {
+        EXPECT_FALSE(parse_utc_timestamp(bad).has_value()) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace quorlind::bench
