@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "comparison.hpp"
-#include "comparison_json.hpp"
-#include "comparison_report.hpp"
-#include "result_reader.hpp"
+#include "comparison.h"
+#include "comparison_json.h"
+#include "comparison_report.h"
+#include "result_reader.h"
 
 namespace {
 

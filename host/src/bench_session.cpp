@@ -1,6 +1,6 @@
-#include "bench_session.hpp"
+#include "bench_session.h"
 
-#include "interrupt.hpp"
+#include "interrupt.h"
 
 #include <chrono>
 #include <string>

@@ -1,4 +1,4 @@
-#include "build_info.hpp"
+#include "build_info.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "chart_axis.hpp"
+#include "chart_axis.h"
 
 #include <algorithm>
 #include <cmath>

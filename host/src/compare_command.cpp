@@ -1,16 +1,16 @@
-#include "compare_command.hpp"
+#include "compare_command.h"
 
 #include <cstdio>
 #include <fstream>
 #include <optional>
 
-#include "comparison_json.hpp"
-#include "comparison_report.hpp"
-#include "exit_codes.hpp"
-#include "html_report.hpp"
-#include "output_file.hpp"
-#include "result_reader.hpp"
-#include "untrusted_text.hpp"
+#include "comparison_json.h"
+#include "comparison_report.h"
+#include "exit_codes.h"
+#include "html_report.h"
+#include "output_file.h"
+#include "result_reader.h"
+#include "untrusted_text.h"
 
 namespace quorlind::bench {
 namespace {

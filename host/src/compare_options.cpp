@@ -1,8 +1,8 @@
-#include "compare_options.hpp"
+#include "compare_options.h"
 
 #include <CLI/CLI.hpp>
 
-#include "number_format.hpp"
+#include "number_format.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,8 +1,8 @@
-#include "comparison.hpp"
+#include "comparison.h"
 
 #include <algorithm>
 
-#include "number_format.hpp"
+#include "number_format.h"
 
 namespace quorlind::bench {
 namespace {

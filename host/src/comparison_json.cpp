@@ -1,7 +1,7 @@
-#include "comparison_json.hpp"
+#include "comparison_json.h"
 
-#include "json_output.hpp"
-#include "run_record.hpp"
+#include "json_output.h"
+#include "run_record.h"
 
 namespace quorlind::bench {
 namespace {

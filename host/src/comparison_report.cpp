@@ -1,10 +1,10 @@
-#include "comparison_report.hpp"
+#include "comparison_report.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "number_format.hpp"
-#include "untrusted_text.hpp"
+#include "number_format.h"
+#include "untrusted_text.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "cpu_probe.hpp"
+#include "cpu_probe.h"
 
 namespace quorlind::bench {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "cpu_probe.hpp"
+#include "cpu_probe.h"
 
 namespace quorlind::bench {
 namespace {

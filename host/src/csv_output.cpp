@@ -1,6 +1,6 @@
-#include "csv_output.hpp"
+#include "csv_output.h"
 
-#include "number_format.hpp"
+#include "number_format.h"
 
 namespace quorlind::bench {
 

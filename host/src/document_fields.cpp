@@ -1,4 +1,4 @@
-#include "document_fields.hpp"
+#include "document_fields.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "environment_diff.hpp"
+#include "environment_diff.h"
 
 #include <set>
 

@@ -1,6 +1,6 @@
-#include "environment_notes.hpp"
+#include "environment_notes.h"
 
-#include "number_format.hpp"
+#include "number_format.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 #include <array>
 #include <cmath>
 
-#include "html_escape.hpp"
-#include "html_page.hpp"
-#include "html_report.hpp"
-#include "number_format.hpp"
-#include "svg_chart.hpp"
-#include "system_fields.hpp"
+#include "html_escape.h"
+#include "html_page.h"
+#include "html_report.h"
+#include "number_format.h"
+#include "svg_chart.h"
+#include "system_fields.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,6 +1,6 @@
-#include "html_escape.hpp"
+#include "html_escape.h"
 
-#include "utf8_text.hpp"
+#include "utf8_text.h"
 
 namespace quorlind::bench {
 namespace {

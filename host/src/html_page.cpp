@@ -1,6 +1,6 @@
-#include "html_page.hpp"
+#include "html_page.h"
 
-#include "html_escape.hpp"
+#include "html_escape.h"
 
 namespace quorlind::bench::detail {
 namespace {

@@ -1,7 +1,7 @@
-#include "interrupt.hpp"
+#include "interrupt.h"
 
-#include "exit_codes.hpp"
-#include "platform.hpp"
+#include "exit_codes.h"
+#include "platform.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "json_checks.hpp"
+#include "json_checks.h"
 
 #include <algorithm>
 #include <cmath>

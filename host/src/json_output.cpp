@@ -1,8 +1,8 @@
-#include "json_output.hpp"
+#include "json_output.h"
 
-#include "number_format.hpp"
-#include "result_statistics.hpp"
-#include "stability.hpp"
+#include "number_format.h"
+#include "result_statistics.h"
+#include "stability.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "json_output.hpp"
+#include "json_output.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "linux_system_files.hpp"
+#include "linux_system_files.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "openmetrics_output.hpp"
+#include "openmetrics_output.h"
 
 #include <array>
 #include <charconv>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "utf8_text.hpp"
+#include "utf8_text.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,7 +1,7 @@
-#include "options.hpp"
+#include "options.h"
 
-#include "compare_options.hpp"
-#include "number_format.hpp"
+#include "compare_options.h"
+#include "number_format.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
-#include "progress.hpp"
+#include "progress.h"
 
-#include "number_format.hpp"
+#include "number_format.h"
 
 #include <algorithm>
 #include <cmath>

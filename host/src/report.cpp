@@ -1,7 +1,7 @@
-#include "report.hpp"
+#include "report.h"
 
-#include "number_format.hpp"
-#include "result_statistics.hpp"
+#include "number_format.h"
+#include "result_statistics.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#include "report_command.hpp"
+#include "report_command.h"
 
-#include "exit_codes.hpp"
-#include "result_outputs.hpp"
-#include "result_reader.hpp"
-#include "untrusted_text.hpp"
+#include "exit_codes.h"
+#include "result_outputs.h"
+#include "result_reader.h"
+#include "untrusted_text.h"
 
 namespace quorlind::bench {
 

@@ -1,7 +1,7 @@
 #include <string>
 
-#include "number_format.hpp"
-#include "report.hpp"
+#include "number_format.h"
+#include "report.h"
 
 namespace quorlind::bench {
 namespace {

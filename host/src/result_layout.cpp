@@ -1,10 +1,10 @@
-#include "result_layout.hpp"
+#include "result_layout.h"
 
 #include <string>
 
-#include "json_output.hpp"
-#include "run_record.hpp"
-#include "untrusted_text.hpp"
+#include "json_output.h"
+#include "run_record.h"
+#include "untrusted_text.h"
 
 namespace quorlind::bench {
 namespace {

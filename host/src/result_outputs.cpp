@@ -1,7 +1,7 @@
-#include "result_outputs.hpp"
+#include "result_outputs.h"
 
-#include "html_report.hpp"
-#include "openmetrics_output.hpp"
+#include "html_report.h"
+#include "openmetrics_output.h"
 
 namespace quorlind::bench {
 

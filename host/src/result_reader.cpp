@@ -1,13 +1,13 @@
-#include "result_reader.hpp"
+#include "result_reader.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
-#include "json_output.hpp"
-#include "result_layout.hpp"
-#include "untrusted_text.hpp"
+#include "json_output.h"
+#include "result_layout.h"
+#include "untrusted_text.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "result_statistics.hpp"
+#include "result_statistics.h"
 
 #include <algorithm>
 #include <vector>

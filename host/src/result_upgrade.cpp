@@ -5,8 +5,8 @@
 // as a current run's would.
 #include <limits>
 
-#include "json_output.hpp"
-#include "result_layout.hpp"
+#include "json_output.h"
+#include "result_layout.h"
 
 namespace quorlind::bench {
 namespace {

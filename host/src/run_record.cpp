@@ -1,6 +1,6 @@
-#include "run_record.hpp"
+#include "run_record.h"
 
-#include "exit_codes.hpp"
+#include "exit_codes.h"
 
 namespace quorlind::bench {
 

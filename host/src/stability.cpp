@@ -1,9 +1,9 @@
-#include "stability.hpp"
+#include "stability.h"
 
 #include <cmath>
 #include <vector>
 
-#include "statistics.hpp"
+#include "statistics.h"
 
 namespace quorlind::bench {
 

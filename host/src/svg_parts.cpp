@@ -1,10 +1,10 @@
-#include "svg_parts.hpp"
+#include "svg_parts.h"
 
 #include <array>
 #include <cmath>
 #include <cstdio>
 
-#include "html_escape.hpp"
+#include "html_escape.h"
 
 namespace quorlind::bench::detail {
 namespace {

@@ -2,9 +2,9 @@
 #include <cmath>
 #include <limits>
 
-#include "html_escape.hpp"
-#include "svg_chart.hpp"
-#include "svg_parts.hpp"
+#include "html_escape.h"
+#include "svg_chart.h"
+#include "svg_parts.h"
 
 namespace quorlind::bench {
 namespace {

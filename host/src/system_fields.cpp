@@ -1,4 +1,4 @@
-#include "system_fields.hpp"
+#include "system_fields.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "number_format.hpp"
+#include "number_format.h"
 
 namespace quorlind::bench {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <sys/utsname.h>
 
-#include "linux_system_files.hpp"
-#include "system_probe.hpp"
-#include "topology.hpp"
+#include "linux_system_files.h"
+#include "system_probe.h"
+#include "topology.h"
 
 namespace quorlind::bench::platform {
 namespace {

@@ -1,9 +1,9 @@
-#include "system_probe.hpp"
+#include "system_probe.h"
 
 #include <chrono>
 
-#include "build_info.hpp"
-#include "cpu_probe.hpp"
+#include "build_info.h"
+#include "cpu_probe.h"
 
 namespace quorlind::bench {
 

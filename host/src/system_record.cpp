@@ -1,4 +1,4 @@
-#include "system_record.hpp"
+#include "system_record.h"
 
 #include <algorithm>
 #include <chrono>

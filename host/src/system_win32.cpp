@@ -1,8 +1,8 @@
 #include <string>
 #include <vector>
 
-#include "system_probe.hpp"
-#include "topology.hpp"
+#include "system_probe.h"
+#include "topology.h"
 
 // The other Win32 headers need windows.h before them.
 // clang-format off

@@ -1,10 +1,10 @@
-#include "topology_hwloc.hpp"
+#include "topology_hwloc.h"
 
 #include <algorithm>
 #include <hwloc.h>
 #include <memory>
 
-#include "topology.hpp"
+#include "topology.h"
 
 namespace quorlind::bench {
 namespace {

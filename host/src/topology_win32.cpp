@@ -4,7 +4,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "topology.hpp"
+#include "topology.h"
 
 namespace quorlind::bench {
 namespace {

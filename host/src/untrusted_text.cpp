@@ -1,4 +1,4 @@
-#include "untrusted_text.hpp"
+#include "untrusted_text.h"
 
 #include <cstdio>
 

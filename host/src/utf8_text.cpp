@@ -1,4 +1,4 @@
-#include "utf8_text.hpp"
+#include "utf8_text.h"
 
 namespace quorlind::bench {
 

@@ -1,4 +1,4 @@
-#include "child_process.hpp"
+#include "child_process.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The compare subcommand from parsed options to exit code, and its writers.
 // These run under Wine too, where no process test does.
-#include "compare_command.hpp"
+#include "compare_command.h"
 
 #include <cstdio>
 #include <fstream>
@@ -10,10 +10,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "comparison_json.hpp"
-#include "comparison_report.hpp"
-#include "options.hpp"
-#include "result_files.hpp"
+#include "comparison_json.h"
+#include "comparison_report.h"
+#include "options.h"
+#include "result_files.h"
 
 namespace quorlind::bench {
 namespace {

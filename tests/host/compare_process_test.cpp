@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "child_process.hpp"
+#include "child_process.h"
 
 namespace quorlind::bench {
 namespace {

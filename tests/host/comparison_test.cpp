@@ -1,11 +1,11 @@
-#include "comparison.hpp"
+#include "comparison.h"
 
 #include <algorithm>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "result_files.hpp"
+#include "result_files.h"
 
 namespace quorlind::bench {
 namespace {

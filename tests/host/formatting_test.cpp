@@ -1,6 +1,6 @@
-#include "number_format.hpp"
-#include "report.hpp"
-#include "result_fixtures.hpp"
+#include "number_format.h"
+#include "report.h"
+#include "result_fixtures.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The HTML report's pieces: escaping, axes, and whole pages made from a
 // result document, read back as text. The browser test opens real ones.
-#include "html_report.hpp"
+#include "html_report.h"
 
 #include <fstream>
 #include <regex>
@@ -9,10 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "chart_axis.hpp"
-#include "html_escape.hpp"
-#include "number_format.hpp"
-#include "system_fields.hpp"
+#include "chart_axis.h"
+#include "html_escape.h"
+#include "number_format.h"
+#include "system_fields.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,14 +1,14 @@
 // The Linux readers against made-up machines in tests/host/data, and against
 // the machine the tests run on.
-#include "linux_system_files.hpp"
+#include "linux_system_files.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "system_probe.hpp"
-#include "topology.hpp"
-#include "topology_hwloc.hpp"
+#include "system_probe.h"
+#include "topology.h"
+#include "topology_hwloc.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,5 +1,5 @@
 // Runs the built quorlind-bench as a child process, as a user or script would.
-#include "child_process.hpp"
+#include "child_process.h"
 
 #include <nlohmann/json.hpp>
 

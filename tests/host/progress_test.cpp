@@ -1,5 +1,5 @@
-#include "environment_notes.hpp"
-#include "progress.hpp"
+#include "environment_notes.h"
+#include "progress.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "result_reader.hpp"
+#include "result_reader.h"
 
 #include <cstdio>
 #include <fstream>
@@ -8,7 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "result_files.hpp"
+#include "result_files.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,12 +1,12 @@
-#include "result_statistics.hpp"
+#include "result_statistics.h"
 
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "exit_codes.hpp"
-#include "result_fixtures.hpp"
-#include "stability.hpp"
+#include "exit_codes.h"
+#include "result_fixtures.h"
+#include "stability.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "statistics.hpp"
+#include "statistics.h"
 
 #include <cmath>
 #include <numbers>

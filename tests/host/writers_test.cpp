@@ -1,6 +1,6 @@
-#include "csv_output.hpp"
-#include "json_output.hpp"
-#include "result_fixtures.hpp"
+#include "csv_output.h"
+#include "json_output.h"
+#include "result_fixtures.h"
 
 #include <gtest/gtest.h>
 
