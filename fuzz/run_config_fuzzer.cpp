@@ -36,11 +36,11 @@ constexpr std::size_t header_bytes = 8;  // abi_version and struct_size
 
 enum HostBehaviour : std::uint8_t {
     WITH_CALLBACK = 1,
-    CANCEL_IN_CALLBACK = 2,     // on the event numbered by the next input byte
+    CANCEL_IN_CALLBACK = 2,  // on the event numbered by the next input byte
     CANCEL_BEFORE_RUN = 4,
-    QUERY_IN_CALLBACK = 8,      // the queries see no outcome yet
-    RUN_OTHER_IN_CALLBACK = 16, // another handle is refused while this one runs
-    RUN_AGAIN_AFTER = 32,       // a second run on the finished handle changes nothing
+    QUERY_IN_CALLBACK = 8,       // the queries see no outcome yet
+    RUN_OTHER_IN_CALLBACK = 16,  // another handle is refused while this one runs
+    RUN_AGAIN_AFTER = 32,        // a second run on the finished handle changes nothing
 };
 
 [[noreturn]] void fail(int line, const char* condition, const QuorlindRunConfig& config) {
@@ -52,10 +52,10 @@ enum HostBehaviour : std::uint8_t {
     std::abort();
 }
 
-#define CHECK(condition)                                \
-    do {                                                \
-        if (!(condition))                               \
-            fail(__LINE__, #condition, g_case.config);  \
+#define CHECK(condition)                               \
+    do {                                               \
+        if (!(condition))                              \
+            fail(__LINE__, #condition, g_case.config); \
     } while (0)
 
 struct Case {
@@ -70,7 +70,9 @@ struct Case {
 
 Case g_case;
 
-bool usable_length(double seconds) { return std::isfinite(seconds) && !(seconds < 0.0) && seconds < TWO_TO_64; }
+bool usable_length(double seconds) {
+    return std::isfinite(seconds) && !(seconds < 0.0) && seconds < TWO_TO_64;
+}
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -148,7 +150,8 @@ void check_rejected(const char* expected, const QuorlindRunSummary& summary, std
 
     const QuorlindRunConfig& config = g_case.config;
     const std::string_view rejection(expected);
-    const bool layout_unusable = rejection == "config is null" || rejection == "incompatible C ABI/config size";
+    const bool layout_unusable =
+        rejection == "config is null" || rejection == "incompatible C ABI/config size";
     if (layout_unusable) {
         CHECK(summary.benchmark == 1);
         CHECK(summary.warmup_seconds == 120.0 && summary.measurement_seconds == 60.0);

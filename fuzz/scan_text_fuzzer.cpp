@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const ScanResult want = quorlind::reference::scan_text(seeded, text);
         if (got.acc != want.acc || got.mode != want.mode) {
             std::fprintf(stderr,
-                         "scan differs from the reference: start acc %016" PRIx64 ", %zu bytes: got %016" PRIx64
-                         " in mode %d, expected %016" PRIx64 " in mode %d\n",
+                         "scan differs from the reference: start acc %016" PRIx64
+                         ", %zu bytes: got %016" PRIx64 " in mode %d, expected %016" PRIx64 " in mode %d\n",
                          seeded, text.size(), got.acc, static_cast<int>(got.mode), want.acc,
                          static_cast<int>(want.mode));
             std::abort();

@@ -150,10 +150,11 @@ void measure_overhead(const Settings& settings) {
         best_library = std::max(best_library, library.ops_per_second);
         caller_cpu += run.caller_cpu_seconds;
         wall += run.wall_seconds;
-        std::printf("# overhead round %d: bare %.1f ops/s (%.1f per CPU-s), library %.1f ops/s (%.1f per CPU-s), "
-                    "ratio %.4f (%.4f per CPU-s)\n",
-                    round, bare.ops_per_second, bare.ops_per_cpu_second, library.ops_per_second,
-                    library.ops_per_cpu_second, wall_ratios.back(), cpu_ratios.back());
+        std::printf(
+            "# overhead round %d: bare %.1f ops/s (%.1f per CPU-s), library %.1f ops/s (%.1f per CPU-s), "
+            "ratio %.4f (%.4f per CPU-s)\n",
+            round, bare.ops_per_second, bare.ops_per_cpu_second, library.ops_per_second,
+            library.ops_per_cpu_second, wall_ratios.back(), cpu_ratios.back());
     }
     emit("bare_best_ops_per_second", best_bare);
     emit("bare_kernel_ns", 1e9 / best_bare);
@@ -185,10 +186,11 @@ void measure_scaling(const Settings& settings) {
         wall_ratios.push_back(many.ops_per_second / workers / one.ops_per_second);
         // Per processor-second already is per worker.
         cpu_ratios.push_back(many.ops_per_cpu_second / one.ops_per_cpu_second);
-        std::printf("# scaling round %d: kind 1 %.1f ops/s, kind 2 %.1f ops/s on %u workers (%.2f CPU-s per s), "
-                    "per worker %.4f (%.4f per CPU-s)\n",
-                    round, one.ops_per_second, many.ops_per_second, workers,
-                    all.worker_cpu_seconds / all.wall_seconds, wall_ratios.back(), cpu_ratios.back());
+        std::printf(
+            "# scaling round %d: kind 1 %.1f ops/s, kind 2 %.1f ops/s on %u workers (%.2f CPU-s per s), "
+            "per worker %.4f (%.4f per CPU-s)\n",
+            round, one.ops_per_second, many.ops_per_second, workers,
+            all.worker_cpu_seconds / all.wall_seconds, wall_ratios.back(), cpu_ratios.back());
     }
     emit("workers", workers);
     emit("per_worker_scaling", best_all / workers / best_single);
@@ -217,7 +219,8 @@ void measure_responsiveness(const Settings& settings) {
         if (run.status != QUORLIND_STATUS_CANCELLED)
             std::printf("# cancel %d: run ended with status %u\n", i, run.status);
         latencies.push_back(run.cancel_latency_seconds);
-        std::printf("# cancel %d at %.4f s: returned after %.3f ms\n", i, offset, run.cancel_latency_seconds * 1e3);
+        std::printf("# cancel %d at %.4f s: returned after %.3f ms\n", i, offset,
+                    run.cancel_latency_seconds * 1e3);
     }
     emit("cancel_ms_max", *std::max_element(latencies.begin(), latencies.end()) * 1e3);
 

@@ -6,17 +6,17 @@
 
 #include <quorlind.h>
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     QuorlindRunConfig config;
     QuorlindRunSummary summary;
-    QuorlindRunHandle *handle;
+    QuorlindRunHandle* handle;
     uint32_t status;
 
     quorlind_default_config(&config);
     config.warmup_seconds = 0.0;
     config.measurement_seconds = 0.2;
     if (argc > 1) {
-        char *end;
+        char* end;
         config.measurement_seconds = strtod(argv[1], &end);
         if (end == argv[1] || *end != '\0') {
             fprintf(stderr, "usage: %s [measurement-seconds]\n", argv[0]);
@@ -50,7 +50,8 @@ int main(int argc, char **argv) {
     printf("measured seconds: %.3f\n", summary.measured_seconds);
     printf("checksum:         %016" PRIx64 "\n", summary.checksum);
     if (summary.has_variation)
-        printf("variation:        %.2f %%%s\n", summary.variation_percent, summary.unstable ? " (unstable)" : "");
+        printf("variation:        %.2f %%%s\n", summary.variation_percent,
+               summary.unstable ? " (unstable)" : "");
 
     quorlind_free(handle);
     return status == QUORLIND_STATUS_COMPLETED ? 0 : 1;

@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
     config.warmup_seconds = 0.0;
     config.measurement_seconds = argc > 1 ? std::strtod(argv[1], nullptr) : 0.2;
     if (argc > 2)
-        config.benchmark = std::strcmp(argv[2], "all") == 0 ? QUORLIND_BENCHMARK_PER_CPU : QUORLIND_BENCHMARK_SINGLE;
+        config.benchmark =
+            std::strcmp(argv[2], "all") == 0 ? QUORLIND_BENCHMARK_PER_CPU : QUORLIND_BENCHMARK_SINGLE;
 
     Handle handle(quorlind_create());
     if (!handle) {
@@ -55,11 +56,13 @@ int main(int argc, char** argv) {
     std::printf("quorlind %s, C interface %" PRIu32 "\n", quorlind_version(), quorlind_abi_version());
     std::printf("status %" PRIu32 "%s%s after %u progress events\n", status, reason.empty() ? "" : ": ",
                 reason.c_str(), events);
-    std::printf("%" PRIu32 " workers, %.1f ops/s, %" PRIu64 " operations in %.3f s, checksum %016" PRIx64 "\n",
+    std::printf("%" PRIu32 " workers, %.1f ops/s, %" PRIu64 " operations in %.3f s, checksum %016" PRIx64
+                "\n",
                 summary.workers, summary.ops_per_second, summary.total_operations, summary.measured_seconds,
                 summary.checksum);
     if (summary.has_variation)
-        std::printf("variation %.2f %%%s\n", summary.variation_percent, summary.unstable ? " (unstable)" : "");
+        std::printf("variation %.2f %%%s\n", summary.variation_percent,
+                    summary.unstable ? " (unstable)" : "");
     for (std::uint64_t i = 0; i < summary.sample_count; ++i) {
         QuorlindIntervalSample sample;
         if (quorlind_sample(handle.get(), i, &sample))

@@ -10,22 +10,22 @@ namespace quorlind::bench {
 namespace {
 
 struct HandleDeleter {
-    void operator()(QuorlindRunHandle *handle) const { quorlind_free(handle); }
+    void operator()(QuorlindRunHandle* handle) const { quorlind_free(handle); }
 };
 using UniqueHandle = std::unique_ptr<QuorlindRunHandle, HandleDeleter>;
 
 struct ProgressContext {
-    ProgressReporter &reporter;
+    ProgressReporter& reporter;
     std::chrono::steady_clock::time_point start;
 };
 
-void forward_progress(const QuorlindProgressEvent *event, void *user_data) {
-    auto &context = *static_cast<ProgressContext *>(user_data);
+void forward_progress(const QuorlindProgressEvent* event, void* user_data) {
+    auto& context = *static_cast<ProgressContext*>(user_data);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - context.start;
     context.reporter.on_event(*event, elapsed.count());
 }
 
-void fail_without_outcome(RunRecord &record, const char *reason) {
+void fail_without_outcome(RunRecord& record, const char* reason) {
     record.summary = {};
     record.summary.abi_version = QUORLIND_ABI_VERSION;
     record.summary.status = QUORLIND_STATUS_FAILED;
@@ -35,9 +35,9 @@ void fail_without_outcome(RunRecord &record, const char *reason) {
     record.reason = reason;
 }
 
-} // namespace
+}  // namespace
 
-void run_benchmark(RunRecord &record, ProgressReporter &progress) {
+void run_benchmark(RunRecord& record, ProgressReporter& progress) {
     UniqueHandle handle(quorlind_create());
     if (!handle) {
         fail_without_outcome(record, "the library could not create a run handle");
@@ -59,12 +59,12 @@ void run_benchmark(RunRecord &record, ProgressReporter &progress) {
             break;
         }
     }
-    const char *reason = quorlind_reason(handle.get());
+    const char* reason = quorlind_reason(handle.get());
     record.reason = reason != nullptr ? reason : "";
 }
 
-void run_series(ResultRecord &result, const std::vector<QuorlindRunConfig> &configs, ProgressStyle style,
-                std::ostream &progress_out) {
+void run_series(ResultRecord& result, const std::vector<QuorlindRunConfig>& configs, ProgressStyle style,
+                std::ostream& progress_out) {
     for (std::size_t i = 0; i < configs.size(); ++i) {
         // A Ctrl-C between runs ends the series; before the first, the first
         // run is still made, cancelled at once, so the result says what happened.
@@ -79,7 +79,8 @@ void run_series(ResultRecord &result, const std::vector<QuorlindRunConfig> &conf
             label = "run " + std::to_string(i + 1) + " of " + std::to_string(configs.size());
         }
         ProgressReporter progress(style, progress_out,
-                                  RunPlan{run.config.warmup_seconds, run.config.measurement_seconds}, std::move(label));
+                                  RunPlan{run.config.warmup_seconds, run.config.measurement_seconds},
+                                  std::move(label));
         run_benchmark(run, progress);
         result.runs.push_back(std::move(run));
         if (result.runs.back().summary.status == QUORLIND_STATUS_CANCELLED) {
@@ -88,4 +89,4 @@ void run_series(ResultRecord &result, const std::vector<QuorlindRunConfig> &conf
     }
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

@@ -65,7 +65,8 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
 
     if (options.json) {
         // File names are bytes and may not be UTF-8; they are then written with U+FFFD.
-        const std::string text = record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        const std::string text =
+            record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
         if (options.json_to_stdout()) {
             out << text;
         } else if (!write_file(options.json_path, text)) {

@@ -6,14 +6,16 @@
 
 namespace quorlind::bench {
 
-std::vector<std::string> environment_notes(const EnvironmentFacts &facts) {
+std::vector<std::string> environment_notes(const EnvironmentFacts& facts) {
     std::vector<std::string> notes;
-    const auto &governors = facts.frequency_governors;
-    const auto first_other = std::find_if(governors.begin(), governors.end(),
-                                          [](const std::string &governor) { return governor != "performance"; });
+    const auto& governors = facts.frequency_governors;
+    const auto first_other =
+        std::find_if(governors.begin(), governors.end(),
+                     [](const std::string& governor) { return governor != "performance"; });
     if (first_other != governors.end()) {
-        const auto others = std::count_if(governors.begin(), governors.end(),
-                                          [](const std::string &governor) { return governor != "performance"; });
+        const auto others =
+            std::count_if(governors.begin(), governors.end(),
+                          [](const std::string& governor) { return governor != "performance"; });
         notes.push_back("the CPU frequency governor is '" + *first_other + "' on " + std::to_string(others) +
                         " of " + std::to_string(governors.size()) +
                         " processors, not 'performance'; clock speeds may change during the run");
@@ -29,4 +31,4 @@ std::vector<std::string> environment_notes(const EnvironmentFacts &facts) {
     return notes;
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

@@ -13,4 +13,4 @@ inline constexpr int not_comparable = 4;
 
 inline constexpr int interrupted = 130;
 
-} // namespace quorlind::bench::exit_code
+}  // namespace quorlind::bench::exit_code

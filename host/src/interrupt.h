@@ -15,10 +15,10 @@ bool interrupt_requested();
 // While alive, Ctrl-C cancels this handle's run.
 class CancelOnInterrupt {
 public:
-    explicit CancelOnInterrupt(QuorlindRunHandle *handle);
+    explicit CancelOnInterrupt(QuorlindRunHandle* handle);
     ~CancelOnInterrupt();
-    CancelOnInterrupt(const CancelOnInterrupt &) = delete;
-    CancelOnInterrupt &operator=(const CancelOnInterrupt &) = delete;
+    CancelOnInterrupt(const CancelOnInterrupt&) = delete;
+    CancelOnInterrupt& operator=(const CancelOnInterrupt&) = delete;
 };
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

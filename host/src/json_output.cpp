@@ -9,7 +9,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json summary_json(const QuorlindRunSummary &summary) {
+Json summary_json(const QuorlindRunSummary& summary) {
     Json json;
     json["abi_version"] = summary.abi_version;
     json["status"] = summary.status;
@@ -30,7 +30,7 @@ Json summary_json(const QuorlindRunSummary &summary) {
     return json;
 }
 
-Json sample_json(const QuorlindIntervalSample &sample) {
+Json sample_json(const QuorlindIntervalSample& sample) {
     Json json;
     json["end_seconds"] = sample.end_seconds;
     json["duration_seconds"] = sample.duration_seconds;
@@ -39,7 +39,7 @@ Json sample_json(const QuorlindIntervalSample &sample) {
     return json;
 }
 
-Json run_json(const RunRecord &run) {
+Json run_json(const RunRecord& run) {
     Json json;
     json["index"] = run.index;
     json["benchmark"] = run.config.benchmark;
@@ -52,7 +52,7 @@ Json run_json(const RunRecord &run) {
     };
     json["summary"] = summary_json(run.summary);
     json["samples"] = Json::array();
-    for (const auto &sample : run.samples) {
+    for (const auto& sample : run.samples) {
         json["samples"].push_back(sample_json(sample));
     }
     const Stability stability = assess_stability(run.summary, run.samples);
@@ -64,7 +64,7 @@ Json run_json(const RunRecord &run) {
     return json;
 }
 
-Json kind_statistics_json(const KindStatistics &statistics) {
+Json kind_statistics_json(const KindStatistics& statistics) {
     Json json;
     json["runs"] = statistics.runs;
     json["completed"] = statistics.completed;
@@ -78,7 +78,7 @@ Json kind_statistics_json(const KindStatistics &statistics) {
     return json;
 }
 
-Json statistics_json(const ResultRecord &record) {
+Json statistics_json(const ResultRecord& record) {
     Json json = Json::object();
     for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
         if (const auto statistics = kind_statistics(record, benchmark)) {
@@ -88,7 +88,7 @@ Json statistics_json(const ResultRecord &record) {
     return json;
 }
 
-Json scaling_json(const std::optional<Scaling> &scaling) {
+Json scaling_json(const std::optional<Scaling>& scaling) {
     if (!scaling) {
         return Json();
     }
@@ -100,9 +100,9 @@ Json scaling_json(const std::optional<Scaling> &scaling) {
     return json;
 }
 
-} // namespace
+}  // namespace
 
-Json tool_json(const std::string &tool_version, const BuildInfo &tool_build) {
+Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     Json json;
     json["name"] = "quorlind-bench";
     json["version"] = tool_version;
@@ -112,7 +112,7 @@ Json tool_json(const std::string &tool_version, const BuildInfo &tool_build) {
     return json;
 }
 
-Json to_json(const ResultRecord &record) {
+Json to_json(const ResultRecord& record) {
     Json json;
     json["schema_version"] = result_schema_version;
     json["tool"] = tool_json(record.tool_version, record.tool_build);
@@ -124,7 +124,7 @@ Json to_json(const ResultRecord &record) {
     };
     json["system"] = system_json(record.system);
     json["runs"] = Json::array();
-    for (const auto &run : record.runs) {
+    for (const auto& run : record.runs) {
         json["runs"].push_back(run_json(run));
     }
     json["statistics"] = statistics_json(record);
@@ -133,8 +133,8 @@ Json to_json(const ResultRecord &record) {
     return json;
 }
 
-Json system_document_json(const std::string &tool_version, const BuildInfo &tool_build,
-                          const SystemRecord &system) {
+Json system_document_json(const std::string& tool_version, const BuildInfo& tool_build,
+                          const SystemRecord& system) {
     Json json;
     json["schema_version"] = result_schema_version;
     json["tool"] = tool_json(tool_version, tool_build);
@@ -142,4 +142,4 @@ Json system_document_json(const std::string &tool_version, const BuildInfo &tool
     return json;
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

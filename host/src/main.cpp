@@ -22,9 +22,9 @@
 namespace quorlind::bench {
 namespace {
 
-constexpr const char *tool_name = "quorlind-bench";
+constexpr const char* tool_name = "quorlind-bench";
 
-int usage_failure(const std::string &message) {
+int usage_failure(const std::string& message) {
     std::cerr << tool_name << ": " << message << '\n';
     return exit_code::usage;
 }
@@ -32,11 +32,12 @@ int usage_failure(const std::string &message) {
 void print_versions() {
     std::cout << tool_name << ' ' << QUORLIND_BENCH_VERSION << '\n'
               << "library " << quorlind_version() << '\n'
-              << "C interface " << quorlind_abi_version() << " (built against " << QUORLIND_ABI_VERSION << ")\n";
+              << "C interface " << quorlind_abi_version() << " (built against " << QUORLIND_ABI_VERSION
+              << ")\n";
 }
 
 // Output files are opened before the run, so a bad path costs nothing.
-std::optional<std::ofstream> open_output(const std::string &path) {
+std::optional<std::ofstream> open_output(const std::string& path) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (!file) {
         return std::nullopt;
@@ -44,7 +45,7 @@ std::optional<std::ofstream> open_output(const std::string &path) {
     return file;
 }
 
-ProgressStyle choose_progress_style(const Options &options) {
+ProgressStyle choose_progress_style(const Options& options) {
     if (options.quiet) {
         return ProgressStyle::none;
     }
@@ -58,7 +59,7 @@ SystemRecord describe_this_system() {
     return system;
 }
 
-int show_system(const Options &options) {
+int show_system(const Options& options) {
     const SystemRecord system = describe_this_system();
     const BuildInfo tool_build = tool_build_info();
     if (!options.json) {
@@ -77,8 +78,8 @@ int show_system(const Options &options) {
     return exit_code::completed;
 }
 
-void report_failures(const std::vector<RunRecord> &runs) {
-    for (const auto &run : runs) {
+void report_failures(const std::vector<RunRecord>& runs) {
+    for (const auto& run : runs) {
         if (run.summary.status != QUORLIND_STATUS_FAILED) {
             continue;
         }
@@ -90,28 +91,28 @@ void report_failures(const std::vector<RunRecord> &runs) {
     }
 }
 
-int run(int argc, const char *const *argv) {
+int run(int argc, const char* const* argv) {
     install_interrupt_handling();
     QuorlindRunConfig defaults{};
     quorlind_default_config(&defaults);
     const ParsedCommandLine parsed = parse_command_line(argc, argv, defaults);
     switch (parsed.action) {
-    case CommandAction::show_help:
-        std::cout << parsed.text;
-        return exit_code::completed;
-    case CommandAction::show_version:
-        print_versions();
-        return exit_code::completed;
-    case CommandAction::usage_error:
-        return usage_failure(parsed.text);
-    case CommandAction::compare:
-        return run_compare(parsed.compare, QUORLIND_BENCH_VERSION, std::cout, std::cerr);
-    case CommandAction::report:
-        return render_saved_result(parsed.report, std::cerr);
-    case CommandAction::run:
-        break;
+        case CommandAction::show_help:
+            std::cout << parsed.text;
+            return exit_code::completed;
+        case CommandAction::show_version:
+            print_versions();
+            return exit_code::completed;
+        case CommandAction::usage_error:
+            return usage_failure(parsed.text);
+        case CommandAction::compare:
+            return run_compare(parsed.compare, QUORLIND_BENCH_VERSION, std::cout, std::cerr);
+        case CommandAction::report:
+            return render_saved_result(parsed.report, std::cerr);
+        case CommandAction::run:
+            break;
     }
-    const Options &options = parsed.options;
+    const Options& options = parsed.options;
     if (options.system_only) {
         return show_system(options);
     }
@@ -139,7 +140,7 @@ int run(int argc, const char *const *argv) {
     record.system = describe_this_system();
     record.notes = environment_notes(environment_facts(record.system));
     if (!options.quiet) {
-        for (const auto &note : record.notes) {
+        for (const auto& note : record.notes) {
             std::cerr << "note: " << note << '\n';
         }
     }
@@ -165,7 +166,8 @@ int run(int argc, const char *const *argv) {
     }
     report_failures(record.runs);
     // A lone failed run has nothing to report beyond its reason.
-    const bool lone_failure = record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
+    const bool lone_failure =
+        record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
     if (!lone_failure && !options.json_to_stdout()) {
         write_report(std::cout, record);
     }
@@ -182,7 +184,7 @@ int run(int argc, const char *const *argv) {
     return interrupt_requested() ? exit_code::interrupted : exit_code_for(record.runs);
 }
 
-} // namespace
-} // namespace quorlind::bench
+}  // namespace
+}  // namespace quorlind::bench
 
-int main(int argc, char **argv) { return quorlind::bench::run(argc, argv); }
+int main(int argc, char** argv) { return quorlind::bench::run(argc, argv); }

@@ -71,10 +71,10 @@ std::string format_exact(double value) {
     return std::string(buffer, result.ptr);
 }
 
-std::optional<double> parse_finite_number(const std::string &text) {
+std::optional<double> parse_finite_number(const std::string& text) {
     double value = 0.0;
-    const char *first = text.data();
-    const char *last = first + text.size();
+    const char* first = text.data();
+    const char* last = first + text.size();
     auto [end, error] = std::from_chars(first, last, value);
     if (error != std::errc{} || end != last || !std::isfinite(value)) {
         return std::nullopt;
@@ -86,7 +86,7 @@ std::string format_bytes(std::uint64_t bytes) {
     constexpr std::uint64_t kib = 1024;
     constexpr std::uint64_t mib = kib * 1024;
     constexpr std::uint64_t gib = mib * 1024;
-    const auto scaled = [bytes](std::uint64_t unit, const char *name) {
+    const auto scaled = [bytes](std::uint64_t unit, const char* name) {
         const double value = static_cast<double>(bytes) / static_cast<double>(unit);
         std::string text = bytes % unit == 0 ? group_thousands(bytes / unit) : format_fixed(value, 2);
         return text + ' ' + name;
@@ -106,8 +106,8 @@ std::string format_bytes(std::uint64_t bytes) {
 std::string format_signed_percent(double percent) {
     // Rounding can turn a tiny negative into "-0.0"; a sign then misleads.
     const std::string digits = format_fixed(std::fabs(percent), 1);
-    const char *sign = digits == "0.0" ? "" : (percent < 0.0 ? "-" : "+");
+    const char* sign = digits == "0.0" ? "" : (percent < 0.0 ? "-" : "+");
     return sign + digits + " %";
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

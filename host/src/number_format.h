@@ -25,7 +25,7 @@ std::string format_hex64(std::uint64_t value);
 std::string format_exact(double value);
 
 // The whole text as one finite number, or nothing.
-std::optional<double> parse_finite_number(const std::string &text);
+std::optional<double> parse_finite_number(const std::string& text);
 
 // Cache sizes: "32 KiB", "1.25 MiB", "512 bytes".
 std::string format_bytes(std::uint64_t bytes);
@@ -33,4 +33,4 @@ std::string format_bytes(std::uint64_t bytes);
 // A signed change with one decimal: "+3.2 %", "-7.8 %".
 std::string format_signed_percent(double percent);
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

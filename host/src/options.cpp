@@ -12,13 +12,14 @@
 namespace quorlind::bench {
 namespace {
 
-constexpr const char *exit_code_help = "Exit codes:\n"
-                                       "  0    every run completed\n"
-                                       "  1    a run failed (the reason is printed on standard error;\n"
-                                       "       the other runs are still reported)\n"
-                                       "  2    usage error (nothing was run)\n"
-                                       "  130  cancelled with Ctrl-C (partial results are still printed)\n"
-                                       "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
+constexpr const char* exit_code_help =
+    "Exit codes:\n"
+    "  0    every run completed\n"
+    "  1    a run failed (the reason is printed on standard error;\n"
+    "       the other runs are still reported)\n"
+    "  2    usage error (nothing was run)\n"
+    "  130  cancelled with Ctrl-C (partial results are still printed)\n"
+    "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
 
 // The limit keeps a typo from booking the machine for days.
 constexpr unsigned max_repeat = 1000;
@@ -45,8 +46,8 @@ ParsedCommandLine usage_error(std::string message) {
 }
 
 // compare and report run nothing, so the options of a run have no place beside them.
-std::optional<ParsedCommandLine> refuse_run_options(const CLI::App &app, const std::string &command) {
-    for (const CLI::Option *option : app.get_options()) {
+std::optional<ParsedCommandLine> refuse_run_options(const CLI::App& app, const std::string& command) {
+    for (const CLI::Option* option : app.get_options()) {
         if (option->count() > 0) {
             return usage_error(option->get_name() + " belongs to a benchmark run, not to " + command);
         }
@@ -54,7 +55,7 @@ std::optional<ParsedCommandLine> refuse_run_options(const CLI::App &app, const s
     return std::nullopt;
 }
 
-ParsedCommandLine finish_compare(const CLI::App &app, const CLI::App &compare, const CompareArguments &raw) {
+ParsedCommandLine finish_compare(const CLI::App& app, const CLI::App& compare, const CompareArguments& raw) {
     if (auto refused = refuse_run_options(app, "compare")) {
         return *refused;
     }
@@ -68,7 +69,7 @@ ParsedCommandLine finish_compare(const CLI::App &app, const CLI::App &compare, c
     return parsed;
 }
 
-ParsedCommandLine finish_report(const CLI::App &app, const ReportOptions &report) {
+ParsedCommandLine finish_report(const CLI::App& app, const ReportOptions& report) {
     if (auto refused = refuse_run_options(app, "report")) {
         return *refused;
     }
@@ -81,30 +82,32 @@ ParsedCommandLine finish_report(const CLI::App &app, const ReportOptions &report
     return parsed;
 }
 
-} // namespace
+}  // namespace
 
-ParsedCommandLine parse_command_line(int argc, const char *const *argv,
-                                     const QuorlindRunConfig &defaults) {
+ParsedCommandLine parse_command_line(int argc, const char* const* argv, const QuorlindRunConfig& defaults) {
     RawArguments raw;
     CLI::App app{"Measures how many benchmark operations per second this processor sustains.",
                  "quorlind-bench"};
     // CLI11 would read "/name" as an option on Windows; here it is a path, as under Wine.
     app.allow_windows_style_options(false);
-    app.add_option("--threads", raw.threads,
-                   "single: one worker thread (default); all: one per logical processor; both: single, then all")
+    app.add_option(
+           "--threads", raw.threads,
+           "single: one worker thread (default); all: one per logical processor; both: single, then all")
         ->type_name("single|all|both");
-    app.add_option("--repeat", raw.repeat, "Run each kind N times, one after another (default 1)")->type_name("N");
+    app.add_option("--repeat", raw.repeat, "Run each kind N times, one after another (default 1)")
+        ->type_name("N");
     app.add_option("--warmup", raw.warmup,
                    "Warm-up before measuring, seconds >= 0 (default " +
                        format_fixed(defaults.warmup_seconds, 0) + ")")
         ->type_name("SECONDS");
-    app.add_option("--measure", raw.measure,
-                   "Measured time, seconds > 0 (default " + format_fixed(defaults.measurement_seconds, 0) +
-                       ")")
+    app.add_option(
+           "--measure", raw.measure,
+           "Measured time, seconds > 0 (default " + format_fixed(defaults.measurement_seconds, 0) + ")")
         ->type_name("SECONDS");
-    auto *json = app.add_option("--json", raw.json_path, "Write the results as JSON to FILE, or to standard output")
-                     ->expected(0, 1)
-                     ->type_name("[FILE]");
+    auto* json =
+        app.add_option("--json", raw.json_path, "Write the results as JSON to FILE, or to standard output")
+            ->expected(0, 1)
+            ->type_name("[FILE]");
     app.add_option("--csv", raw.csv_path, "Write the interval samples as CSV to FILE")->type_name("FILE");
     app.add_option("--html", raw.html_path, "Write a self-contained HTML report with charts to FILE")
         ->type_name("FILE");
@@ -116,11 +119,13 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     app.add_flag("--system", raw.system, "Describe this machine (as JSON with --json) and run nothing");
     app.footer(exit_code_help);
     CompareArguments compare_raw;
-    CLI::App *compare = add_compare_command(app, compare_raw);
+    CLI::App* compare = add_compare_command(app, compare_raw);
     ReportOptions report_options;
-    CLI::App *report =
+    CLI::App* report =
         app.add_subcommand("report", "Render a saved result file (from --json) without running anything");
-    report->add_option("result", report_options.result_path, "The result file")->required()->type_name("RESULT.json");
+    report->add_option("result", report_options.result_path, "The result file")
+        ->required()
+        ->type_name("RESULT.json");
     report->add_option("--html", report_options.html_path, "Write a self-contained HTML report to FILE")
         ->type_name("FILE");
     report->add_option("--openmetrics", report_options.openmetrics_path, "Write Prometheus metrics to FILE")
@@ -128,12 +133,12 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
 
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp &) {
+    } catch (const CLI::CallForHelp&) {
         ParsedCommandLine parsed;
         parsed.action = CommandAction::show_help;
         parsed.text = compare->parsed() ? compare->help() : report->parsed() ? report->help() : app.help();
         return parsed;
-    } catch (const CLI::ParseError &error) {
+    } catch (const CLI::ParseError& error) {
         return usage_error(std::string(error.what()) + " (see --help)");
     }
 
@@ -149,7 +154,7 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
         return parsed;
     }
 
-    Options &options = parsed.options;
+    Options& options = parsed.options;
     if (raw.threads == "single") {
         options.threads = ThreadMode::single;
     } else if (raw.threads == "all") {
@@ -162,8 +167,8 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
 
     if (app.count("--repeat") > 0) {
         unsigned repeat = 0;
-        const char *first = raw.repeat.data();
-        const char *last = first + raw.repeat.size();
+        const char* first = raw.repeat.data();
+        const char* last = first + raw.repeat.size();
         const auto [end, error] = std::from_chars(first, last, repeat);
         if (error != std::errc{} || end != last || repeat < 1 || repeat > max_repeat) {
             return usage_error("--repeat: expected a whole number from 1 to " + std::to_string(max_repeat) +
@@ -176,7 +181,8 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     if (!raw.warmup.empty() || app.count("--warmup") > 0) {
         auto value = parse_finite_number(raw.warmup);
         if (!value || *value < 0.0) {
-            return usage_error("--warmup: expected a finite number of seconds >= 0, got '" + raw.warmup + "'");
+            return usage_error("--warmup: expected a finite number of seconds >= 0, got '" + raw.warmup +
+                               "'");
         }
         options.warmup_seconds = *value;
     }
@@ -185,7 +191,8 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     if (!raw.measure.empty() || app.count("--measure") > 0) {
         auto value = parse_finite_number(raw.measure);
         if (!value || *value <= 0.0) {
-            return usage_error("--measure: expected a finite number of seconds > 0, got '" + raw.measure + "'");
+            return usage_error("--measure: expected a finite number of seconds > 0, got '" + raw.measure +
+                               "'");
         }
         options.measurement_seconds = *value;
     }
@@ -196,7 +203,7 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
         return usage_error("--csv: expected a file name");
     }
     options.csv_path = raw.csv_path;
-    for (const auto &[name, path] : {std::pair<const char *, const std::string &>{"--html", raw.html_path},
+    for (const auto& [name, path] : {std::pair<const char*, const std::string&>{"--html", raw.html_path},
                                      {"--openmetrics", raw.openmetrics_path}}) {
         if (app.count(name) > 0 && path.empty()) {
             return usage_error(std::string(name) + ": expected a file name");
@@ -212,7 +219,7 @@ ParsedCommandLine parse_command_line(int argc, const char *const *argv,
     return parsed;
 }
 
-QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfig &defaults,
+QuorlindRunConfig make_run_config(const Options& options, const QuorlindRunConfig& defaults,
                                   std::uint32_t benchmark) {
     QuorlindRunConfig config = defaults;
     config.benchmark = benchmark;
@@ -221,4 +228,4 @@ QuorlindRunConfig make_run_config(const Options &options, const QuorlindRunConfi
     return config;
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

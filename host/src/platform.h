@@ -8,4 +8,4 @@ bool stderr_is_terminal();
 // so it must stay async-signal-safe.
 void install_interrupt_handler(void (*on_interrupt)());
 
-} // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::platform

@@ -15,7 +15,7 @@ void handle_sigint(int) {
     }
 }
 
-} // namespace
+}  // namespace
 
 bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
@@ -28,4 +28,4 @@ void install_interrupt_handler(void (*on_interrupt)()) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-} // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::platform

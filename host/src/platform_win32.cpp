@@ -18,7 +18,7 @@ BOOL WINAPI handle_console_control(DWORD type) {
     return FALSE;
 }
 
-} // namespace
+}  // namespace
 
 bool stderr_is_terminal() { return _isatty(_fileno(stderr)) != 0; }
 
@@ -27,4 +27,4 @@ void install_interrupt_handler(void (*on_interrupt)()) {
     SetConsoleCtrlHandler(handle_console_control, TRUE);
 }
 
-} // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::platform

@@ -26,30 +26,31 @@ std::string bar(double fraction, int width) {
     return text;
 }
 
-} // namespace
+}  // namespace
 
-const char *phase_name(std::uint32_t phase) {
+const char* phase_name(std::uint32_t phase) {
     switch (phase) {
-    case QUORLIND_PHASE_WARMUP:
-        return "warm-up";
-    case QUORLIND_PHASE_MEASUREMENT:
-        return "measurement";
-    case QUORLIND_PHASE_COMPLETED:
-        return "completed";
-    case QUORLIND_PHASE_CANCELLED:
-        return "cancelled";
-    case QUORLIND_PHASE_FAILED:
-        return "failed";
-    default:
-        return "running";
+        case QUORLIND_PHASE_WARMUP:
+            return "warm-up";
+        case QUORLIND_PHASE_MEASUREMENT:
+            return "measurement";
+        case QUORLIND_PHASE_COMPLETED:
+            return "completed";
+        case QUORLIND_PHASE_CANCELLED:
+            return "cancelled";
+        case QUORLIND_PHASE_FAILED:
+            return "failed";
+        default:
+            return "running";
     }
 }
 
 bool is_final_phase(std::uint32_t phase) {
-    return phase == QUORLIND_PHASE_COMPLETED || phase == QUORLIND_PHASE_CANCELLED || phase == QUORLIND_PHASE_FAILED;
+    return phase == QUORLIND_PHASE_COMPLETED || phase == QUORLIND_PHASE_CANCELLED ||
+           phase == QUORLIND_PHASE_FAILED;
 }
 
-double remaining_seconds(const QuorlindProgressEvent &event, const RunPlan &plan) {
+double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan) {
     double remaining = 0.0;
     if (event.phase == QUORLIND_PHASE_WARMUP) {
         remaining = plan.warmup_seconds - event.phase_elapsed_seconds + plan.measurement_seconds;
@@ -59,7 +60,7 @@ double remaining_seconds(const QuorlindProgressEvent &event, const RunPlan &plan
     return std::max(remaining, 0.0);
 }
 
-std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan &plan, double elapsed_seconds,
+std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan& plan, double elapsed_seconds,
                               int bar_width) {
     std::string line = pad_right(phase_name(event.phase), 12);
     if (bar_width > 0) {
@@ -73,17 +74,22 @@ std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan 
         line += "  left " + format_clock(std::ceil(remaining_seconds(event, plan)));
     }
     if (event.phase_elapsed_seconds > 0.0 && event.operations > 0) {
-        line += "  " + format_rate(static_cast<double>(event.operations) / event.phase_elapsed_seconds) + " ops/s";
+        line += "  " + format_rate(static_cast<double>(event.operations) / event.phase_elapsed_seconds) +
+                " ops/s";
     }
     return line;
 }
 
-ProgressReporter::ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, std::string label,
+ProgressReporter::ProgressReporter(ProgressStyle style, std::ostream& out, RunPlan plan, std::string label,
                                    double redraw_seconds, double plain_every_seconds)
-    : style_(style), out_(out), plan_(plan), redraw_seconds_(redraw_seconds),
-      plain_every_seconds_(plain_every_seconds), label_(label.empty() ? std::string() : std::move(label) + "  ") {}
+    : style_(style),
+      out_(out),
+      plan_(plan),
+      redraw_seconds_(redraw_seconds),
+      plain_every_seconds_(plain_every_seconds),
+      label_(label.empty() ? std::string() : std::move(label) + "  ") {}
 
-void ProgressReporter::on_event(const QuorlindProgressEvent &event, double elapsed_seconds) {
+void ProgressReporter::on_event(const QuorlindProgressEvent& event, double elapsed_seconds) {
     if (style_ == ProgressStyle::none || finished_) {
         return;
     }
@@ -103,7 +109,7 @@ void ProgressReporter::on_event(const QuorlindProgressEvent &event, double elaps
     }
 }
 
-void ProgressReporter::redraw(const std::string &line, bool final) {
+void ProgressReporter::redraw(const std::string& line, bool final) {
     // Blanks cover the tail of a longer previous line: no escape codes, so any
     // console shows it right. One write, so the line never shows half drawn.
     std::string text = '\r' + pad_right(line, std::max(line.size(), drawn_width_));
@@ -114,4 +120,4 @@ void ProgressReporter::redraw(const std::string &line, bool final) {
     out_ << text << std::flush;
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

@@ -9,9 +9,9 @@
 namespace quorlind::bench {
 
 enum class ProgressStyle {
-    none,     // --quiet
-    plain,    // a log line per phase change and every few seconds
-    terminal, // one line redrawn in place
+    none,      // --quiet
+    plain,     // a log line per phase change and every few seconds
+    terminal,  // one line redrawn in place
 };
 
 struct RunPlan {
@@ -19,16 +19,16 @@ struct RunPlan {
     double measurement_seconds = 0.0;
 };
 
-const char *phase_name(std::uint32_t phase);
+const char* phase_name(std::uint32_t phase);
 
 bool is_final_phase(std::uint32_t phase);
 
 // Seconds left in the run as configured; workload building is not foreseeable.
-double remaining_seconds(const QuorlindProgressEvent &event, const RunPlan &plan);
+double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan);
 
 // "measurement  53%  elapsed 0:32  left 0:28  12,345,678 ops/s", with a bar
 // between name and percent when bar_width > 0.
-std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan &plan, double elapsed_seconds,
+std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan& plan, double elapsed_seconds,
                               int bar_width);
 
 // Turns the library's progress events into output. The library calls back as
@@ -36,17 +36,17 @@ std::string describe_progress(const QuorlindProgressEvent &event, const RunPlan 
 class ProgressReporter {
 public:
     // label: put before every line, e.g. "run 2 of 5"; empty for a lone run.
-    ProgressReporter(ProgressStyle style, std::ostream &out, RunPlan plan, std::string label = {},
+    ProgressReporter(ProgressStyle style, std::ostream& out, RunPlan plan, std::string label = {},
                      double redraw_seconds = 0.1, double plain_every_seconds = 5.0);
 
     // elapsed_seconds: wall time since the run began.
-    void on_event(const QuorlindProgressEvent &event, double elapsed_seconds);
+    void on_event(const QuorlindProgressEvent& event, double elapsed_seconds);
 
 private:
-    void redraw(const std::string &line, bool final);
+    void redraw(const std::string& line, bool final);
 
     ProgressStyle style_;
-    std::ostream &out_;
+    std::ostream& out_;
     RunPlan plan_;
     double redraw_seconds_;
     double plain_every_seconds_;
@@ -57,4 +57,4 @@ private:
     bool finished_ = false;
 };
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

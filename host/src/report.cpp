@@ -12,11 +12,11 @@ namespace {
 
 constexpr std::size_t max_table_rows = 20;
 
-std::string pad_left(const std::string &text, std::size_t width) {
+std::string pad_left(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
 }
 
-std::string pad_right(const std::string &text, std::size_t width) {
+std::string pad_right(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
@@ -31,7 +31,7 @@ std::string signed_rate(double rate) {
 
 std::string seconds_text(double seconds) { return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s"; }
 
-std::string variation_text(const QuorlindRunSummary &summary, const Stability &stability) {
+std::string variation_text(const QuorlindRunSummary& summary, const Stability& stability) {
     if (summary.has_variation == 0) {
         if (stability.instability == Instability::drift) {
             return "not available (too few intervals); " + stability_mark(stability);
@@ -42,14 +42,14 @@ std::string variation_text(const QuorlindRunSummary &summary, const Stability &s
 }
 
 // The rate over what a cancelled run measured; the library gives none.
-std::optional<double> partial_rate(const RunRecord &run) {
+std::optional<double> partial_rate(const RunRecord& run) {
     if (run.summary.measured_seconds > 0.0) {
         return static_cast<double>(run.summary.total_operations) / run.summary.measured_seconds;
     }
     return std::nullopt;
 }
 
-void write_sample_table(std::ostream &out, const std::vector<QuorlindIntervalSample> &samples) {
+void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSample>& samples) {
     if (samples.empty()) {
         out << "  No intervals were measured.\n";
         return;
@@ -62,7 +62,7 @@ void write_sample_table(std::ostream &out, const std::vector<QuorlindIntervalSam
     out << ":\n";
     out << "    " << pad_left("end (s)", 9) << pad_left("length (s)", 12) << pad_left("operations", 18)
         << pad_left("ops/s", 18) << '\n';
-    for (const auto &row : rows) {
+    for (const auto& row : rows) {
         out << "    " << pad_left(format_fixed(row.end_seconds, 3), 9)
             << pad_left(format_fixed(row.duration_seconds, 3), 12)
             << pad_left(group_thousands(row.operations), 18) << pad_left(format_rate(row.ops_per_second), 18)
@@ -70,12 +70,12 @@ void write_sample_table(std::ostream &out, const std::vector<QuorlindIntervalSam
     }
 }
 
-const char *kind_title(std::uint32_t benchmark) {
+const char* kind_title(std::uint32_t benchmark) {
     return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
 }
 
-void write_single_run(std::ostream &out, const RunRecord &run) {
-    const QuorlindRunSummary &summary = run.summary;
+void write_single_run(std::ostream& out, const RunRecord& run) {
+    const QuorlindRunSummary& summary = run.summary;
     const bool completed = summary.status == QUORLIND_STATUS_COMPLETED;
     out << "Quorlind " << kind_title(summary.benchmark) << " benchmark: " << status_name(summary.status);
     if (!completed && !run.reason.empty()) {
@@ -83,34 +83,36 @@ void write_single_run(std::ostream &out, const RunRecord &run) {
     }
     out << '\n';
 
-    write_field(out, "Throughput",
-                completed ? format_rate(summary.ops_per_second) + " operations/s" : "- (the run did not complete)");
+    write_field(
+        out, "Throughput",
+        completed ? format_rate(summary.ops_per_second) + " operations/s" : "- (the run did not complete)");
     write_field(out, "Workers", std::to_string(summary.workers));
     write_field(out, "Measured",
                 format_fixed(summary.measured_seconds, 3) + " s (planned " +
-                    format_exact(summary.measurement_seconds) + " s after " + format_exact(summary.warmup_seconds) +
-                    " s warm-up)");
+                    format_exact(summary.measurement_seconds) + " s after " +
+                    format_exact(summary.warmup_seconds) + " s warm-up)");
     write_field(out, "Variation", variation_text(summary, assess_stability(summary, run.samples)));
     write_field(out, "Operations", group_thousands(summary.total_operations));
     write_field(out, "Checksum", format_hex64(summary.checksum));
     write_sample_table(out, run.samples);
 }
 
-std::string run_remark(const RunRecord &run, const Stability &stability) {
+std::string run_remark(const RunRecord& run, const Stability& stability) {
     switch (run.summary.status) {
-    case QUORLIND_STATUS_COMPLETED:
-        return stability_mark(stability);
-    case QUORLIND_STATUS_CANCELLED:
-        return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) + " s measured";
-    default:
-        return "failed: " + run.reason;
+        case QUORLIND_STATUS_COMPLETED:
+            return stability_mark(stability);
+        case QUORLIND_STATUS_CANCELLED:
+            return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) +
+                   " s measured";
+        default:
+            return "failed: " + run.reason;
     }
 }
 
-void write_run_table(std::ostream &out, const ResultRecord &record) {
+void write_run_table(std::ostream& out, const ResultRecord& record) {
     out << "  " << pad_left("run", 4) << "  " << pad_right("threads", 8) << pad_right("status", 11)
         << pad_left("ops/s", 16) << pad_left("variation", 11) << "  stability\n";
-    for (const auto &run : record.runs) {
+    for (const auto& run : record.runs) {
         const Stability stability = assess_stability(run.summary, run.samples);
         std::string rate = "-";
         if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
@@ -121,14 +123,15 @@ void write_run_table(std::ostream &out, const ResultRecord &record) {
         const std::string variation =
             run.summary.has_variation != 0 ? format_fixed(run.summary.variation_percent, 2) + " %" : "-";
         out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
-            << pad_right(benchmark_name(run.config.benchmark), 8) << pad_right(status_name(run.summary.status), 11)
-            << pad_left(rate, 16) << pad_left(variation, 11) << "  " << run_remark(run, stability) << '\n';
+            << pad_right(benchmark_name(run.config.benchmark), 8)
+            << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
+            << "  " << run_remark(run, stability) << '\n';
     }
 }
 
-void write_kind_statistics(std::ostream &out, const char *title, const KindStatistics &statistics) {
-    out << title << ": " << statistics.runs << (statistics.runs == 1 ? " run, " : " runs, ") << statistics.completed
-        << " completed\n";
+void write_kind_statistics(std::ostream& out, const char* title, const KindStatistics& statistics) {
+    out << title << ": " << statistics.runs << (statistics.runs == 1 ? " run, " : " runs, ")
+        << statistics.completed << " completed\n";
     if (!statistics.median) {
         return;
     }
@@ -145,13 +148,14 @@ void write_kind_statistics(std::ostream &out, const char *title, const KindStati
     }
     write_field(out, "Mean", mean);
     write_field(out, "Run to run",
-                statistics.cv_percent ? "coefficient of variation " + format_fixed(*statistics.cv_percent, 2) + " %"
-                                      : std::string("not available (fewer than two completed runs)"));
+                statistics.cv_percent
+                    ? "coefficient of variation " + format_fixed(*statistics.cv_percent, 2) + " %"
+                    : std::string("not available (fewer than two completed runs)"));
 }
 
 std::string percent(double fraction) { return format_fixed(fraction * 100.0, 1) + " %"; }
 
-void write_scaling(std::ostream &out, const Scaling &scaling, const SystemRecord &system) {
+void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord& system) {
     out << "Scaling\n";
     write_field(out, "Multi-core", format_fixed(scaling.multi_core_ratio, 2) + " x the single-thread median");
     write_field(out, "Per logical",
@@ -172,7 +176,7 @@ void write_scaling(std::ostream &out, const Scaling &scaling, const SystemRecord
     write_field(out, "Per core", per_core);
 }
 
-std::string series_title(const ResultRecord &record) {
+std::string series_title(const ResultRecord& record) {
     std::string kinds = record.threads == ThreadMode::both  ? "single and all threads alternating"
                         : record.threads == ThreadMode::all ? "all threads"
                                                             : "single thread";
@@ -181,13 +185,13 @@ std::string series_title(const ResultRecord &record) {
            " s warm-up and " + format_exact(record.measurement_seconds) + " s measured each";
 }
 
-void write_series(std::ostream &out, const ResultRecord &record) {
+void write_series(std::ostream& out, const ResultRecord& record) {
     out << series_title(record) << '\n';
     write_run_table(out, record);
     for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
         if (const auto statistics = kind_statistics(record, benchmark)) {
-            write_kind_statistics(out, benchmark == QUORLIND_BENCHMARK_SINGLE ? "Single thread" : "All threads",
-                                  *statistics);
+            write_kind_statistics(
+                out, benchmark == QUORLIND_BENCHMARK_SINGLE ? "Single thread" : "All threads", *statistics);
         }
     }
     if (const auto scaling = result_scaling(record)) {
@@ -195,15 +199,15 @@ void write_series(std::ostream &out, const ResultRecord &record) {
     }
 }
 
-} // namespace
+}  // namespace
 
-void write_field(std::ostream &out, const char *label, const std::string &value) {
+void write_field(std::ostream& out, const char* label, const std::string& value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "  %-12s", label);
     out << buffer << value << '\n';
 }
 
-std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample> &samples,
+std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample>& samples,
                                                  std::size_t max_rows) {
     if (max_rows == 0 || samples.size() <= max_rows) {
         return samples;
@@ -218,28 +222,27 @@ std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindInter
             row.operations += samples[i].operations;
         }
         row.end_seconds = samples[last - 1].end_seconds;
-        row.ops_per_second = row.duration_seconds > 0.0
-                                 ? static_cast<double>(row.operations) / row.duration_seconds
-                                 : 0.0;
+        row.ops_per_second =
+            row.duration_seconds > 0.0 ? static_cast<double>(row.operations) / row.duration_seconds : 0.0;
         rows.push_back(row);
     }
     return rows;
 }
 
-std::string stability_mark(const Stability &stability) {
+std::string stability_mark(const Stability& stability) {
     switch (stability.instability) {
-    case Instability::drift:
-        return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
-               seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
-    case Instability::noise:
-        return "unstable: noisy, above 10 % without a significant trend";
-    case Instability::none:
-    default:
-        return "stable";
+        case Instability::drift:
+            return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
+                   seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
+        case Instability::noise:
+            return "unstable: noisy, above 10 % without a significant trend";
+        case Instability::none:
+        default:
+            return "stable";
     }
 }
 
-void write_report(std::ostream &out, const ResultRecord &record) {
+void write_report(std::ostream& out, const ResultRecord& record) {
     write_system_report(out, record.system, record.tool_version, record.tool_build);
     if (record.runs.size() == 1) {
         write_single_run(out, record.runs.front());
@@ -248,4 +251,4 @@ void write_report(std::ostream &out, const ResultRecord &record) {
     }
 }
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

@@ -15,7 +15,7 @@ enum class ThreadMode { single, all, both };
 
 // One run through the library: what was asked and what came back.
 struct RunRecord {
-    std::size_t index = 0; // position in the order the runs ran
+    std::size_t index = 0;  // position in the order the runs ran
     QuorlindRunConfig config{};
     QuorlindRunSummary summary{};
     std::vector<QuorlindIntervalSample> samples;
@@ -38,18 +38,18 @@ struct ResultRecord {
 };
 
 // Cancelled part-way: its numbers cover only what ran.
-inline bool is_partial(const RunRecord &run) { return run.summary.status == QUORLIND_STATUS_CANCELLED; }
+inline bool is_partial(const RunRecord& run) { return run.summary.status == QUORLIND_STATUS_CANCELLED; }
 
-const char *status_name(std::uint32_t status);
-const char *benchmark_name(std::uint32_t benchmark);
-const char *thread_mode_name(ThreadMode mode);
+const char* status_name(std::uint32_t status);
+const char* benchmark_name(std::uint32_t benchmark);
+const char* thread_mode_name(ThreadMode mode);
 
 // Ctrl-C outranks a failure, which outranks success: the exit code names
 // the worst that happened to any run.
-int exit_code_for(const std::vector<RunRecord> &runs);
+int exit_code_for(const std::vector<RunRecord>& runs);
 
 // The kinds to run in order: with both, single and all alternate so that a
 // drifting machine affects them alike.
 std::vector<std::uint32_t> planned_benchmarks(ThreadMode mode, unsigned repeat);
 
-} // namespace quorlind::bench
+}  // namespace quorlind::bench

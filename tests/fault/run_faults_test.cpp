@@ -27,10 +27,10 @@ constexpr double HUGE_SECONDS = 1e19;  // valid alone; two of them overflow any 
 struct Fault {
     const char* name;
     std::function<void(FakeEnvironment&, std::uint64_t index)> inject;
-    std::string message;  // every fault fails the run (status 2)
-    bool measures = false;              // it strikes after the workers measured
-    bool stops_spawning = false;        // exactly the workers before the index are started
-    bool before_worker_count = false;   // the outcome has no worker count
+    std::string message;               // every fault fails the run (status 2)
+    bool measures = false;             // it strikes after the workers measured
+    bool stops_spawning = false;       // exactly the workers before the index are started
+    bool before_worker_count = false;  // the outcome has no worker count
     double warmup = 0.0;
     double measurement = 0.05;
 };
@@ -67,7 +67,8 @@ const Fault PER_WORKER_FAULTS[] = {
 
 const Fault RUN_FAULTS[] = {
     {.name = "cpu_count_unknown",
-     .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT_MESSAGE); },
+     .inject = [](FakeEnvironment& e,
+                  std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT_MESSAGE); },
      .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT_MESSAGE,
      .before_worker_count = true},
     {.name = "cpu_count_throws",
@@ -80,7 +81,10 @@ const Fault RUN_FAULTS[] = {
      .warmup = HUGE_SECONDS,
      .measurement = HUGE_SECONDS},
     {.name = "every_table_refused",
-     .inject = [](FakeEnvironment& e, std::uint64_t) { e.refuse_table_memory = {0, 1, 2, 3}; },
+     .inject =
+         [](FakeEnvironment& e, std::uint64_t) {
+             e.refuse_table_memory = {0, 1, 2, 3};
+         },
      .message = TABLE_REFUSED},
     // The failure report is queued before its sender goes, so it is read
     // ahead of the disconnection that the silent worker causes.
@@ -113,8 +117,8 @@ struct FaultyRun {
 
     std::uint32_t go(double warmup, double measurement) {
         environment->cpus = WORKERS;
-        const QuorlindRunConfig config{QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_PER_CPU, 0,
-                                       warmup, measurement};
+        const QuorlindRunConfig config{
+            QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_PER_CPU, 0, warmup, measurement};
         return run_entry(&handle, &config, &FaultyRun::record, this, [this] { return environment; });
     }
     const RunOutcome& outcome() const { return *handle.outcome; }
@@ -140,7 +144,8 @@ void expect_clean_and_admitting(const FakeEnvironment& environment) {
     EXPECT_EQ(next.environment->live_threads.load(), 0);
 }
 
-void expect_fault_outcome(const Fault& fault, std::uint64_t index, const FaultyRun& run, std::uint32_t status) {
+void expect_fault_outcome(const Fault& fault, std::uint64_t index, const FaultyRun& run,
+                          std::uint32_t status) {
     const RunOutcome& outcome = run.outcome();
     EXPECT_EQ(status, STATUS_FAILED);
     EXPECT_EQ(outcome.status, STATUS_FAILED);
@@ -244,8 +249,8 @@ TEST(ContainedFailure, IsStoredWhenMemoryRunsOutBuildingARejection) {
     {
         AllocationsFailUntilTheEnd restore;
         testing::start_failing_allocations();
-        status = run_entry(&handle, &config, nullptr, nullptr,
-                           [] { return std::make_shared<FakeEnvironment>(); });
+        status =
+            run_entry(&handle, &config, nullptr, nullptr, [] { return std::make_shared<FakeEnvironment>(); });
     }
     EXPECT_EQ(status, STATUS_FAILED);
     ASSERT_TRUE(handle.outcome);

@@ -46,11 +46,19 @@ TEST(RunEntry, EachValidationCheckHasItsMessageAndSummary) {
         {with([](auto& c) { c.abi_version = 0; }), "incompatible C ABI/config size", 1, 120.0, 60.0},
         {with([](auto& c) { c.abi_version = 2; }), "incompatible C ABI/config size", 1, 120.0, 60.0},
         {with([](auto& c) { c.benchmark = 0; }), "unknown benchmark", 1, 1.5, 2.5},
-        {with([](auto& c) { c.benchmark = 3; c.reserved = 9; }), "unknown benchmark", 1, 1.5, 2.5},
-        {with([](auto& c) { c.benchmark = 2; c.reserved = 1; c.warmup_seconds = -1; }),
+        {with([](auto& c) {
+             c.benchmark = 3;
+             c.reserved = 9;
+         }),
+         "unknown benchmark", 1, 1.5, 2.5},
+        {with([](auto& c) {
+             c.benchmark = 2;
+             c.reserved = 1;
+             c.warmup_seconds = -1;
+         }),
          "reserved config field must be zero", 2, -1.0, 2.5},
-        {with([](auto& c) { c.warmup_seconds = -1e-300; }), "durations must be finite: warmup >= 0, measurement > 0",
-         1, -1e-300, 2.5},
+        {with([](auto& c) { c.warmup_seconds = -1e-300; }),
+         "durations must be finite: warmup >= 0, measurement > 0", 1, -1e-300, 2.5},
         {with([](auto& c) { c.measurement_seconds = 0.0; }),
          "durations must be finite: warmup >= 0, measurement > 0", 1, 1.5, 0.0},
         {with([](auto& c) { c.measurement_seconds = -0.0; }),
@@ -58,7 +66,8 @@ TEST(RunEntry, EachValidationCheckHasItsMessageAndSummary) {
         {with([](auto& c) { c.warmup_seconds = 18446744073709551616.0; }),
          "durations must be finite: warmup >= 0, measurement > 0", 1, 18446744073709551616.0, 2.5},
         {with([](auto& c) { c.measurement_seconds = std::numeric_limits<double>::infinity(); }),
-         "durations must be finite: warmup >= 0, measurement > 0", 1, 1.5, std::numeric_limits<double>::infinity()},
+         "durations must be finite: warmup >= 0, measurement > 0", 1, 1.5,
+         std::numeric_limits<double>::infinity()},
     };
     for (const Rejection& rejection : rejections) {
         Entry entry;
@@ -67,7 +76,8 @@ TEST(RunEntry, EachValidationCheckHasItsMessageAndSummary) {
         EXPECT_EQ(outcome.message, rejection.message);
         EXPECT_EQ(outcome.reason, rejection.message);
         EXPECT_EQ(outcome.benchmark, rejection.benchmark) << rejection.message;
-        EXPECT_EQ(std::memcmp(&outcome.warmup_seconds, &rejection.warmup, sizeof(double)), 0) << rejection.message;
+        EXPECT_EQ(std::memcmp(&outcome.warmup_seconds, &rejection.warmup, sizeof(double)), 0)
+            << rejection.message;
         EXPECT_EQ(std::memcmp(&outcome.measurement_seconds, &rejection.measurement, sizeof(double)), 0);
         EXPECT_EQ(outcome.workers, 0u);
         EXPECT_TRUE(outcome.samples.empty());
@@ -139,7 +149,9 @@ TEST(RunEntry, InternalFailureIsContainedAndTheNextRunAdmitted) {
 TEST(RunEntry, FailingToMakeTheEnvironmentIsContained) {
     QuorlindRunHandle handle;
     const QuorlindRunConfig config = valid_config(0.0, 0.5);
-    const auto refuse = []() -> std::shared_ptr<RunEnvironment> { throw std::bad_alloc(); };
+    const auto refuse = []() -> std::shared_ptr<RunEnvironment> {
+        throw std::bad_alloc();
+    };
     EXPECT_EQ(run_entry(&handle, &config, nullptr, nullptr, refuse), STATUS_FAILED);
     ASSERT_TRUE(handle.outcome);
     EXPECT_EQ(handle.outcome->reason, "native benchmark panicked");

@@ -16,30 +16,31 @@
 namespace quorlind::bench::testing {
 namespace {
 
-std::string read_file(const std::string &path) {
+std::string read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
 }
 
-void redirect(const std::string &path, int target) {
+void redirect(const std::string& path, int target) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(fd, target);
     close(fd);
 }
 
-} // namespace
+}  // namespace
 
-ChildProcess::ChildProcess(const std::vector<std::string> &arguments) : start_(std::chrono::steady_clock::now()) {
+ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
+    : start_(std::chrono::steady_clock::now()) {
     static int children = 0;
     const std::string prefix = ::testing::TempDir() + "quorlind-bench-" + std::to_string(getpid()) + "-" +
                                std::to_string(++children);
     out_path_ = prefix + ".out";
     err_path_ = prefix + ".err";
-    std::vector<char *> argv;
-    for (const auto &argument : arguments) {
-        argv.push_back(const_cast<char *>(argument.c_str()));
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
     pid_ = fork();
@@ -69,11 +70,12 @@ ChildProcess::~ChildProcess() {
     std::remove(err_path_.c_str());
 }
 
-bool ChildProcess::wait_for_stderr(const std::string &text, std::chrono::seconds limit) const {
+bool ChildProcess::wait_for_stderr(const std::string& text, std::chrono::seconds limit) const {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (read_file(err_path_).find(text) == std::string::npos) {
         siginfo_t exited{};
-        waitid(P_PID, static_cast<id_t>(pid_), &exited, WEXITED | WNOHANG | WNOWAIT); // leaves it to finish()
+        waitid(P_PID, static_cast<id_t>(pid_), &exited,
+               WEXITED | WNOHANG | WNOWAIT);  // leaves it to finish()
         if (std::chrono::steady_clock::now() > deadline || exited.si_pid != 0) {
             return false;
         }
@@ -103,9 +105,9 @@ ChildResult ChildProcess::finish(std::chrono::seconds limit) {
     return result;
 }
 
-ChildResult run_child(const std::vector<std::string> &arguments, std::chrono::seconds limit) {
+ChildResult run_child(const std::vector<std::string>& arguments, std::chrono::seconds limit) {
     ChildProcess child(arguments);
     return child.finish(limit);
 }
 
-} // namespace quorlind::bench::testing
+}  // namespace quorlind::bench::testing

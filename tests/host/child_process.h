@@ -7,7 +7,7 @@
 namespace quorlind::bench::testing {
 
 struct ChildResult {
-    int exit_code = -1; // -1 when killed by a signal or for running too long
+    int exit_code = -1;  // -1 when killed by a signal or for running too long
     std::string out;
     std::string err;
     double seconds = 0.0;
@@ -16,14 +16,14 @@ struct ChildResult {
 // A program started with stdout and stderr in files, so never on a terminal.
 class ChildProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string> &arguments);
+    explicit ChildProcess(const std::vector<std::string>& arguments);
     ~ChildProcess();
-    ChildProcess(const ChildProcess &) = delete;
-    ChildProcess &operator=(const ChildProcess &) = delete;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool wait_for_stderr(const std::string &text, std::chrono::seconds limit) const;
+    bool wait_for_stderr(const std::string& text, std::chrono::seconds limit) const;
     void send_signal(int signal_number) const;
-    ChildResult finish(std::chrono::seconds limit); // kills the child past the limit
+    ChildResult finish(std::chrono::seconds limit);  // kills the child past the limit
 
 private:
     int pid_ = -1;
@@ -32,6 +32,6 @@ private:
     std::chrono::steady_clock::time_point start_;
 };
 
-ChildResult run_child(const std::vector<std::string> &arguments, std::chrono::seconds limit);
+ChildResult run_child(const std::vector<std::string>& arguments, std::chrono::seconds limit);
 
-} // namespace quorlind::bench::testing
+}  // namespace quorlind::bench::testing

@@ -59,7 +59,7 @@ TEST(JoinSamples, KeepsShortTablesAndTotalsOfLongOnes) {
     ASSERT_GT(rows.size(), 1u);
     std::uint64_t operations = 0;
     double duration = 0.0;
-    for (const auto &row : rows) {
+    for (const auto& row : rows) {
         operations += row.operations;
         duration += row.duration_seconds;
         EXPECT_DOUBLE_EQ(row.ops_per_second, static_cast<double>(row.operations) / row.duration_seconds);
@@ -78,7 +78,7 @@ ResultRecord completed_result() {
     return testing::test_result({run}, ThreadMode::all);
 }
 
-std::string report_of(const ResultRecord &record) {
+std::string report_of(const ResultRecord& record) {
     std::ostringstream out;
     write_report(out, record);
     return out.str();
@@ -96,10 +96,11 @@ TEST(Report, CompletedRunShowsEveryFigure) {
     EXPECT_THAT(text, HasSubstr("0x000000001234abcd"));
     EXPECT_THAT(text, HasSubstr("37,044,073"));
 
-    auto &summary = record.runs[0].summary;
+    auto& summary = record.runs[0].summary;
     summary.variation_percent = 12.5;
     summary.unstable = 1;
-    EXPECT_THAT(report_of(record), HasSubstr("12.50 % (unstable: noisy, above 10 % without a significant trend)"));
+    EXPECT_THAT(report_of(record),
+                HasSubstr("12.50 % (unstable: noisy, above 10 % without a significant trend)"));
     summary.has_variation = 0;
     summary.unstable = 0;
     EXPECT_THAT(report_of(record), HasSubstr("Variation   not available"));
@@ -109,8 +110,9 @@ TEST(Report, SystemHeaderShowsTheRecordAndSaysUnknown) {
     auto record = completed_result();
     const std::string known = report_of(record);
     EXPECT_LT(known.find("System\n"), known.find("benchmark: completed")) << "the record heads the report";
-    for (const char *expected :
-         {"Started     2024-03-01T12:30:05Z on host bench-7", "Processor   Test CPU 9000, 8 logical processors",
+    for (const char* expected :
+         {"Started     2024-03-01T12:30:05Z on host bench-7",
+          "Processor   Test CPU 9000, 8 logical processors",
           "Topology    1 package, 4 physical cores, SMT on, 1 NUMA node",
           "Caches      L1d 48 KiB x 4, L2 1.25 MiB x 4, L3 unknown",
           "Clock       base 2,400 MHz, max unknown; measured 3,900 MHz before, 3,500 MHz after",
@@ -125,19 +127,21 @@ TEST(Report, SystemHeaderShowsTheRecordAndSaysUnknown) {
     std::ostringstream out;
     write_system_report(out, SystemRecord{}, "0.0.2", BuildInfo{});
     const std::string unknown = out.str();
-    for (const char *expected :
+    for (const char* expected :
          {"Started     unknown on host unknown", "unknown processor, 0 logical processors",
           "packages unknown, physical cores unknown, SMT unknown, NUMA nodes unknown",
-          "L1d unknown, L2 unknown, L3 unknown", "base unknown, max unknown; measured unknown before, unknown after",
-          "governor unknown, boost unknown", "Hypervisor  unknown", "OS          unknown unknown, build unknown",
-          "Load        unknown before, unknown after", "Tool        0.0.2, built with unknown (unknown)"}) {
+          "L1d unknown, L2 unknown, L3 unknown",
+          "base unknown, max unknown; measured unknown before, unknown after",
+          "governor unknown, boost unknown", "Hypervisor  unknown",
+          "OS          unknown unknown, build unknown", "Load        unknown before, unknown after",
+          "Tool        0.0.2, built with unknown (unknown)"}) {
         EXPECT_THAT(unknown, HasSubstr(expected));
     }
 }
 
 TEST(Report, DriftIsNamedWithItsSizeNextToTheVariation) {
     auto record = completed_result();
-    RunRecord &run = record.runs[0];
+    RunRecord& run = record.runs[0];
     // 1000 falling by 20 a second over 6 s, as a clock stepping down would.
     run.samples.clear();
     for (int i = 0; i < 6; ++i) {
@@ -149,7 +153,7 @@ TEST(Report, DriftIsNamedWithItsSizeNextToTheVariation) {
 
 TEST(Report, CancelledRunIsMarkedAndHasNoThroughput) {
     auto record = completed_result();
-    RunRecord &run = record.runs[0];
+    RunRecord& run = record.runs[0];
     run.summary.status = QUORLIND_STATUS_CANCELLED;
     run.summary.ops_per_second = 0.0;
     run.reason = "cancelled during warm-up";
@@ -165,22 +169,29 @@ TEST(Report, SeriesListsEachRunThenStatisticsAndScaling) {
     using testing::completed_run;
     constexpr std::uint32_t single = QUORLIND_BENCHMARK_SINGLE;
     constexpr std::uint32_t all = QUORLIND_BENCHMARK_PER_CPU;
-    const auto record =
-        testing::test_result({completed_run(0, single, 100000.0), completed_run(1, all, 500000.0),
-                              completed_run(2, single, 110000.0), testing::failed_run(3, all, "cannot start worker: no"),
-                              completed_run(4, single, 90000.0), testing::cancelled_run(5, all, 450000)},
-                             ThreadMode::both, 3);
+    const auto record = testing::test_result(
+        {completed_run(0, single, 100000.0), completed_run(1, all, 500000.0),
+         completed_run(2, single, 110000.0), testing::failed_run(3, all, "cannot start worker: no"),
+         completed_run(4, single, 90000.0), testing::cancelled_run(5, all, 450000)},
+        ThreadMode::both, 3);
     const std::string text = report_of(record);
     EXPECT_THAT(text, HasSubstr("6 runs (single and all threads alternating, 3 of each planned)"));
     EXPECT_THAT(text, HasSubstr("\n     2  all     completed           500,000     1.50 %  stable\n"));
-    EXPECT_THAT(text, HasSubstr("\n     4  all     failed                    -          -  failed: cannot start worker: no\n"));
+    EXPECT_THAT(
+        text,
+        HasSubstr(
+            "\n     4  all     failed                    -          -  failed: cannot start worker: no\n"));
     // A partial run shows the rate of what it measured.
-    EXPECT_THAT(text, HasSubstr("\n     6  all     cancelled           450,000          -  partial: cancelled after 1.0 s"));
+    EXPECT_THAT(
+        text,
+        HasSubstr(
+            "\n     6  all     cancelled           450,000          -  partial: cancelled after 1.0 s"));
     EXPECT_THAT(text, HasSubstr("Single thread: 3 runs, 3 completed"));
     EXPECT_THAT(text, HasSubstr("Median      100,000 operations/s"));
     EXPECT_THAT(text, HasSubstr("Range       90,000 to 110,000"));
     // 100,000 +- t(0.975, 2) * 10,000 / sqrt(3)
-    EXPECT_THAT(text, HasSubstr("95 % confidence interval 75,159 to 124,841, Student's t with 2 degrees of freedom"));
+    EXPECT_THAT(
+        text, HasSubstr("95 % confidence interval 75,159 to 124,841, Student's t with 2 degrees of freedom"));
     EXPECT_THAT(text, HasSubstr("coefficient of variation 10.00 %"));
     EXPECT_THAT(text, HasSubstr("All threads: 3 runs, 1 completed"));
     EXPECT_THAT(text, HasSubstr("one run: no confidence interval"));
@@ -189,5 +200,5 @@ TEST(Report, SeriesListsEachRunThenStatisticsAndScaling) {
     EXPECT_THAT(text, HasSubstr("125.0 % on each of 4 physical cores; SMT gain +25.0 %"));
 }
 
-} // namespace
-} // namespace quorlind::bench
+}  // namespace
+}  // namespace quorlind::bench

@@ -13,11 +13,11 @@ namespace {
 
 using ::testing::HasSubstr;
 
-constexpr QuorlindRunConfig library_defaults{QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE,
-                                             QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
+constexpr QuorlindRunConfig library_defaults{
+    QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
 
-ParsedCommandLine parse(std::initializer_list<const char *> arguments) {
-    std::vector<const char *> argv{"quorlind-bench"};
+ParsedCommandLine parse(std::initializer_list<const char*> arguments) {
+    std::vector<const char*> argv{"quorlind-bench"};
     argv.insert(argv.end(), arguments);
     return parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
 }
@@ -41,7 +41,8 @@ TEST(Options, DefaultsComeFromTheLibrary) {
 }
 
 TEST(Options, ValuesReachTheRunConfiguration) {
-    const auto parsed = parse({"--threads", "all", "--warmup", "0", "--measure=0.25", "--csv", "s.csv", "--quiet"});
+    const auto parsed =
+        parse({"--threads", "all", "--warmup", "0", "--measure=0.25", "--csv", "s.csv", "--quiet"});
     ASSERT_EQ(parsed.action, CommandAction::run) << parsed.text;
     EXPECT_EQ(parsed.options.threads, ThreadMode::all);
     const auto config = make_run_config(parsed.options, library_defaults, QUORLIND_BENCHMARK_PER_CPU);
@@ -61,13 +62,14 @@ TEST(Options, RepeatAndBothKindsPlanAlternatingRuns) {
 
     constexpr std::uint32_t single = QUORLIND_BENCHMARK_SINGLE;
     constexpr std::uint32_t all = QUORLIND_BENCHMARK_PER_CPU;
-    EXPECT_EQ(planned_benchmarks(ThreadMode::both, 3), (std::vector<std::uint32_t>{single, all, single, all, single, all}));
+    EXPECT_EQ(planned_benchmarks(ThreadMode::both, 3),
+              (std::vector<std::uint32_t>{single, all, single, all, single, all}));
     EXPECT_EQ(planned_benchmarks(ThreadMode::all, 2), (std::vector<std::uint32_t>{all, all}));
     EXPECT_EQ(planned_benchmarks(ThreadMode::single, 1), (std::vector<std::uint32_t>{single}));
 }
 
 TEST(Options, JsonGoesToStandardOutputOrToAFile) {
-    const auto bare = parse({"--json", "--quiet"}); // --quiet is not taken for a file name
+    const auto bare = parse({"--json", "--quiet"});  // --quiet is not taken for a file name
     EXPECT_TRUE(bare.options.json_to_stdout());
     EXPECT_TRUE(bare.options.quiet);
     EXPECT_TRUE(parse({"--json", "-"}).options.json_to_stdout());
@@ -80,9 +82,9 @@ TEST(Options, JsonGoesToStandardOutputOrToAFile) {
 
 TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
     struct Case {
-        std::initializer_list<const char *> arguments;
-        const char *option;
-        const char *range;
+        std::initializer_list<const char*> arguments;
+        const char* option;
+        const char* range;
     };
     const Case cases[] = {
         {{"--warmup", "-1"}, "--warmup", ">= 0"},
@@ -99,7 +101,7 @@ TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
         {{"--repeat", "1001"}, "--repeat", "1 to 1000"},
         {{"--repeat", "99999999999"}, "--repeat", "1 to 1000"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         const auto parsed = parse(c.arguments);
         EXPECT_EQ(parsed.action, CommandAction::usage_error) << c.option;
         EXPECT_THAT(parsed.text, HasSubstr(c.option));
@@ -118,9 +120,9 @@ TEST(Options, MalformedCommandLinesAreUsageErrors) {
 TEST(Options, HelpDocumentsOptionsAndExitCodes) {
     const auto parsed = parse({"--help"});
     ASSERT_EQ(parsed.action, CommandAction::show_help);
-    for (const char *expected : {"--threads", "--warmup", "--measure", "--repeat", "--json", "--csv", "--quiet",
-                                 "--version", "--system", "both", "default 120", "default 60", "130",
-                                 "usage error"}) {
+    for (const char* expected :
+         {"--threads", "--warmup", "--measure", "--repeat", "--json", "--csv", "--quiet", "--version",
+          "--system", "both", "default 120", "default 60", "130", "usage error"}) {
         EXPECT_THAT(parsed.text, HasSubstr(expected));
     }
     EXPECT_EQ(parse({"--version"}).action, CommandAction::show_version);
@@ -140,18 +142,19 @@ TEST(ReportOptions, RunOutputsAndTheReportSubcommand) {
 }
 
 TEST(ReportOptions, ReportRunsNothingAndMustWriteSomething) {
-    const std::pair<std::vector<const char *>, const char *> refused[] = {
+    const std::pair<std::vector<const char*>, const char*> refused[] = {
         {{"report", "saved.json"}, "nothing to write"},
         {{"report", "--html", "r.html"}, "result"},
-        {{"--warmup", "1", "report", "saved.json", "--html", "r.html"}, "--warmup belongs to a benchmark run"},
+        {{"--warmup", "1", "report", "saved.json", "--html", "r.html"},
+         "--warmup belongs to a benchmark run"},
         {{"--html", "r.html", "report", "saved.json", "--openmetrics", "m.prom"}, "--html belongs"},
         {{"report", "saved.json", "--html"}, "--html"},
         {{"--html"}, "--html"},
         {{"--openmetrics", ""}, "--openmetrics: expected a file name"},
         {{"--system", "--html", "r.html"}, "no result for --html"},
     };
-    for (const auto &[arguments, message] : refused) {
-        std::vector<const char *> argv{"quorlind-bench"};
+    for (const auto& [arguments, message] : refused) {
+        std::vector<const char*> argv{"quorlind-bench"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         const auto parsed = parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
         EXPECT_EQ(parsed.action, CommandAction::usage_error) << arguments[0];
@@ -159,5 +162,5 @@ TEST(ReportOptions, ReportRunsNothingAndMustWriteSomething) {
     }
 }
 
-} // namespace
-} // namespace quorlind::bench
+}  // namespace
+}  // namespace quorlind::bench

@@ -14,10 +14,10 @@
 namespace quorlind::bench {
 namespace {
 
-using ::testing::HasSubstr;
-using ::testing::Not;
 using testing::ChildProcess;
 using testing::ChildResult;
+using ::testing::HasSubstr;
+using ::testing::Not;
 
 // Generous: these machines are shared and noisy, and a run also builds its workload.
 constexpr std::chrono::seconds run_limit{60};
@@ -29,7 +29,7 @@ ChildResult bench(std::vector<std::string> arguments) {
 
 // Every JSON the tool writes is checked against the published schema with
 // Debian's python3-jsonschema, the way any reader of the files would.
-void expect_valid(const std::string &path, const std::string &definition = {}) {
+void expect_valid(const std::string& path, const std::string& definition = {}) {
     std::vector<std::string> arguments{QUORLIND_PYTHON, QUORLIND_SOURCE_DIR "/tests/host/validate_result.py",
                                        QUORLIND_SOURCE_DIR "/docs/schema/result.schema.json", path};
     if (!definition.empty()) {
@@ -39,14 +39,15 @@ void expect_valid(const std::string &path, const std::string &definition = {}) {
     EXPECT_EQ(result.exit_code, 0) << path << " against the schema:\n" << result.err << result.out;
 }
 
-void expect_valid_text(const std::string &json_text, const std::string &name, const std::string &definition = {}) {
+void expect_valid_text(const std::string& json_text, const std::string& name,
+                       const std::string& definition = {}) {
     const std::string path = ::testing::TempDir() + name;
     std::ofstream(path, std::ios::binary) << json_text;
     expect_valid(path, definition);
     std::remove(path.c_str());
 }
 
-std::string read_file(const std::string &path) {
+std::string read_file(const std::string& path) {
     std::ifstream file(path);
     std::ostringstream text;
     text << file.rdbuf();
@@ -54,14 +55,14 @@ std::string read_file(const std::string &path) {
 }
 
 // json: one run of the document's runs.
-void expect_samples_tile_measured_time(const nlohmann::json &json) {
-    const auto &summary = json.at("summary");
-    const auto &samples = json.at("samples");
+void expect_samples_tile_measured_time(const nlohmann::json& json) {
+    const auto& summary = json.at("summary");
+    const auto& samples = json.at("samples");
     ASSERT_FALSE(samples.empty());
     ASSERT_EQ(samples.size(), summary.at("sample_count").get<std::size_t>());
     double duration = 0.0;
     std::uint64_t operations = 0;
-    for (const auto &sample : samples) {
+    for (const auto& sample : samples) {
         duration += sample.at("duration_seconds").get<double>();
         operations += sample.at("operations").get<std::uint64_t>();
     }
@@ -79,9 +80,10 @@ TEST(BenchProcess, VersionAndUsageErrorsRunNothing) {
     EXPECT_THAT(version.out, HasSubstr("C interface 1"));
 
     const std::vector<std::string> usage_errors[] = {
-        {"--warmup", "-1"}, {"--measure", "0"}, {"--threads", "two"}, {"--repeat", "0"}, {"--frobnicate"},
-        {"--csv", "/nonexistent-dir/samples.csv", "--measure", "0.3"}};
-    for (const auto &arguments : usage_errors) {
+        {"--warmup", "-1"},   {"--measure", "0"},
+        {"--threads", "two"}, {"--repeat", "0"},
+        {"--frobnicate"},     {"--csv", "/nonexistent-dir/samples.csv", "--measure", "0.3"}};
+    for (const auto& arguments : usage_errors) {
         const auto result = bench(arguments);
         EXPECT_EQ(result.exit_code, 2) << arguments[0];
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
@@ -114,15 +116,15 @@ TEST(BenchProcess, JsonOnStandardOutputParsesBackAndAddsUp) {
     const auto result = bench({"--warmup", "0", "--measure", "0.3", "--json", "--quiet"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_TRUE(result.err.empty()) << "--quiet: " << result.err;
-    const auto document = nlohmann::json::parse(result.out); // nothing but JSON on stdout
+    const auto document = nlohmann::json::parse(result.out);  // nothing but JSON on stdout
     EXPECT_EQ(document.at("schema_version"), 2);
     EXPECT_EQ(document.at("configuration").at("measurement_seconds").get<double>(), 0.3);
     EXPECT_EQ(document.at("configuration").at("repeat"), 1);
     ASSERT_EQ(document.at("runs").size(), 1u);
     expect_valid_text(result.out, "quorlind-bench-stdout.json");
-    const auto &json = document.at("runs")[0];
+    const auto& json = document.at("runs")[0];
     EXPECT_EQ(json.at("status").at("name"), "completed");
-    const auto &summary = json.at("summary");
+    const auto& summary = json.at("summary");
     EXPECT_EQ(summary.at("benchmark"), 1);
     EXPECT_EQ(summary.at("workers"), 1);
     EXPECT_EQ(summary.at("measurement_seconds").get<double>(), 0.3);
@@ -134,13 +136,13 @@ TEST(BenchProcess, FilesReportAndPlainProgressTogether) {
     const std::string prefix = ::testing::TempDir() + "quorlind-bench-process-test";
     const std::string json_path = prefix + ".json";
     const std::string csv_path = prefix + ".csv";
-    const auto result =
-        bench({"--threads", "all", "--warmup", "0.2", "--measure", "0.3", "--json", json_path, "--csv", csv_path});
+    const auto result = bench(
+        {"--threads", "all", "--warmup", "0.2", "--measure", "0.3", "--json", json_path, "--csv", csv_path});
     ASSERT_EQ(result.exit_code, 0) << result.err;
 
     expect_valid(json_path);
     const auto document = nlohmann::json::parse(read_file(json_path));
-    const auto &json = document.at("runs").at(0);
+    const auto& json = document.at("runs").at(0);
     EXPECT_EQ(json.at("summary").at("benchmark"), 2);
     EXPECT_EQ(json.at("summary").at("workers"), document.at("system").at("logical_processors"));
     expect_samples_tile_measured_time(json);
@@ -182,14 +184,14 @@ TEST(BenchProcess, CtrlCDuringWarmupCancelsAndStillReports) {
 
 TEST(BenchProcess, BothKindsAlternateAndTheResultValidates) {
     const std::string json_path = ::testing::TempDir() + "quorlind-bench-series.json";
-    const auto result = bench({"--threads", "both", "--repeat", "2", "--warmup", "0", "--measure", "0.3", "--json",
-                               json_path});
+    const auto result = bench(
+        {"--threads", "both", "--repeat", "2", "--warmup", "0", "--measure", "0.3", "--json", json_path});
     ASSERT_EQ(result.exit_code, 0) << result.err;
     expect_valid(json_path);
     const auto json = nlohmann::json::parse(read_file(json_path));
     std::remove(json_path.c_str());
     EXPECT_EQ(json.at("configuration").at("threads"), "both");
-    const auto &runs = json.at("runs");
+    const auto& runs = json.at("runs");
     ASSERT_EQ(runs.size(), 4u);
     for (std::size_t i = 0; i < runs.size(); ++i) {
         EXPECT_EQ(runs[i].at("index"), i);
@@ -200,7 +202,7 @@ TEST(BenchProcess, BothKindsAlternateAndTheResultValidates) {
     EXPECT_EQ(json.at("statistics").at("single").at("completed"), 2);
     EXPECT_EQ(json.at("statistics").at("all").at("completed"), 2);
     EXPECT_GT(json.at("scaling").at("multi_core_ratio").get<double>(), 0.0);
-    const auto &system = json.at("system");
+    const auto& system = json.at("system");
     EXPECT_FALSE(system.at("effective_clock_mhz").at("before").is_null());
     EXPECT_FALSE(system.at("effective_clock_mhz").at("after").is_null());
     EXPECT_FALSE(system.at("load_average").at("after").is_null());
@@ -214,8 +216,8 @@ TEST(BenchProcess, BothKindsAlternateAndTheResultValidates) {
 
 TEST(BenchProcess, CtrlCInASeriesKeepsTheRunsSoFarAndMarksThePartialOne) {
     const std::string json_path = ::testing::TempDir() + "quorlind-bench-cancelled-series.json";
-    ChildProcess child({QUORLIND_BENCH_EXECUTABLE, "--repeat", "3", "--warmup", "0", "--measure", "1.5", "--json",
-                        json_path});
+    ChildProcess child({QUORLIND_BENCH_EXECUTABLE, "--repeat", "3", "--warmup", "0", "--measure", "1.5",
+                        "--json", json_path});
     ASSERT_TRUE(child.wait_for_stderr("run 2 of 3  measurement", std::chrono::seconds(40)));
     child.send_signal(SIGINT);
     const auto result = child.finish(std::chrono::seconds(30));
@@ -223,7 +225,7 @@ TEST(BenchProcess, CtrlCInASeriesKeepsTheRunsSoFarAndMarksThePartialOne) {
     expect_valid(json_path);
     const auto json = nlohmann::json::parse(read_file(json_path));
     std::remove(json_path.c_str());
-    const auto &runs = json.at("runs");
+    const auto& runs = json.at("runs");
     ASSERT_EQ(runs.size(), 2u) << "no run starts after Ctrl-C";
     EXPECT_EQ(runs[0].at("status").at("name"), "completed");
     EXPECT_EQ(runs[0].at("partial"), false);
@@ -251,5 +253,5 @@ TEST(BenchProcess, SystemAloneRunsNothing) {
     EXPECT_GE(document.at("system").at("logical_processors").get<int>(), 1);
 }
 
-} // namespace
-} // namespace quorlind::bench
+}  // namespace
+}  // namespace quorlind::bench

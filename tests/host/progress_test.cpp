@@ -17,12 +17,17 @@ constexpr RunPlan plan{10.0, 20.0};
 
 QuorlindProgressEvent event(std::uint32_t phase, double phase_elapsed, std::uint64_t operations) {
     const double done = phase == QUORLIND_PHASE_WARMUP ? phase_elapsed : plan.warmup_seconds + phase_elapsed;
-    return {phase, 2, std::min(done / 30.0, 1.0), phase_elapsed,
-            phase == QUORLIND_PHASE_WARMUP ? plan.warmup_seconds : plan.measurement_seconds, operations};
+    return {phase,
+            2,
+            std::min(done / 30.0, 1.0),
+            phase_elapsed,
+            phase == QUORLIND_PHASE_WARMUP ? plan.warmup_seconds : plan.measurement_seconds,
+            operations};
 }
 
 TEST(Progress, LineShowsPhasePercentTimesAndLiveRate) {
-    const std::string line = describe_progress(event(QUORLIND_PHASE_MEASUREMENT, 5.0, 60000000), plan, 15.4, 10);
+    const std::string line =
+        describe_progress(event(QUORLIND_PHASE_MEASUREMENT, 5.0, 60000000), plan, 15.4, 10);
     EXPECT_THAT(line, HasSubstr("measurement"));
     EXPECT_THAT(line, HasSubstr("[#####.....]"));
     EXPECT_THAT(line, HasSubstr(" 50%"));
@@ -36,13 +41,14 @@ TEST(Progress, RemainingTimeCountsTheMeasurementStillAhead) {
     EXPECT_DOUBLE_EQ(remaining_seconds(event(QUORLIND_PHASE_MEASUREMENT, 15.0, 0), plan), 5.0);
     EXPECT_DOUBLE_EQ(remaining_seconds(event(QUORLIND_PHASE_MEASUREMENT, 25.0, 0), plan), 0.0);
     EXPECT_DOUBLE_EQ(remaining_seconds(event(QUORLIND_PHASE_CANCELLED, 3.0, 0), plan), 0.0);
-    EXPECT_THAT(describe_progress(event(QUORLIND_PHASE_COMPLETED, 20.0, 1), plan, 31.0, 0), Not(HasSubstr("left")));
+    EXPECT_THAT(describe_progress(event(QUORLIND_PHASE_COMPLETED, 20.0, 1), plan, 31.0, 0),
+                Not(HasSubstr("left")));
 }
 
 TEST(Progress, TerminalRedrawsInPlaceAtMostTenTimesASecond) {
     std::ostringstream out;
     ProgressReporter reporter(ProgressStyle::terminal, out, plan);
-    for (int i = 0; i <= 100; ++i) { // 100 events in one second
+    for (int i = 0; i <= 100; ++i) {  // 100 events in one second
         reporter.on_event(event(QUORLIND_PHASE_WARMUP, i * 0.01, 1000), i * 0.01);
     }
     const std::string text = out.str();
@@ -59,7 +65,7 @@ TEST(Progress, TerminalRedrawsInPlaceAtMostTenTimesASecond) {
 TEST(Progress, PlainOutputWritesPhaseChangesAndEveryFewSeconds) {
     std::ostringstream out;
     ProgressReporter reporter(ProgressStyle::plain, out, plan);
-    for (int i = 0; i < 100; ++i) { // 10 s of warm-up
+    for (int i = 0; i < 100; ++i) {  // 10 s of warm-up
         reporter.on_event(event(QUORLIND_PHASE_WARMUP, i * 0.1, 1000), i * 0.1);
     }
     reporter.on_event(event(QUORLIND_PHASE_MEASUREMENT, 0.05, 1000), 10.05);
@@ -68,7 +74,8 @@ TEST(Progress, PlainOutputWritesPhaseChangesAndEveryFewSeconds) {
     reporter.on_event(event(QUORLIND_PHASE_COMPLETED, 20.0, 1000), 30.1);
     const std::string text = out.str();
     EXPECT_EQ(text.find('\r'), std::string::npos);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4); // warm-up at 0 s and 5 s, measurement, completed
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'),
+              4);  // warm-up at 0 s and 5 s, measurement, completed
     EXPECT_THAT(text, HasSubstr("measurement"));
     EXPECT_THAT(text, HasSubstr("completed"));
 }
@@ -101,8 +108,9 @@ TEST(EnvironmentNotes, WarnAboutGovernorLoadAndVirtualMachines) {
 
     const auto virtual_machine = environment_notes({{}, std::nullopt, "KVM"});
     ASSERT_EQ(virtual_machine.size(), 1u);
-    EXPECT_EQ(virtual_machine[0], "running inside a virtual machine (KVM): results vary with the host's load");
+    EXPECT_EQ(virtual_machine[0],
+              "running inside a virtual machine (KVM): results vary with the host's load");
 }
 
-} // namespace
-} // namespace quorlind::bench
+}  // namespace
+}  // namespace quorlind::bench

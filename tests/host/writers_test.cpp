@@ -20,8 +20,9 @@ constexpr std::uint32_t single = QUORLIND_BENCHMARK_SINGLE;
 constexpr std::uint32_t all = QUORLIND_BENCHMARK_PER_CPU;
 
 ResultRecord one_run_result() {
-    RunRecord run = completed_run(0, single, 1.0 / 3.0 * 3e7,
-                                  {{0.1, 0.1, 3000000, 3e7}, {0.30000000000000004, 0.20000000000000004, 6000001, 30000004.9}});
+    RunRecord run = completed_run(
+        0, single, 1.0 / 3.0 * 3e7,
+        {{0.1, 0.1, 3000000, 3e7}, {0.30000000000000004, 0.20000000000000004, 6000001, 30000004.9}});
     run.summary.measurement_seconds = 0.3;
     run.summary.variation_percent = 2.5;
     ResultRecord result = test_result({run});
@@ -30,7 +31,7 @@ ResultRecord one_run_result() {
     return result;
 }
 
-nlohmann::json parsed(const ResultRecord &result) { return nlohmann::json::parse(to_json(result).dump(2)); }
+nlohmann::json parsed(const ResultRecord& result) { return nlohmann::json::parse(to_json(result).dump(2)); }
 
 TEST(JsonOutput, OneRunRoundTripsEveryField) {
     const ResultRecord result = one_run_result();
@@ -45,14 +46,14 @@ TEST(JsonOutput, OneRunRoundTripsEveryField) {
     EXPECT_EQ(json["system"]["logical_processors"], 8);
     ASSERT_EQ(json["runs"].size(), 1u);
 
-    const auto &run = json["runs"][0];
+    const auto& run = json["runs"][0];
     EXPECT_EQ(run["index"], 0);
     EXPECT_EQ(run["benchmark"], 1);
     EXPECT_EQ(run["threads"], "single");
     EXPECT_EQ(run["partial"], false);
     EXPECT_EQ(run["status"]["name"], "completed");
-    const auto &summary = run["summary"];
-    const RunRecord &record = result.runs[0];
+    const auto& summary = run["summary"];
+    const RunRecord& record = result.runs[0];
     EXPECT_EQ(summary["ops_per_second"].get<double>(), record.summary.ops_per_second);
     EXPECT_EQ(summary["measured_seconds"].get<double>(), record.summary.measured_seconds);
     EXPECT_EQ(summary["variation_percent"].get<double>(), 2.5);
@@ -70,7 +71,7 @@ TEST(JsonOutput, OneRunRoundTripsEveryField) {
     EXPECT_TRUE(run["stability"]["trend_percent"].is_null());
     EXPECT_EQ(run["stability"]["instability"], "none");
 
-    const auto &statistics = json["statistics"];
+    const auto& statistics = json["statistics"];
     EXPECT_FALSE(statistics.contains("all"));
     EXPECT_EQ(statistics["single"]["runs"], 1);
     EXPECT_EQ(statistics["single"]["median"].get<double>(), record.summary.ops_per_second);
@@ -100,10 +101,10 @@ TEST(JsonOutput, SystemRecordWritesUnknownValuesAsNull) {
 
     result.system = SystemRecord{};
     const auto unknown = parsed(result)["system"];
-    for (const char *member : {"start_time_utc", "monotonic_start_seconds", "host_name", "packages", "physical_cores",
-                               "smt", "numa_nodes", "base_frequency_mhz", "max_frequency_mhz", "governor", "boost",
-                               "os_name", "os_version", "os_build", "library_compiler",
-                               "library_compiler_version", "library_build_type"}) {
+    for (const char* member :
+         {"start_time_utc", "monotonic_start_seconds", "host_name", "packages", "physical_cores", "smt",
+          "numa_nodes", "base_frequency_mhz", "max_frequency_mhz", "governor", "boost", "os_name",
+          "os_version", "os_build", "library_compiler", "library_compiler_version", "library_build_type"}) {
         ASSERT_TRUE(unknown.contains(member)) << member;
         EXPECT_TRUE(unknown[member].is_null()) << member;
     }
@@ -114,10 +115,11 @@ TEST(JsonOutput, SystemRecordWritesUnknownValuesAsNull) {
 }
 
 TEST(JsonOutput, SeriesKeepsEveryRunWithStatisticsAndScaling) {
-    ResultRecord result = test_result({completed_run(0, single, 100.0), completed_run(1, all, 500.0),
-                                       completed_run(2, single, 110.0), failed_run(3, all, "cannot start worker: no"),
-                                       completed_run(4, single, 90.0), cancelled_run(5, all, 4000)},
-                                      ThreadMode::both, 3);
+    ResultRecord result =
+        test_result({completed_run(0, single, 100.0), completed_run(1, all, 500.0),
+                     completed_run(2, single, 110.0), failed_run(3, all, "cannot start worker: no"),
+                     completed_run(4, single, 90.0), cancelled_run(5, all, 4000)},
+                    ThreadMode::both, 3);
     const auto json = parsed(result);
     EXPECT_EQ(json["configuration"]["threads"], "both");
     EXPECT_EQ(json["configuration"]["repeat"], 3);
@@ -128,7 +130,7 @@ TEST(JsonOutput, SeriesKeepsEveryRunWithStatisticsAndScaling) {
     EXPECT_EQ(json["runs"][5]["threads"], "all");
     EXPECT_EQ(json["runs"][5]["samples"].size(), 1u);
 
-    const auto &single_statistics = json["statistics"]["single"];
+    const auto& single_statistics = json["statistics"]["single"];
     EXPECT_EQ(single_statistics["runs"], 3);
     EXPECT_EQ(single_statistics["completed"], 3);
     EXPECT_EQ(single_statistics["median"].get<double>(), 100.0);
@@ -136,12 +138,12 @@ TEST(JsonOutput, SeriesKeepsEveryRunWithStatisticsAndScaling) {
     EXPECT_EQ(single_statistics["maximum"].get<double>(), 110.0);
     EXPECT_NEAR(single_statistics["ci95_low"].get<double>(), 100.0 - 24.841377117503304, 1e-9);
     EXPECT_NEAR(single_statistics["cv_percent"].get<double>(), 10.0, 1e-12);
-    const auto &all_statistics = json["statistics"]["all"];
+    const auto& all_statistics = json["statistics"]["all"];
     EXPECT_EQ(all_statistics["runs"], 3);
     EXPECT_EQ(all_statistics["completed"], 1);
     EXPECT_TRUE(all_statistics["ci95_high"].is_null());
 
-    const auto &scaling = json["scaling"];
+    const auto& scaling = json["scaling"];
     EXPECT_DOUBLE_EQ(scaling["multi_core_ratio"].get<double>(), 5.0);
     EXPECT_DOUBLE_EQ(scaling["efficiency_per_logical_processor"].get<double>(), 5.0 / 8.0);
     EXPECT_DOUBLE_EQ(scaling["efficiency_per_physical_core"].get<double>(), 5.0 / 4.0);
@@ -197,5 +199,5 @@ TEST(CsvOutput, HeaderAndOneExactRowPerSampleOfEveryRun) {
     EXPECT_EQ(empty.str(), "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads\n");
 }
 
-} // namespace
-} // namespace quorlind::bench
+}  // namespace
+}  // namespace quorlind::bench

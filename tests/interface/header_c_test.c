@@ -8,7 +8,7 @@
 
 static unsigned events_seen;
 
-static void on_progress(const QuorlindProgressEvent *event, void *user_data) {
+static void on_progress(const QuorlindProgressEvent* event, void* user_data) {
     (void)event;
     (void)user_data;
     ++events_seen;
@@ -16,23 +16,23 @@ static void on_progress(const QuorlindProgressEvent *event, void *user_data) {
 
 int main(void) {
     uint32_t (*abi_version)(void) = quorlind_abi_version;
-    const char *(*version)(void) = quorlind_version;
-    int32_t (*default_config)(QuorlindRunConfig *) = quorlind_default_config;
-    QuorlindRunHandle *(*create)(void) = quorlind_create;
-    void (*free_handle)(QuorlindRunHandle *) = quorlind_free;
-    void (*cancel)(QuorlindRunHandle *) = quorlind_cancel;
-    uint32_t (*run)(QuorlindRunHandle *, const QuorlindRunConfig *, QuorlindProgressCallback, void *) =
+    const char* (*version)(void) = quorlind_version;
+    int32_t (*default_config)(QuorlindRunConfig*) = quorlind_default_config;
+    QuorlindRunHandle* (*create)(void) = quorlind_create;
+    void (*free_handle)(QuorlindRunHandle*) = quorlind_free;
+    void (*cancel)(QuorlindRunHandle*) = quorlind_cancel;
+    uint32_t (*run)(QuorlindRunHandle*, const QuorlindRunConfig*, QuorlindProgressCallback, void*) =
         quorlind_run;
-    int32_t (*result)(QuorlindRunHandle *, QuorlindRunSummary *) = quorlind_result;
-    int32_t (*sample)(QuorlindRunHandle *, uint64_t, QuorlindIntervalSample *) = quorlind_sample;
-    const char *(*reason)(QuorlindRunHandle *) = quorlind_reason;
+    int32_t (*result)(QuorlindRunHandle*, QuorlindRunSummary*) = quorlind_result;
+    int32_t (*sample)(QuorlindRunHandle*, uint64_t, QuorlindIntervalSample*) = quorlind_sample;
+    const char* (*reason)(QuorlindRunHandle*) = quorlind_reason;
 
     QuorlindProgressCallback callback = on_progress;
     QuorlindProgressEvent event;
     QuorlindRunConfig config;
     QuorlindRunSummary summary;
     QuorlindIntervalSample interval;
-    QuorlindRunHandle *handle;
+    QuorlindRunHandle* handle;
     int failures = 0;
 
     memset(&event, 0, sizeof event);

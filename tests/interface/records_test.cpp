@@ -139,9 +139,7 @@ TEST(DefaultConfig, WritesExactlyTheDefaultBytes) {
     }
 }
 
-TEST(DefaultConfig, NullConfigReturnsZero) {
-    EXPECT_EQ(quorlind_default_config(nullptr), 0);
-}
+TEST(DefaultConfig, NullConfigReturnsZero) { EXPECT_EQ(quorlind_default_config(nullptr), 0); }
 
 TEST(Versions, AbiVersionIsOne) {
     EXPECT_EQ(quorlind_abi_version(), 1u);

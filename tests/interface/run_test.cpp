@@ -54,14 +54,16 @@ struct EventLog {
     }
 };
 
-void expect_samples_tile(const QuorlindRunSummary& summary, const std::vector<QuorlindIntervalSample>& samples) {
+void expect_samples_tile(const QuorlindRunSummary& summary,
+                         const std::vector<QuorlindIntervalSample>& samples) {
     ASSERT_EQ(samples.size(), summary.sample_count);
     double previous_end = 0.0, duration = 0.0;
     uint64_t operations = 0;
     for (const auto& sample : samples) {
         EXPECT_GT(sample.duration_seconds, 0.0);
         EXPECT_NEAR(sample.end_seconds - sample.duration_seconds, previous_end, 1e-9);
-        EXPECT_DOUBLE_EQ(sample.ops_per_second, static_cast<double>(sample.operations) / sample.duration_seconds);
+        EXPECT_DOUBLE_EQ(sample.ops_per_second,
+                         static_cast<double>(sample.operations) / sample.duration_seconds);
         previous_end = sample.end_seconds;
         duration += sample.duration_seconds;
         operations += sample.operations;
@@ -74,7 +76,8 @@ TEST(Run, ShortRunCompletesWithConsistentResults) {
     Handle run;
     EventLog log;
     const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_SINGLE, 0.15, 0.35);
-    ASSERT_EQ(quorlind_run(run.handle, &config, &EventLog::record, &log), QUORLIND_STATUS_COMPLETED) << run.reason();
+    ASSERT_EQ(quorlind_run(run.handle, &config, &EventLog::record, &log), QUORLIND_STATUS_COMPLETED)
+        << run.reason();
     const QuorlindRunSummary summary = run.summary();
     EXPECT_EQ(summary.abi_version, 1u);
     EXPECT_EQ(summary.workers, 1u);
@@ -84,7 +87,8 @@ TEST(Run, ShortRunCompletesWithConsistentResults) {
     EXPECT_GT(summary.total_operations, 0u);
     EXPECT_EQ(summary.total_operations % 8, 0u);
     EXPECT_NE(summary.checksum, 0u);
-    EXPECT_EQ(summary.ops_per_second, static_cast<double>(summary.total_operations) / summary.measured_seconds);
+    EXPECT_EQ(summary.ops_per_second,
+              static_cast<double>(summary.total_operations) / summary.measured_seconds);
     EXPECT_EQ(summary.sample_count, 1u);  // under a second: only the closing sample
     EXPECT_EQ(summary.has_variation, 0u);
     EXPECT_EQ(run.reason(), "");
@@ -170,9 +174,12 @@ TEST(Run, TwoHandlesOnTwoThreadsGiveOneRunAndOneRefusal) {
     const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_SINGLE, 0.0, 0.6);
     std::atomic<bool> running{false};
     std::thread runner([&] {
-        quorlind_run(first.handle, &config, [](const QuorlindProgressEvent*, void* flag) {
-            static_cast<std::atomic<bool>*>(flag)->store(true);
-        }, &running);
+        quorlind_run(
+            first.handle, &config,
+            [](const QuorlindProgressEvent*, void* flag) {
+                static_cast<std::atomic<bool>*>(flag)->store(true);
+            },
+            &running);
     });
     while (!running.load())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -20,15 +20,16 @@ static void PrintTo(ScanMode mode, std::ostream* out) {
 
 namespace {
 
-using detail::ScanResult;
 using detail::scan_text;
+using detail::ScanResult;
 
 ScanResult scan(std::uint64_t acc, std::string_view text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     return scan_text(acc, std::span<const std::uint8_t>(bytes, text.size()));
 }
 
-void expect_scan(std::uint64_t acc, std::string_view text, std::uint64_t expected_acc, ScanMode expected_mode) {
+void expect_scan(std::uint64_t acc, std::string_view text, std::uint64_t expected_acc,
+                 ScanMode expected_mode) {
     const ScanResult result = scan(acc, text);
     EXPECT_EQ(result.acc, expected_acc) << "acc " << acc << ", text \"" << text << "\"";
     EXPECT_EQ(result.mode, expected_mode) << "acc " << acc << ", text \"" << text << "\"";
@@ -55,9 +56,7 @@ TEST(Scan, ExponentActsInFractionAndNumberOnly) {
     expect_scan(4, "1.5e", 52582, ScanMode::Idle);
 }
 
-TEST(Scan, SignFromIdleThenSeparatorFolds) {
-    expect_scan(8, "-3;", 373, ScanMode::Idle);
-}
+TEST(Scan, SignFromIdleThenSeparatorFolds) { expect_scan(8, "-3;", 373, ScanMode::Idle); }
 
 TEST(Scan, StartingModeIsTheAccumulatorsLowTwoBits) {
     expect_scan(2, "9", 29, ScanMode::Fraction);

@@ -22,8 +22,9 @@ struct CoordinatedRun {
     std::vector<ProgressEvent> events;
 
     RunOutcome go(std::uint32_t benchmark, TimeSpan warmup = {}, TimeSpan measurement = milliseconds(50)) {
-        return run_benchmark(benchmark, warmup, measurement, cancel,
-                             [this](const ProgressEvent& event) { events.push_back(event); }, environment);
+        return run_benchmark(
+            benchmark, warmup, measurement, cancel,
+            [this](const ProgressEvent& event) { events.push_back(event); }, environment);
     }
 
     // Every thread this run started has ended and the engine takes a new run.
@@ -33,7 +34,8 @@ struct CoordinatedRun {
     }
 };
 
-void expect_failed_before_measuring(const CoordinatedRun& run, const RunOutcome& outcome, const std::string& message) {
+void expect_failed_before_measuring(const CoordinatedRun& run, const RunOutcome& outcome,
+                                    const std::string& message) {
     EXPECT_EQ(outcome.status, STATUS_FAILED);
     EXPECT_EQ(outcome.message, message);
     EXPECT_TRUE(run.events.empty()) << "no progress on a failure before the gate";
@@ -79,9 +81,9 @@ TEST(Coordinator, ProcessorCountOfZeroFailsWithNoWorkers) {
     CoordinatedRun run;
     run.environment->cpus = 0;
     const RunOutcome outcome = run.go(2);
-    expect_failed_before_measuring(
-        run, outcome,
-        "cannot determine available CPUs: the number of hardware threads is not known for the target platform");
+    expect_failed_before_measuring(run, outcome,
+                                   "cannot determine available CPUs: the number of hardware threads is not "
+                                   "known for the target platform");
     EXPECT_EQ(outcome.workers, 0u);
     run.expect_cleaned_up();
 }
@@ -115,7 +117,8 @@ TEST(Coordinator, BuildFailureOfAnyWorkerFailsTheRunWithItsText) {
     for (std::uint64_t k = 0; k < 3; ++k) {
         CoordinatedRun run;
         run.environment->fail_build = {k};
-        run.environment->build_error = "memory allocation failed because the memory allocator returned an error";
+        run.environment->build_error =
+            "memory allocation failed because the memory allocator returned an error";
         const RunOutcome outcome = run.go(2);
         expect_failed_before_measuring(
             run, outcome,

@@ -25,17 +25,16 @@ Expected<platform::Thread> FakeEnvironment::spawn_worker(std::uint64_t index, Wo
     counters.push_back(context.counters);
     const bool fail_afterwards = throw_after_run.count(index) > 0;
     ++live_threads;
-    auto thread = platform::start_thread(
-        worker_thread_name(index), WORKER_STACK_BYTES,
-        [this, fail_afterwards, context = std::move(context)]() mutable {
-            struct LiveGuard {
-                std::atomic<int>& live;
-                ~LiveGuard() { --live; }
-            } guard{live_threads};
-            run_worker(std::move(context));
-            if (fail_afterwards)
-                throw std::runtime_error("injected failure after measuring");
-        });
+    auto thread = platform::start_thread(worker_thread_name(index), WORKER_STACK_BYTES,
+                                         [this, fail_afterwards, context = std::move(context)]() mutable {
+                                             struct LiveGuard {
+                                                 std::atomic<int>& live;
+                                                 ~LiveGuard() { --live; }
+                                             } guard{live_threads};
+                                             run_worker(std::move(context));
+                                             if (fail_afterwards)
+                                                 throw std::runtime_error("injected failure after measuring");
+                                         });
     if (!thread)
         --live_threads;
     return thread;

@@ -16,18 +16,19 @@ namespace quorlind::testing {
 // counts them so a test can check that every started thread has ended.
 class FakeEnvironment : public RunEnvironment {
 public:
-    std::uint64_t cpus = 3;                     // 0 is refused as a system's 0 is
+    std::uint64_t cpus = 3;  // 0 is refused as a system's 0 is
     std::optional<std::string> cpus_error;
-    bool cpus_throws = false;                   // an internal failure, not an error
-    std::optional<std::uint64_t> fail_spawn_at;  // spawn_worker fails for this index
-    std::set<std::uint64_t> fail_build;          // build_workload gives an error text
-    std::set<std::uint64_t> throw_in_build;      // the worker fails internally before reporting
-    std::set<std::uint64_t> throw_after_run;     // the worker fails internally after measuring
-    std::set<std::uint64_t> refuse_table_memory; // the real generator, its table allocation failing
+    bool cpus_throws = false;                        // an internal failure, not an error
+    std::optional<std::uint64_t> fail_spawn_at;      // spawn_worker fails for this index
+    std::set<std::uint64_t> fail_build;              // build_workload gives an error text
+    std::set<std::uint64_t> throw_in_build;          // the worker fails internally before reporting
+    std::set<std::uint64_t> throw_after_run;         // the worker fails internally after measuring
+    std::set<std::uint64_t> refuse_table_memory;     // the real generator, its table allocation failing
     std::optional<std::uint64_t> throw_in_spawn_at;  // an internal failure with this many workers started
     std::string build_error = "injected build failure";
     // Called on the worker's own thread as its build begins.
-    std::function<void(std::uint64_t index)> during_build = [](std::uint64_t) {};
+    std::function<void(std::uint64_t index)> during_build = [](std::uint64_t) {
+    };
 
     std::atomic<int> cpus_calls{0};
     std::atomic<int> spawned{0};

@@ -17,7 +17,9 @@ TEST(ReadinessFailureText, FailureReportIsQuoted) {
 TEST(ReadinessFailureText, QuotesBackslashesAndControlCharactersAreEscaped) {
     EXPECT_EQ(quote_escaped("say \"hi\" C:\\dir"), R"("say \"hi\" C:\\dir")");
     EXPECT_EQ(quote_escaped(std::string("a\tb\rc\nd\0e", 9)), R"("a\tb\rc\nd\0e")");
-    EXPECT_EQ(quote_escaped("bell\x07" "del\x7f"), R"("bell\u{7}del\u{7f}")");
+    EXPECT_EQ(quote_escaped("bell\x07"
+                            "del\x7f"),
+              R"("bell\u{7}del\u{7f}")");
     EXPECT_EQ(quote_escaped(""), R"("")");
 }
 

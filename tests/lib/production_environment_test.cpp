@@ -30,8 +30,8 @@ public:
     Expected<WorkloadState> build_workload(std::uint64_t index) override {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
-            workers_.push_back({index, testing::current_thread_name(),
-                                testing::current_thread_stack_bytes(), std::this_thread::get_id()});
+            workers_.push_back({index, testing::current_thread_name(), testing::current_thread_stack_bytes(),
+                                std::this_thread::get_id()});
         }
         return ProductionEnvironment::build_workload(index);
     }

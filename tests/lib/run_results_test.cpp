@@ -83,7 +83,8 @@ TEST(Samples, OperationDifferencesNeverGoNegative) {
 
 TEST(ClosingSample, DroppedSamplesReappearInTheClosingOne) {
     // Cut on passes after the workers had already stopped at 1.5 s.
-    std::vector<IntervalSample> samples = {{1.0, 1.0, 100, 100.0}, {2.0, 1.0, 100, 100.0}, {3.0, 1.0, 50, 50.0}};
+    std::vector<IntervalSample> samples = {
+        {1.0, 1.0, 100, 100.0}, {2.0, 1.0, 100, 100.0}, {3.0, 1.0, 50, 50.0}};
     close_samples(samples, 1.5, 160);
     ASSERT_EQ(samples.size(), 2u);
     EXPECT_EQ(samples[1].end_seconds, 1.5);

@@ -27,8 +27,9 @@ TEST(TimingCell, SecondStoreIsAnInternalFailureNamingTheRejectedTiming) {
         EXPECT_NE(text.find("Timing"), std::string::npos);
         EXPECT_NE(text.find("warm_end"), std::string::npos);
         EXPECT_NE(text.find("11"), std::string::npos);
-        EXPECT_EQ(text, "timing is initialized exactly once: "
-                        "Timing(start 7.000000008 s, warm_end 9.000000010 s, end 11.000000012 s)");
+        EXPECT_EQ(text,
+                  "timing is initialized exactly once: "
+                  "Timing(start 7.000000008 s, warm_end 9.000000010 s, end 11.000000012 s)");
     }
     EXPECT_EQ(cell.read()->start, (ClockInstant{1, 2}));
 }

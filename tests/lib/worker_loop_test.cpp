@@ -218,7 +218,7 @@ TEST(WorkerMeasure, BatchesBelongToThePhaseInWhichTheyStart) {
     const ClockInstant one_ns_before_end{101, 999999999};
     const auto work = m.run({in_warmup, one_ns_before_end, {102, 0}, {102, 500}});
     EXPECT_EQ(m.counters.warmup_ops.load(), 8u);
-    EXPECT_EQ(m.counters.measured_ops.load(), 8u);  // counted in full though it ends after end
+    EXPECT_EQ(m.counters.measured_ops.load(), 8u);       // counted in full though it ends after end
     EXPECT_EQ(work.finished, (ClockInstant{102, 500}));  // read once more after the loop
 }
 

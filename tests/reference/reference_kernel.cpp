@@ -11,19 +11,32 @@ enum class Class { Digit, Separator, Sign, PointMark, Exponent, Other };
 
 Class classify(std::uint8_t byte) {
     switch (byte) {
-    case '0': case '1': case '2': case '3': case '4':
-    case '5': case '6': case '7': case '8': case '9':
-        return Class::Digit;
-    case '\n': case ' ': case ';':
-        return Class::Separator;
-    case '+': case '-':
-        return Class::Sign;
-    case ',': case '.':
-        return Class::PointMark;
-    case 'E': case 'e':
-        return Class::Exponent;
-    default:
-        return Class::Other;
+        case '0':
+        case '1':
+        case '2':
+        case '3':
+        case '4':
+        case '5':
+        case '6':
+        case '7':
+        case '8':
+        case '9':
+            return Class::Digit;
+        case '\n':
+        case ' ':
+        case ';':
+            return Class::Separator;
+        case '+':
+        case '-':
+            return Class::Sign;
+        case ',':
+        case '.':
+            return Class::PointMark;
+        case 'E':
+        case 'e':
+            return Class::Exponent;
+        default:
+            return Class::Other;
     }
 }
 
@@ -54,46 +67,92 @@ detail::ScanResult scan_text(std::uint64_t acc, std::span<const std::uint8_t> te
     ScanMode mode = static_cast<ScanMode>(acc & 3);
     for (const std::uint8_t byte : text) {
         const std::uint64_t b = byte;
-        const auto accumulate = [&] { acc = acc * 10 + (b - 0x30); };
-        const auto fold = [&] { acc ^= acc >> 11; };
+        const auto accumulate = [&] {
+            acc = acc * 10 + (b - 0x30);
+        };
+        const auto fold = [&] {
+            acc ^= acc >> 11;
+        };
         const auto fallback = [&] {
             acc = std::rotl(acc, 61) ^ b;
             mode = ScanMode::Idle;
         };
         const Class cls = classify(byte);
         switch (mode) {
-        case ScanMode::Idle:
-            switch (cls) {
-            case Class::Digit: accumulate(); mode = ScanMode::Number; break;
-            case Class::Separator: fold(); break;
-            case Class::Sign: acc ^= b; mode = ScanMode::Number; break;
-            default: fallback(); break;
-            }
-            break;
-        case ScanMode::Number:
-            switch (cls) {
-            case Class::Digit: accumulate(); break;
-            case Class::Separator: fold(); mode = ScanMode::Idle; break;
-            case Class::PointMark: acc = std::rotl(acc, 7); mode = ScanMode::Point; break;
-            case Class::Exponent: acc += 97; mode = ScanMode::Idle; break;
-            default: fallback(); break;
-            }
-            break;
-        case ScanMode::Point:
-            switch (cls) {
-            case Class::Digit: accumulate(); mode = ScanMode::Fraction; break;
-            case Class::Separator: fold(); mode = ScanMode::Idle; break;
-            default: fallback(); break;
-            }
-            break;
-        case ScanMode::Fraction:
-            switch (cls) {
-            case Class::Digit: accumulate(); mode = ScanMode::Number; break;
-            case Class::Separator: fold(); mode = ScanMode::Idle; break;
-            case Class::Exponent: acc += 97; mode = ScanMode::Idle; break;
-            default: fallback(); break;
-            }
-            break;
+            case ScanMode::Idle:
+                switch (cls) {
+                    case Class::Digit:
+                        accumulate();
+                        mode = ScanMode::Number;
+                        break;
+                    case Class::Separator:
+                        fold();
+                        break;
+                    case Class::Sign:
+                        acc ^= b;
+                        mode = ScanMode::Number;
+                        break;
+                    default:
+                        fallback();
+                        break;
+                }
+                break;
+            case ScanMode::Number:
+                switch (cls) {
+                    case Class::Digit:
+                        accumulate();
+                        break;
+                    case Class::Separator:
+                        fold();
+                        mode = ScanMode::Idle;
+                        break;
+                    case Class::PointMark:
+                        acc = std::rotl(acc, 7);
+                        mode = ScanMode::Point;
+                        break;
+                    case Class::Exponent:
+                        acc += 97;
+                        mode = ScanMode::Idle;
+                        break;
+                    default:
+                        fallback();
+                        break;
+                }
+                break;
+            case ScanMode::Point:
+                switch (cls) {
+                    case Class::Digit:
+                        accumulate();
+                        mode = ScanMode::Fraction;
+                        break;
+                    case Class::Separator:
+                        fold();
+                        mode = ScanMode::Idle;
+                        break;
+                    default:
+                        fallback();
+                        break;
+                }
+                break;
+            case ScanMode::Fraction:
+                switch (cls) {
+                    case Class::Digit:
+                        accumulate();
+                        mode = ScanMode::Number;
+                        break;
+                    case Class::Separator:
+                        fold();
+                        mode = ScanMode::Idle;
+                        break;
+                    case Class::Exponent:
+                        acc += 97;
+                        mode = ScanMode::Idle;
+                        break;
+                    default:
+                        fallback();
+                        break;
+                }
+                break;
         }
     }
     return {acc, mode};

@@ -76,7 +76,8 @@ TEST(EngineRace, SixteenThreadsEachRunOrAreRefusedAndTheEngineEndsFree) {
             wait_for(go);
             for (int round = 0; round < ROUNDS; ++round) {
                 OwnedHandle handle;
-                const std::uint32_t kind = (t + round) % 2 ? QUORLIND_BENCHMARK_SINGLE : QUORLIND_BENCHMARK_PER_CPU;
+                const std::uint32_t kind =
+                    (t + round) % 2 ? QUORLIND_BENCHMARK_SINGLE : QUORLIND_BENCHMARK_PER_CPU;
                 const QuorlindRunConfig config = config_of(kind, round % 3 ? 0.0 : 0.001, 0.003);
                 const std::uint32_t status = quorlind_run(handle.get(), &config, nullptr, nullptr);
                 const QuorlindRunSummary summary = handle.summary();
@@ -86,9 +87,9 @@ TEST(EngineRace, SixteenThreadsEachRunOrAreRefusedAndTheEngineEndsFree) {
                 else if (ran_uncancelled(status, summary, reason))
                     ++ran;
                 else
-                    problems.add("thread " + std::to_string(t) + " round " + std::to_string(round) + ": status " +
-                                 std::to_string(status) + ", workers " + std::to_string(summary.workers) +
-                                 ", reason \"" + reason + "\"");
+                    problems.add("thread " + std::to_string(t) + " round " + std::to_string(round) +
+                                 ": status " + std::to_string(status) + ", workers " +
+                                 std::to_string(summary.workers) + ", reason \"" + reason + "\"");
             }
         });
     }
@@ -110,7 +111,9 @@ TEST(EngineRace, RefusalsDoNotWaitForTheRunHoldingTheEngine) {
         const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_PER_CPU, 0.0, LONG_SECONDS);
         holder_status = quorlind_run(
             holder.get(), &config,
-            [](const QuorlindProgressEvent*, void* flag) { static_cast<std::atomic<bool>*>(flag)->store(true); },
+            [](const QuorlindProgressEvent*, void* flag) {
+                static_cast<std::atomic<bool>*>(flag)->store(true);
+            },
             &measuring);
         holder_returned = true;
     });
@@ -157,11 +160,16 @@ enum class StormStart { BeforeTheCall, WithTheCall, FirstWarmupEvent, FirstMeasu
 
 const char* name_of(StormStart start) {
     switch (start) {
-    case StormStart::BeforeTheCall: return "before the call";
-    case StormStart::WithTheCall: return "with the call";
-    case StormStart::FirstWarmupEvent: return "at the first warm-up event";
-    case StormStart::FirstMeasurementEvent: return "at the first measurement event";
-    case StormStart::FinalEvent: return "at the final event";
+        case StormStart::BeforeTheCall:
+            return "before the call";
+        case StormStart::WithTheCall:
+            return "with the call";
+        case StormStart::FirstWarmupEvent:
+            return "at the first warm-up event";
+        case StormStart::FirstMeasurementEvent:
+            return "at the first measurement event";
+        case StormStart::FinalEvent:
+            return "at the final event";
     }
     return "?";
 }
@@ -210,18 +218,19 @@ struct StormedRun {
     static void on_event(const QuorlindProgressEvent* event, void* user_data) {
         auto* run = static_cast<StormedRun*>(user_data);
         run->phases.push_back(event->phase);
-        const bool trigger = (run->start == StormStart::FirstWarmupEvent && event->phase == QUORLIND_PHASE_WARMUP) ||
-                             (run->start == StormStart::FirstMeasurementEvent &&
-                              event->phase == QUORLIND_PHASE_MEASUREMENT) ||
-                             (run->start == StormStart::FinalEvent && event->phase >= QUORLIND_PHASE_COMPLETED);
+        const bool trigger =
+            (run->start == StormStart::FirstWarmupEvent && event->phase == QUORLIND_PHASE_WARMUP) ||
+            (run->start == StormStart::FirstMeasurementEvent && event->phase == QUORLIND_PHASE_MEASUREMENT) ||
+            (run->start == StormStart::FinalEvent && event->phase >= QUORLIND_PHASE_COMPLETED);
         if (trigger)
             run->storm->begin();
     }
 };
 
 TEST(CancelStorms, EveryPhaseEndsTheRunPromptlyOrLeavesTheDecidedOutcome) {
-    const StormStart starts[] = {StormStart::BeforeTheCall, StormStart::WithTheCall, StormStart::FirstWarmupEvent,
-                                 StormStart::FirstMeasurementEvent, StormStart::FinalEvent};
+    const StormStart starts[] = {StormStart::BeforeTheCall, StormStart::WithTheCall,
+                                 StormStart::FirstWarmupEvent, StormStart::FirstMeasurementEvent,
+                                 StormStart::FinalEvent};
     for (const StormStart start : starts) {
         for (const std::uint32_t kind : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
             SCOPED_TRACE(std::string("storm ") + name_of(start) + ", benchmark " + std::to_string(kind));
@@ -325,7 +334,8 @@ struct Reentrant {
 
     void check_runs_are_refused() {
         const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_SINGLE, 0.0, 0.01);
-        check(quorlind_run(self, &config, &never_called, this) == QUORLIND_STATUS_FAILED, "own handle run again");
+        check(quorlind_run(self, &config, &never_called, this) == QUORLIND_STATUS_FAILED,
+              "own handle run again");
         check(quorlind_reason(self) == nullptr, "a refused second run stored an outcome");
 
         OwnedHandle other;
@@ -349,7 +359,8 @@ struct Reentrant {
         QuorlindRunConfig config{};
         check(quorlind_abi_version() == QUORLIND_ABI_VERSION, "abi version");
         check(std::string(quorlind_version()) == QUORLIND_VERSION_STRING, "version");
-        check(quorlind_default_config(&config) == 1 && config.struct_size == QUORLIND_CONFIG_SIZE, "default config");
+        check(quorlind_default_config(&config) == 1 && config.struct_size == QUORLIND_CONFIG_SIZE,
+              "default config");
         quorlind_cancel(nullptr);
     }
 };

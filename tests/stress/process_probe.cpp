@@ -106,12 +106,14 @@ std::optional<std::vector<std::string>> worker_thread_names() {
 }
 
 std::optional<std::vector<std::string>> worker_threads_after_settling(std::chrono::milliseconds limit) {
-    return settle(&worker_thread_names, [](const std::vector<std::string>& names) { return names.empty(); },
-                  limit);
+    return settle(
+        &worker_thread_names, [](const std::vector<std::string>& names) { return names.empty(); }, limit);
 }
 
-std::optional<std::uint64_t> thread_count_after_settling(std::uint64_t at_most, std::chrono::milliseconds limit) {
-    return settle(&thread_count, [at_most](std::uint64_t count) { return count <= at_most; }, limit);
+std::optional<std::uint64_t> thread_count_after_settling(std::uint64_t at_most,
+                                                         std::chrono::milliseconds limit) {
+    return settle(
+        &thread_count, [at_most](std::uint64_t count) { return count <= at_most; }, limit);
 }
 
 }  // namespace quorlind::testing

@@ -65,8 +65,8 @@ TEST(RepeatedRuns, TwoHundredShortRunsLeaveNoThreadsAndNoMemoryBehind) {
     const std::optional<std::uint64_t> resident_after = resident_bytes();
     ASSERT_TRUE(resident_after);
     const std::uint64_t growth = *resident_after > *resident_before ? *resident_after - *resident_before : 0;
-    EXPECT_LE(growth, RESIDENT_GROWTH_LIMIT) << "resident memory grew from " << *resident_before << " to "
-                                             << *resident_after << " bytes";
+    EXPECT_LE(growth, RESIDENT_GROWTH_LIMIT)
+        << "resident memory grew from " << *resident_before << " to " << *resident_after << " bytes";
 #endif
 }
 

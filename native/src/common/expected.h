@@ -14,9 +14,7 @@ class Expected {
 public:
     Expected(T value) : content_(std::in_place_index<0>, std::move(value)) {}
 
-    static Expected failure(std::string error) {
-        return Expected(std::in_place_index<1>, std::move(error));
-    }
+    static Expected failure(std::string error) { return Expected(std::in_place_index<1>, std::move(error)); }
 
     bool has_value() const noexcept { return content_.index() == 0; }
     explicit operator bool() const noexcept { return has_value(); }

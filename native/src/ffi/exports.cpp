@@ -68,8 +68,8 @@ QUORLIND_EXTERN const char* quorlind_version(void) { return QUORLIND_VERSION_STR
 QUORLIND_EXTERN int32_t quorlind_default_config(QuorlindRunConfig* config) {
     if (!config)
         return 0;
-    *config = QuorlindRunConfig{QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0,
-                                60.0};
+    *config = QuorlindRunConfig{
+        QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
     return 1;
 }
 
@@ -102,11 +102,11 @@ QUORLIND_EXTERN int32_t quorlind_result(QuorlindRunHandle* handle, QuorlindRunSu
     return copy_summary(handle, summary);
 }
 
-QUORLIND_EXTERN int32_t quorlind_sample(QuorlindRunHandle* handle, uint64_t index, QuorlindIntervalSample* sample) {
+QUORLIND_EXTERN int32_t quorlind_sample(QuorlindRunHandle* handle, uint64_t index,
+                                        QuorlindIntervalSample* sample) {
     return copy_sample(handle, index, sample);
 }
 
 QUORLIND_EXTERN const char* quorlind_reason(QuorlindRunHandle* handle) { return reason_of(handle); }
 
 }  // extern "C"
-

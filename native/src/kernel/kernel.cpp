@@ -11,11 +11,16 @@ enum Action : std::uint8_t { ACCUMULATE, FOLD, SIGN, SHIFT, EXPONENT, DEFAULT };
 enum CharClass : std::uint8_t { DIGIT, SEPARATOR, SIGN_MARK, POINT_MARK, EXPONENT_MARK, OTHER };
 
 constexpr CharClass classify(unsigned byte) {
-    if (byte >= '0' && byte <= '9') return DIGIT;
-    if (byte == '\n' || byte == ' ' || byte == ';') return SEPARATOR;
-    if (byte == '+' || byte == '-') return SIGN_MARK;
-    if (byte == ',' || byte == '.') return POINT_MARK;
-    if (byte == 'E' || byte == 'e') return EXPONENT_MARK;
+    if (byte >= '0' && byte <= '9')
+        return DIGIT;
+    if (byte == '\n' || byte == ' ' || byte == ';')
+        return SEPARATOR;
+    if (byte == '+' || byte == '-')
+        return SIGN_MARK;
+    if (byte == ',' || byte == '.')
+        return POINT_MARK;
+    if (byte == 'E' || byte == 'e')
+        return EXPONENT_MARK;
     return OTHER;
 }
 
@@ -26,14 +31,30 @@ struct Transition {
 
 // Rows: Idle, Number, Point, Fraction. Columns: the character classes.
 constexpr Transition TRANSITIONS[4][6] = {
-    {{ACCUMULATE, ScanMode::Number}, {FOLD, ScanMode::Idle}, {SIGN, ScanMode::Number},
-     {DEFAULT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}},
-    {{ACCUMULATE, ScanMode::Number}, {FOLD, ScanMode::Idle}, {DEFAULT, ScanMode::Idle},
-     {SHIFT, ScanMode::Point}, {EXPONENT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}},
-    {{ACCUMULATE, ScanMode::Fraction}, {FOLD, ScanMode::Idle}, {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}},
-    {{ACCUMULATE, ScanMode::Number}, {FOLD, ScanMode::Idle}, {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle}, {EXPONENT, ScanMode::Idle}, {DEFAULT, ScanMode::Idle}},
+    {{ACCUMULATE, ScanMode::Number},
+     {FOLD, ScanMode::Idle},
+     {SIGN, ScanMode::Number},
+     {DEFAULT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle}},
+    {{ACCUMULATE, ScanMode::Number},
+     {FOLD, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {SHIFT, ScanMode::Point},
+     {EXPONENT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle}},
+    {{ACCUMULATE, ScanMode::Fraction},
+     {FOLD, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle}},
+    {{ACCUMULATE, ScanMode::Number},
+     {FOLD, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle},
+     {EXPONENT, ScanMode::Idle},
+     {DEFAULT, ScanMode::Idle}},
 };
 
 // How one byte changes the accumulator in one mode. All six actions are one
@@ -57,12 +78,18 @@ struct ByteStep {
 
 constexpr ByteStep step_of(Action action, unsigned byte) {
     switch (action) {
-    case ACCUMULATE: return {0, 0, ~0ULL, byte - 0x30ULL};
-    case FOLD: return {0, ~0ULL << 6, 0, 0};
-    case SIGN: return {byte, 0, 0, 0};
-    case SHIFT: return {0, 7, 0, 0};
-    case EXPONENT: return {0, 0, 0, 97};
-    case DEFAULT: return {byte, 61, 0, 0};
+        case ACCUMULATE:
+            return {0, 0, ~0ULL, byte - 0x30ULL};
+        case FOLD:
+            return {0, ~0ULL << 6, 0, 0};
+        case SIGN:
+            return {byte, 0, 0, 0};
+        case SHIFT:
+            return {0, 7, 0, 0};
+        case EXPONENT:
+            return {0, 0, 0, 97};
+        case DEFAULT:
+            return {byte, 61, 0, 0};
     }
     return {};
 }
@@ -74,12 +101,18 @@ constexpr std::size_t STEP_SLOTS = 271;
 
 constexpr std::size_t step_slot(Action action, unsigned byte) {
     switch (action) {
-    case DEFAULT: return byte;                    // 0-255
-    case ACCUMULATE: return 256 + (byte - '0');   // 256-265, digits only
-    case FOLD: return 266;
-    case SIGN: return byte == '+' ? 267 : 268;    // '+' and '-' only
-    case SHIFT: return 269;
-    case EXPONENT: return 270;
+        case DEFAULT:
+            return byte;  // 0-255
+        case ACCUMULATE:
+            return 256 + (byte - '0');  // 256-265, digits only
+        case FOLD:
+            return 266;
+        case SIGN:
+            return byte == '+' ? 267 : 268;  // '+' and '-' only
+        case SHIFT:
+            return 269;
+        case EXPONENT:
+            return 270;
     }
     return 0;
 }

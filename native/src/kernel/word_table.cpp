@@ -23,8 +23,8 @@ bool WordTable::reserve_exactly(std::size_t capacity, Allocator allocate) {
 
 void WordTable::push_back(std::uint64_t word) {
     if (size_ == capacity_)
-        throw InternalFailure("word table appended beyond its storage of " +
-                              std::to_string(capacity_) + " words");
+        throw InternalFailure("word table appended beyond its storage of " + std::to_string(capacity_) +
+                              " words");
     words_[size_++] = word;
 }
 

@@ -42,8 +42,8 @@ struct WorkloadState {
 
     // Deterministic in the seed; fails only when the table's storage cannot be
     // obtained, with TABLE_ALLOCATION_FAILED as the error text.
-    static Expected<WorkloadState> generate(
-        std::uint64_t seed, WordTable::Allocator allocate = &WordTable::allocate_from_heap);
+    static Expected<WorkloadState> generate(std::uint64_t seed,
+                                            WordTable::Allocator allocate = &WordTable::allocate_from_heap);
 };
 
 }  // namespace quorlind

@@ -34,7 +34,8 @@ struct RunObjects {
     }
 };
 
-ProgressEvent final_event(const RunOutcome& outcome, ClockInstant start, TimeSpan warmup, TimeSpan measurement) {
+ProgressEvent final_event(const RunOutcome& outcome, ClockInstant start, TimeSpan warmup,
+                          TimeSpan measurement) {
     ProgressEvent event{};
     event.workers = outcome.workers;
     event.phase_elapsed_seconds = outcome.measured_seconds;
@@ -97,8 +98,14 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     WorkerSet worker_set(objects.stop, objects.gate);
 
     for (std::uint64_t index = 0; index < workers; ++index) {
-        WorkerContext context{own_sender,  environment,   objects.gate,           objects.stop,
-                              objects.timing, cancel,     objects.counters[index], index};
+        WorkerContext context{own_sender,
+                              environment,
+                              objects.gate,
+                              objects.stop,
+                              objects.timing,
+                              cancel,
+                              objects.counters[index],
+                              index};
         Expected<platform::Thread> thread = environment->spawn_worker(index, std::move(context));
         if (!thread) {
             outcome.message = "cannot start worker: " + thread.error();

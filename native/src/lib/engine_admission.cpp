@@ -4,7 +4,7 @@ namespace quorlind {
 
 namespace {
 std::atomic<bool> engine_busy_flag{false};
-}
+}  // namespace
 
 EngineAdmission EngineAdmission::try_acquire() noexcept {
     bool expected = false;

@@ -21,8 +21,9 @@ Expected<std::uint64_t> ProductionEnvironment::available_cpus() {
 
 Expected<platform::Thread> ProductionEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
     // No affinity and no priority: workers run wherever the system puts them.
-    return platform::start_thread(worker_thread_name(index), WORKER_STACK_BYTES,
-                                  [context = std::move(context)]() mutable { run_worker(std::move(context)); });
+    return platform::start_thread(
+        worker_thread_name(index), WORKER_STACK_BYTES,
+        [context = std::move(context)]() mutable { run_worker(std::move(context)); });
 }
 
 Expected<WorkloadState> ProductionEnvironment::build_workload(std::uint64_t index) {

@@ -19,7 +19,7 @@ struct InitReport {
 
 namespace detail {
 struct ReadyChannel;
-}
+}  // namespace detail
 
 class ReadyReceiver;
 

@@ -6,14 +6,15 @@
 namespace quorlind {
 
 void SampleCutter::step(ClockInstant t, const Timing& timing, std::uint64_t operations,
-                       std::vector<IntervalSample>& samples) {
+                        std::vector<IntervalSample>& samples) {
     const double x = to_seconds(saturating_since(t, timing.warm_end));
     if (x - last_sample_seconds_ < SAMPLE_INTERVAL_SECONDS || t >= timing.end)
         return;
     const double duration = x - last_sample_seconds_;
     const std::uint64_t interval_operations =
         operations >= last_sample_operations_ ? operations - last_sample_operations_ : 0;
-    samples.push_back({x, duration, interval_operations, static_cast<double>(interval_operations) / duration});
+    samples.push_back(
+        {x, duration, interval_operations, static_cast<double>(interval_operations) / duration});
     last_sample_seconds_ = x;
     last_sample_operations_ = operations;
 }
@@ -30,7 +31,8 @@ RunTotals sum_counters(std::span<const WorkerCounters* const> counters) {
     return totals;
 }
 
-void close_samples(std::vector<IntervalSample>& samples, double measured_seconds, std::uint64_t total_operations) {
+void close_samples(std::vector<IntervalSample>& samples, double measured_seconds,
+                   std::uint64_t total_operations) {
     while (!samples.empty() && samples.back().end_seconds >= measured_seconds)
         samples.pop_back();
 

@@ -20,7 +20,8 @@ public:
     // reading and the measured operations of all workers read on that pass.
     // Cuts a sample once at least SAMPLE_INTERVAL_SECONDS have passed since
     // the last cut, unless the pass has reached the end.
-    void step(ClockInstant t, const Timing& timing, std::uint64_t operations, std::vector<IntervalSample>& samples);
+    void step(ClockInstant t, const Timing& timing, std::uint64_t operations,
+              std::vector<IntervalSample>& samples);
 
 private:
     double last_sample_seconds_ = 0.0;
@@ -38,7 +39,8 @@ RunTotals sum_counters(std::span<const WorkerCounters* const> counters);
 
 // Drops samples cut past the moment the workers stopped and adds the one that
 // covers the rest of the measured time.
-void close_samples(std::vector<IntervalSample>& samples, double measured_seconds, std::uint64_t total_operations);
+void close_samples(std::vector<IntervalSample>& samples, double measured_seconds,
+                   std::uint64_t total_operations);
 
 // Sets status, message, throughput, variation and stability from the totals
 // already in `outcome`; the first matching case wins: a failed worker, then a

@@ -16,7 +16,8 @@ PassPhase classify_pass(ClockInstant t, const MeasurementPlan& plan) {
     if (t < plan.timing.warm_end) {
         return {QUORLIND_PHASE_WARMUP, plan.timing.start, plan.warmup, &WorkerCounters::warmup_ops};
     }
-    return {QUORLIND_PHASE_MEASUREMENT, plan.timing.warm_end, plan.measurement, &WorkerCounters::measured_ops};
+    return {QUORLIND_PHASE_MEASUREMENT, plan.timing.warm_end, plan.measurement,
+            &WorkerCounters::measured_ops};
 }
 
 std::uint64_t sum_counter(std::span<const WorkerCounters* const> counters,

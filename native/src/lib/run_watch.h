@@ -57,8 +57,9 @@ ProgressEvent pass_event(ClockInstant t, const PassPhase& phase, const Measureme
 // The watch loop, with the clock and the sleep as parameters so that tests
 // can script time. Production passes now() and sleep_for().
 template <class Clock, class Sleep>
-void watch(const MeasurementPlan& plan, std::span<const WorkerCounters* const> counters, const CancelFlag& cancel,
-           const ProgressSink& progress, std::vector<IntervalSample>& samples, Clock&& clock, Sleep&& sleep) {
+void watch(const MeasurementPlan& plan, std::span<const WorkerCounters* const> counters,
+           const CancelFlag& cancel, const ProgressSink& progress, std::vector<IntervalSample>& samples,
+           Clock&& clock, Sleep&& sleep) {
     std::optional<std::uint32_t> last_event_phase;
     ClockInstant last_event_time{};
     SampleCutter cutter;

@@ -31,7 +31,8 @@ void run_worker(WorkerContext context) {
     const detail::MeasuredWork work =
         detail::measure(built.value(), *timing, *context.stop, *context.cancel, *context.counters, &now);
 
-    context.counters->active_nanos.store(whole_nanoseconds(saturating_since(work.finished, timing->warm_end)));
+    context.counters->active_nanos.store(
+        whole_nanoseconds(saturating_since(work.finished, timing->warm_end)));
     context.counters->checksum.store(work.last_result);
 }
 

@@ -29,15 +29,16 @@ struct MeasuredWork {
 // one atomic add. Nothing else belongs here: no allocation, no lock, no
 // system call beyond the clock.
 template <class Clock>
-MeasuredWork measure(WorkloadState& state, const Timing& timing, const StopFlag& stop, const CancelFlag& cancel,
-                     WorkerCounters& counters, Clock&& clock) {
+MeasuredWork measure(WorkloadState& state, const Timing& timing, const StopFlag& stop,
+                     const CancelFlag& cancel, WorkerCounters& counters, Clock&& clock) {
     MeasuredWork work;
     for (;;) {
         const ClockInstant t = clock();
         if (stop.is_raised() || cancel.is_requested() || t >= timing.end)
             break;
         // A batch belongs wholly to the phase in which it starts.
-        std::atomic<std::uint64_t>& counter = t < timing.warm_end ? counters.warmup_ops : counters.measured_ops;
+        std::atomic<std::uint64_t>& counter =
+            t < timing.warm_end ? counters.warmup_ops : counters.measured_ops;
         for (std::uint64_t call = 0; call < BATCH_SIZE; ++call)
             work.last_result = run_kernel(state);
         counter.fetch_add(BATCH_SIZE, std::memory_order_relaxed);

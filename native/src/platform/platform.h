@@ -69,8 +69,7 @@ private:
 // Starts `body` on a new thread named `name` (as far as the system shows
 // names) with a stack of `stack_bytes`. On failure the body is destroyed
 // without running and the error reads "<system message> (os error <code>)".
-Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
-                              std::function<void()> body);
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body);
 
 // A system error code of this platform (errno, GetLastError) as
 // "<system message> (os error <code>)", the form in which system errors

@@ -53,8 +53,7 @@ ThreadEnd Thread::join() {
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
-Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
-                              std::function<void()> body) {
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body) {
     auto launch = std::make_shared<ThreadLaunch>();
     launch->name = name;
     launch->body = std::move(body);

@@ -21,8 +21,8 @@ void sleep_for(std::uint64_t seconds, std::uint32_t nanoseconds) {
         return;
     }
     timespec remaining{};
-    constexpr std::uint64_t max_seconds = static_cast<std::uint64_t>(
-        std::numeric_limits<decltype(remaining.tv_sec)>::max());
+    constexpr std::uint64_t max_seconds =
+        static_cast<std::uint64_t>(std::numeric_limits<decltype(remaining.tv_sec)>::max());
     remaining.tv_sec = static_cast<decltype(remaining.tv_sec)>(seconds < max_seconds ? seconds : max_seconds);
     remaining.tv_nsec = static_cast<long>(nanoseconds);
     // A signal delivered to this thread must not cut the sleep short.

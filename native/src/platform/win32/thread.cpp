@@ -59,8 +59,8 @@ void abandon_suspended(HANDLE handle, std::unique_ptr<StartBlock> start) {
 std::string os_error_text(long long code) {
     char* buffer = nullptr;
     const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
     std::string message = length ? std::string(buffer, length) : std::string("unknown error");
     if (buffer) {
         LocalFree(buffer);
@@ -87,8 +87,7 @@ ThreadEnd Thread::join() {
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
-Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes,
-                              std::function<void()> body) {
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body) {
     auto launch = std::make_shared<ThreadLaunch>();
     launch->name = name;
     launch->body = std::move(body);
