@@ -14,6 +14,10 @@ export WINEDEBUG=-all
 
 step() { echo; echo "==== $* ===="; }
 
+step "Code style"
+git ls-files 'native/*' 'host/*' 'tests/*' 'bench/*' 'fuzz/*' 'examples/*' \
+    | grep -E '\.(c|cpp|h)$' | xargs clang-format --dry-run -Werror
+
 step "Native build"
 cmake --preset release
 cmake --build --preset release
