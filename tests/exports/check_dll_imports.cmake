@@ -23,7 +23,7 @@ endif()
 set(system_dlls
   kernel32.dll kernelbase.dll ntdll.dll msvcrt.dll ucrtbase.dll advapi32.dll user32.dll gdi32.dll
   shell32.dll ole32.dll oleaut32.dll ws2_32.dll bcrypt.dll bcryptprimitives.dll secur32.dll
-  crypt32.dll version.dll shlwapi.dll psapi.dll dbghelp.dll)
+  crypt32.dll version.dll shlwapi.dll psapi.dll dbghelp.dll powrprof.dll)
 
 string(TOLOWER "${ALLOWED}" allowed)
 list(APPEND system_dlls ${allowed})
