@@ -33,8 +33,9 @@ WorkloadState build(std::uint64_t seed) {
 template <class Kernel>
 void time_kernel(benchmark::State& bench, Kernel kernel) {
     WorkloadState state = build(0);
-    for (auto _ : bench)
+    for (auto _ : bench) {
         benchmark::DoNotOptimize(kernel(state));
+    }
 }
 
 void BM_RunKernel(benchmark::State& bench) {
@@ -61,9 +62,10 @@ BENCHMARK(BM_Premix)->ComputeStatistics("min", fastest);
 // The scans over the texts of `workers` workers in turn.
 template <class Scan>
 void time_scan(benchmark::State& bench, std::uint64_t workers, Scan scan) {
-    std::vector<std::array<std::uint8_t, TEXT_BYTES>> texts;
-    for (std::uint64_t seed = 0; seed < workers; ++seed)
+    std::vector<std::array<std::uint8_t, text_bytes>> texts;
+    for (std::uint64_t seed = 0; seed < workers; ++seed) {
         texts.push_back(build(seed).text);
+    }
     std::uint64_t acc = 0;
     std::size_t next = 0;
     for (auto _ : bench) {
@@ -125,8 +127,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
+    }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

@@ -29,18 +29,18 @@
 
 namespace {
 
-constexpr double MAX_WARMUP_SECONDS = 0.001;
-constexpr double MAX_MEASUREMENT_SECONDS = 0.002;
-constexpr double TWO_TO_64 = 18446744073709551616.0;
+constexpr double max_warmup_seconds = 0.001;
+constexpr double max_measurement_seconds = 0.002;
+constexpr double two_to_64 = 18446744073709551616.0;
 constexpr std::size_t header_bytes = 8;  // abi_version and struct_size
 
 enum HostBehaviour : std::uint8_t {
-    WITH_CALLBACK = 1,
-    CANCEL_IN_CALLBACK = 2,  // on the event numbered by the next input byte
-    CANCEL_BEFORE_RUN = 4,
-    QUERY_IN_CALLBACK = 8,       // the queries see no outcome yet
-    RUN_OTHER_IN_CALLBACK = 16,  // another handle is refused while this one runs
-    RUN_AGAIN_AFTER = 32,        // a second run on the finished handle changes nothing
+    with_callback = 1,
+    cancel_in_callback = 2,  // on the event numbered by the next input byte
+    cancel_before_run = 4,
+    query_in_callback = 8,       // the queries see no outcome yet
+    run_other_in_callback = 16,  // another handle is refused while this one runs
+    run_again_after = 32,        // a second run on the finished handle changes nothing
 };
 
 [[noreturn]] void fail(int line, const char* condition, const QuorlindRunConfig& config) {
@@ -71,24 +71,29 @@ struct Case {
 Case g_case;
 
 bool usable_length(double seconds) {
-    return std::isfinite(seconds) && !(seconds < 0.0) && seconds < TWO_TO_64;
+    return std::isfinite(seconds) && !(seconds < 0.0) && seconds < two_to_64;
 }
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // The rejection validation must give, or null when the record passes.
 const char* expected_rejection(const QuorlindRunConfig* config) {
-    if (!config)
+    if (!config) {
         return "config is null";
-    if (config->abi_version != 1 || config->struct_size != 32)
+    }
+    if (config->abi_version != 1 || config->struct_size != 32) {
         return "incompatible C ABI/config size";
-    if (config->benchmark != 1 && config->benchmark != 2)
+    }
+    if (config->benchmark != 1 && config->benchmark != 2) {
         return "unknown benchmark";
-    if (config->reserved != 0)
+    }
+    if (config->reserved != 0) {
         return "reserved config field must be zero";
+    }
     if (!usable_length(config->warmup_seconds) || !usable_length(config->measurement_seconds) ||
-        !(config->measurement_seconds > 0.0))
+        !(config->measurement_seconds > 0.0)) {
         return "durations must be finite: warmup >= 0, measurement > 0";
+    }
     return nullptr;
 }
 
@@ -101,12 +106,15 @@ bool beyond_any_clock(double warmup, double measurement) {
 }
 
 void clamp_for_a_short_run(QuorlindRunConfig& config) {
-    if (expected_rejection(&config) || beyond_any_clock(config.warmup_seconds, config.measurement_seconds))
+    if (expected_rejection(&config) || beyond_any_clock(config.warmup_seconds, config.measurement_seconds)) {
         return;
-    if (config.warmup_seconds > MAX_WARMUP_SECONDS)
-        config.warmup_seconds = MAX_WARMUP_SECONDS;
-    if (config.measurement_seconds > MAX_MEASUREMENT_SECONDS)
-        config.measurement_seconds = MAX_MEASUREMENT_SECONDS;
+    }
+    if (config.warmup_seconds > max_warmup_seconds) {
+        config.warmup_seconds = max_warmup_seconds;
+    }
+    if (config.measurement_seconds > max_measurement_seconds) {
+        config.measurement_seconds = max_measurement_seconds;
+    }
 }
 
 void on_progress(const QuorlindProgressEvent* event, void* user_data) {
@@ -118,25 +126,26 @@ void on_progress(const QuorlindProgressEvent* event, void* user_data) {
     CHECK(event->workers >= 1);
     g_case.final_event_seen = event->phase >= QUORLIND_PHASE_COMPLETED;
 
-    if (g_case.behaviour & QUERY_IN_CALLBACK) {
+    if (g_case.behaviour & query_in_callback) {
         QuorlindRunSummary summary;
         QuorlindIntervalSample sample;
         CHECK(quorlind_result(g_case.handle, &summary) == 0);
         CHECK(quorlind_sample(g_case.handle, 0, &sample) == 0);
         CHECK(quorlind_reason(g_case.handle) == nullptr);
     }
-    if (g_case.behaviour & RUN_OTHER_IN_CALLBACK) {
+    if (g_case.behaviour & run_other_in_callback) {
         QuorlindRunHandle* other = quorlind_create();
         QuorlindRunConfig config;
         quorlind_default_config(&config);
         config.warmup_seconds = 0.0;
-        config.measurement_seconds = MAX_MEASUREMENT_SECONDS;
+        config.measurement_seconds = max_measurement_seconds;
         CHECK(quorlind_run(other, &config, &on_progress, &g_case) == QUORLIND_STATUS_FAILED);
         CHECK(std::string_view(quorlind_reason(other)) == "another benchmark is already running");
         quorlind_free(other);
     }
-    if ((g_case.behaviour & CANCEL_IN_CALLBACK) && g_case.events == g_case.cancel_at_event)
+    if ((g_case.behaviour & cancel_in_callback) && g_case.events == g_case.cancel_at_event) {
         quorlind_cancel(g_case.handle);
+    }
     ++g_case.events;
 }
 
@@ -176,10 +185,11 @@ void check_ran(std::uint32_t status, const QuorlindRunSummary& summary, std::str
         return;
     }
     CHECK(summary.workers >= 1);
-    if (config.benchmark == 1)
+    if (config.benchmark == 1) {
         CHECK(summary.workers == 1);
+    }
 
-    if (g_case.behaviour & CANCEL_BEFORE_RUN) {
+    if (g_case.behaviour & cancel_before_run) {
         CHECK(reason == "cancelled before starting");
         CHECK(status == QUORLIND_STATUS_CANCELLED && summary.sample_count == 0 && g_case.events == 0);
         return;
@@ -196,13 +206,14 @@ void check_ran(std::uint32_t status, const QuorlindRunSummary& summary, std::str
               static_cast<double>(summary.total_operations) / summary.measured_seconds);
     } else if (status == QUORLIND_STATUS_CANCELLED) {
         CHECK(reason == "cancelled");
-        CHECK(g_case.behaviour & CANCEL_IN_CALLBACK);
+        CHECK(g_case.behaviour & cancel_in_callback);
     } else {
         CHECK(status == QUORLIND_STATUS_FAILED);
         CHECK(reason == "measurement window was too short to complete any work");
     }
-    if (g_case.behaviour & WITH_CALLBACK)
+    if (g_case.behaviour & with_callback) {
         CHECK(g_case.final_event_seen);
+    }
 }
 
 void check_samples(const QuorlindRunSummary& summary) {
@@ -244,17 +255,20 @@ const QuorlindRunConfig* place_record(const std::uint8_t* data, std::size_t size
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     g_case = Case{};
     g_case.config_given = place_record(data, size);
-    if (size > sizeof(QuorlindRunConfig))
+    if (size > sizeof(QuorlindRunConfig)) {
         g_case.behaviour = data[sizeof(QuorlindRunConfig)];
-    if (size > sizeof(QuorlindRunConfig) + 1)
+    }
+    if (size > sizeof(QuorlindRunConfig) + 1) {
         g_case.cancel_at_event = data[sizeof(QuorlindRunConfig) + 1];
+    }
 
     g_case.handle = quorlind_create();
     CHECK(g_case.handle != nullptr);
-    if (g_case.behaviour & CANCEL_BEFORE_RUN)
+    if (g_case.behaviour & cancel_before_run) {
         quorlind_cancel(g_case.handle);
+    }
 
-    const QuorlindProgressCallback callback = (g_case.behaviour & WITH_CALLBACK) ? &on_progress : nullptr;
+    const QuorlindProgressCallback callback = (g_case.behaviour & with_callback) ? &on_progress : nullptr;
     const std::uint32_t status = quorlind_run(g_case.handle, g_case.config_given, callback, &g_case);
 
     QuorlindRunSummary summary;
@@ -268,18 +282,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(reason != nullptr);
 
     // Judged on the fuzzer's own copy: a short record's missing fields are 0.
-    if (const char* rejection = expected_rejection(g_case.config_given ? &g_case.config : nullptr))
+    if (const char* rejection = expected_rejection(g_case.config_given ? &g_case.config : nullptr)) {
         check_rejected(rejection, summary, reason);
-    else
+    } else {
         check_ran(status, summary, reason);
+    }
     check_samples(summary);
 
     // The outcome is final: neither a late cancel nor a second run touches it.
     quorlind_cancel(g_case.handle);
-    if (g_case.behaviour & RUN_AGAIN_AFTER) {
+    if (g_case.behaviour & run_again_after) {
         QuorlindRunConfig again;
         quorlind_default_config(&again);
-        again.measurement_seconds = MAX_MEASUREMENT_SECONDS;
+        again.measurement_seconds = max_measurement_seconds;
         CHECK(quorlind_run(g_case.handle, &again, nullptr, nullptr) == QUORLIND_STATUS_FAILED);
     }
     QuorlindRunSummary after;

@@ -19,8 +19,9 @@ using quorlind::detail::ScanResult;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::uint64_t acc = 0;
     std::size_t prefix = size < 8 ? size : 8;
-    for (std::size_t i = 0; i < prefix; ++i)
+    for (std::size_t i = 0; i < prefix; ++i) {
         acc |= static_cast<std::uint64_t>(data[i]) << (8 * i);
+    }
     const std::span<const std::uint8_t> text(data + prefix, size - prefix);
 
     for (std::uint64_t start = 0; start < 4; ++start) {

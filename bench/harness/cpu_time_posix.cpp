@@ -8,8 +8,9 @@ namespace {
 
 double used_seconds(int who) {
     rusage usage{};
-    if (getrusage(who, &usage) != 0)
+    if (getrusage(who, &usage) != 0) {
         return 0.0;
+    }
     const auto seconds = [](const timeval& value) {
         return static_cast<double>(value.tv_sec) + static_cast<double>(value.tv_usec) * 1e-6;
     };

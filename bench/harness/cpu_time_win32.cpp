@@ -16,15 +16,17 @@ double seconds(const FILETIME& value) {
 
 double calling_thread_cpu_seconds() {
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user))
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) {
         return 0.0;
+    }
     return seconds(kernel) + seconds(user);
 }
 
 double process_cpu_seconds() {
     FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
         return 0.0;
+    }
     return seconds(kernel) + seconds(user);
 }
 

@@ -42,8 +42,9 @@ Rate bare_loop(double seconds) {
         std::uint64_t operations = 0;
         while (Clock::now() < end) {
             // run_kernel's result cannot be optimised away, used or not.
-            for (int call = 0; call < 8; ++call)
+            for (int call = 0; call < 8; ++call) {
                 run_kernel(state);
+            }
             operations += 8;
         }
         const auto done = static_cast<double>(operations);
@@ -94,14 +95,16 @@ LibraryRun run_library(std::uint32_t kind, double warmup_seconds, double run_sec
     std::atomic<bool> returned{false};
     Clock::time_point cancelled_at{};
     std::thread canceller;
-    if (cancel_after_seconds >= 0)
+    if (cancel_after_seconds >= 0) {
         canceller = std::thread([&] {
-            while (!watch.first_event.load() && !returned.load())
+            while (!watch.first_event.load() && !returned.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
             std::this_thread::sleep_for(std::chrono::duration<double>(cancel_after_seconds));
             cancelled_at = Clock::now();
             quorlind_cancel(watch.handle);
         });
+    }
 
     const double process_before = process_cpu_seconds();
     const double caller_before = calling_thread_cpu_seconds();
@@ -117,8 +120,9 @@ LibraryRun run_library(std::uint32_t kind, double warmup_seconds, double run_sec
         run.cancel_latency_seconds = seconds_between(cancelled_at, finished);
     }
     quorlind_result(watch.handle, &run.summary);
-    if (run.status == QUORLIND_STATUS_FAILED)
+    if (run.status == QUORLIND_STATUS_FAILED) {
         std::fprintf(stderr, "run failed: %s\n", quorlind_reason(watch.handle));
+    }
     quorlind_free(watch.handle);
     return run;
 }
@@ -138,11 +142,13 @@ void measure_overhead(const Settings& settings) {
     double caller_cpu = 0, wall = 0;
     for (int round = 0; round < settings.rounds; ++round) {
         Rate bare;
-        if (round % 2 == 0)
+        if (round % 2 == 0) {
             bare = bare_loop(settings.run_seconds);
+        }
         const LibraryRun run = run_library(QUORLIND_BENCHMARK_SINGLE, 0.0, settings.run_seconds);
-        if (round % 2 == 1)
+        if (round % 2 == 1) {
             bare = bare_loop(settings.run_seconds);
+        }
         const Rate library = run.rate();
         wall_ratios.push_back(library.ops_per_second / bare.ops_per_second);
         cpu_ratios.push_back(library.ops_per_cpu_second / bare.ops_per_cpu_second);
@@ -174,11 +180,13 @@ void measure_scaling(const Settings& settings) {
     std::uint32_t workers = 0;
     for (int round = 0; round < settings.rounds; ++round) {
         LibraryRun single;
-        if (round % 2 == 0)
+        if (round % 2 == 0) {
             single = run_library(QUORLIND_BENCHMARK_SINGLE, 0.0, settings.run_seconds);
+        }
         const LibraryRun all = run_library(QUORLIND_BENCHMARK_PER_CPU, 0.0, settings.run_seconds);
-        if (round % 2 == 1)
+        if (round % 2 == 1) {
             single = run_library(QUORLIND_BENCHMARK_SINGLE, 0.0, settings.run_seconds);
+        }
         workers = all.summary.workers;
         const Rate one = single.rate(), many = all.rate();
         best_single = std::max(best_single, one.ops_per_second);
@@ -216,8 +224,9 @@ void measure_responsiveness(const Settings& settings) {
     for (int i = 0; i < cancels; ++i) {
         const double offset = 0.05 + 0.0137 * i;
         const LibraryRun run = run_library(QUORLIND_BENCHMARK_SINGLE, 0.02, 60.0, offset);
-        if (run.status != QUORLIND_STATUS_CANCELLED)
+        if (run.status != QUORLIND_STATUS_CANCELLED) {
             std::printf("# cancel %d: run ended with status %u\n", i, run.status);
+        }
         latencies.push_back(run.cancel_latency_seconds);
         std::printf("# cancel %d at %.4f s: returned after %.3f ms\n", i, offset,
                     run.cancel_latency_seconds * 1e3);

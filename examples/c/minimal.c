@@ -41,17 +41,19 @@ int main(int argc, char** argv) {
                                    : status == QUORLIND_STATUS_CANCELLED ? "cancelled"
                                                                          : "failed");
     /* Empty for a completed run; owned by the handle, so read before freeing. */
-    if (*quorlind_reason(handle))
+    if (*quorlind_reason(handle)) {
         printf(" (%s)", quorlind_reason(handle));
+    }
     printf("\n");
     printf("workers:          %" PRIu32 "\n", summary.workers);
     printf("ops per second:   %.1f\n", summary.ops_per_second);
     printf("total operations: %" PRIu64 "\n", summary.total_operations);
     printf("measured seconds: %.3f\n", summary.measured_seconds);
     printf("checksum:         %016" PRIx64 "\n", summary.checksum);
-    if (summary.has_variation)
+    if (summary.has_variation) {
         printf("variation:        %.2f %%%s\n", summary.variation_percent,
                summary.unstable ? " (unstable)" : "");
+    }
 
     quorlind_free(handle);
     return status == QUORLIND_STATUS_COMPLETED ? 0 : 1;

@@ -37,9 +37,10 @@ int main(int argc, char** argv) {
     quorlind_default_config(&config);
     config.warmup_seconds = 0.0;
     config.measurement_seconds = argc > 1 ? std::strtod(argv[1], nullptr) : 0.2;
-    if (argc > 2)
+    if (argc > 2) {
         config.benchmark =
             std::strcmp(argv[2], "all") == 0 ? QUORLIND_BENCHMARK_PER_CPU : QUORLIND_BENCHMARK_SINGLE;
+    }
 
     Handle handle(quorlind_create());
     if (!handle) {
@@ -60,14 +61,16 @@ int main(int argc, char** argv) {
                 "\n",
                 summary.workers, summary.ops_per_second, summary.total_operations, summary.measured_seconds,
                 summary.checksum);
-    if (summary.has_variation)
+    if (summary.has_variation) {
         std::printf("variation %.2f %%%s\n", summary.variation_percent,
                     summary.unstable ? " (unstable)" : "");
+    }
     for (std::uint64_t i = 0; i < summary.sample_count; ++i) {
         QuorlindIntervalSample sample;
-        if (quorlind_sample(handle.get(), i, &sample))
+        if (quorlind_sample(handle.get(), i, &sample)) {
             std::printf("  sample %" PRIu64 ": until %.3f s, %" PRIu64 " operations, %.1f ops/s\n", i,
                         sample.end_seconds, sample.operations, sample.ops_per_second);
+        }
     }
     return status == QUORLIND_STATUS_COMPLETED ? 0 : 1;
 }

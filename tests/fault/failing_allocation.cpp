@@ -19,10 +19,12 @@ void stop_failing_allocations() noexcept { failing.store(false); }
 
 // The array and nothrow forms forward to these two.
 void* operator new(std::size_t size) {
-    if (failing.load())
+    if (failing.load()) {
         throw std::bad_alloc();
-    if (void* memory = std::malloc(size == 0 ? 1 : size))
+    }
+    if (void* memory = std::malloc(size == 0 ? 1 : size)) {
         return memory;
+    }
     throw std::bad_alloc();
 }
 

@@ -21,8 +21,8 @@ namespace {
 
 using testing::FakeEnvironment;
 
-constexpr std::uint64_t WORKERS = 4;
-constexpr double HUGE_SECONDS = 1e19;  // valid alone; two of them overflow any clock reading
+constexpr std::uint64_t workers = 4;
+constexpr double huge_seconds = 1e19;  // valid alone; two of them overflow any clock reading
 
 struct Fault {
     const char* name;
@@ -35,11 +35,11 @@ struct Fault {
     double measurement = 0.05;
 };
 
-const std::string INIT_FAILED = "worker initialization failed: ";
-const std::string TABLE_REFUSED =
-    INIT_FAILED + "Ok(Err(\"memory allocation failed because the memory allocator returned an error\"))";
+const std::string init_failed = "worker initialization failed: ";
+const std::string table_refused =
+    init_failed + "Ok(Err(\"memory allocation failed because the memory allocator returned an error\"))";
 
-const Fault PER_WORKER_FAULTS[] = {
+const Fault per_worker_faults[] = {
     {.name = "spawn_fails",
      .inject = [](FakeEnvironment& e, std::uint64_t i) { e.fail_spawn_at = i; },
      .message = "cannot start worker: Resource temporarily unavailable (os error 11)",
@@ -52,24 +52,24 @@ const Fault PER_WORKER_FAULTS[] = {
      .before_worker_count = true},
     {.name = "build_fails",
      .inject = [](FakeEnvironment& e, std::uint64_t i) { e.fail_build = {i}; },
-     .message = INIT_FAILED + "Ok(Err(\"injected build failure\"))"},
+     .message = init_failed + "Ok(Err(\"injected build failure\"))"},
     {.name = "table_memory_refused",
      .inject = [](FakeEnvironment& e, std::uint64_t i) { e.refuse_table_memory = {i}; },
-     .message = TABLE_REFUSED},
+     .message = table_refused},
     {.name = "worker_ends_before_report",
      .inject = [](FakeEnvironment& e, std::uint64_t i) { e.throw_in_build = {i}; },
-     .message = INIT_FAILED + "Err(RecvError)"},
+     .message = init_failed + "Err(RecvError)"},
     {.name = "worker_fails_after_measuring",
      .inject = [](FakeEnvironment& e, std::uint64_t i) { e.throw_after_run = {i}; },
      .message = "a benchmark worker panicked",
      .measures = true},
 };
 
-const Fault RUN_FAULTS[] = {
+const Fault run_faults[] = {
     {.name = "cpu_count_unknown",
      .inject = [](FakeEnvironment& e,
-                  std::uint64_t) { e.cpus_error = std::string(UNKNOWN_CPU_COUNT_MESSAGE); },
-     .message = std::string("cannot determine available CPUs: ") + UNKNOWN_CPU_COUNT_MESSAGE,
+                  std::uint64_t) { e.cpus_error = std::string(unknown_cpu_count_message); },
+     .message = std::string("cannot determine available CPUs: ") + unknown_cpu_count_message,
      .before_worker_count = true},
     {.name = "cpu_count_throws",
      .inject = [](FakeEnvironment& e, std::uint64_t) { e.cpus_throws = true; },
@@ -78,14 +78,14 @@ const Fault RUN_FAULTS[] = {
     {.name = "beyond_the_clock_range",
      .inject = [](FakeEnvironment&, std::uint64_t) {},
      .message = "requested duration exceeds the monotonic clock range",
-     .warmup = HUGE_SECONDS,
-     .measurement = HUGE_SECONDS},
+     .warmup = huge_seconds,
+     .measurement = huge_seconds},
     {.name = "every_table_refused",
      .inject =
          [](FakeEnvironment& e, std::uint64_t) {
              e.refuse_table_memory = {0, 1, 2, 3};
          },
-     .message = TABLE_REFUSED},
+     .message = table_refused},
     // The failure report is queued before its sender goes, so it is read
     // ahead of the disconnection that the silent worker causes.
     {.name = "failure_report_beats_silent_end",
@@ -94,7 +94,7 @@ const Fault RUN_FAULTS[] = {
              e.throw_in_build = {0};
              e.refuse_table_memory = {3};
          },
-     .message = TABLE_REFUSED},
+     .message = table_refused},
 };
 
 struct FaultCase {
@@ -116,7 +116,7 @@ struct FaultyRun {
     }
 
     std::uint32_t go(double warmup, double measurement) {
-        environment->cpus = WORKERS;
+        environment->cpus = workers;
         const QuorlindRunConfig config{
             QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_PER_CPU, 0, warmup, measurement};
         return run_entry(&handle, &config, &FaultyRun::record, this, [this] { return environment; });
@@ -137,22 +137,22 @@ void expect_clean_and_admitting(const FakeEnvironment& environment) {
     const RunOutcome& outcome = next.outcome();
     EXPECT_NE(outcome.message, "another benchmark is already running");
     // On a starved machine a worker may not finish one batch in the window.
-    if (status != STATUS_COMPLETED) {
+    if (status != status_completed) {
         EXPECT_EQ(outcome.message, "measurement window was too short to complete any work");
     }
-    EXPECT_EQ(outcome.workers, WORKERS);
+    EXPECT_EQ(outcome.workers, workers);
     EXPECT_EQ(next.environment->live_threads.load(), 0);
 }
 
 void expect_fault_outcome(const Fault& fault, std::uint64_t index, const FaultyRun& run,
                           std::uint32_t status) {
     const RunOutcome& outcome = run.outcome();
-    EXPECT_EQ(status, STATUS_FAILED);
-    EXPECT_EQ(outcome.status, STATUS_FAILED);
+    EXPECT_EQ(status, status_failed);
+    EXPECT_EQ(outcome.status, status_failed);
     EXPECT_EQ(outcome.message, fault.message);
     EXPECT_EQ(outcome.reason, fault.message);
     EXPECT_FALSE(outcome.ops_per_second);
-    EXPECT_EQ(outcome.workers, fault.before_worker_count ? 0u : WORKERS);
+    EXPECT_EQ(outcome.workers, fault.before_worker_count ? 0u : workers);
     if (fault.stops_spawning) {
         EXPECT_EQ(run.environment->spawned.load(), static_cast<int>(index));
     }
@@ -186,17 +186,19 @@ TEST_P(RunFault, EndsAsItsOutcomeLeavesNoThreadAndAdmitsTheNextRun) {
 
 std::vector<FaultCase> per_worker_cases() {
     std::vector<FaultCase> cases;
-    for (const Fault& fault : PER_WORKER_FAULTS) {
-        for (std::uint64_t index = 0; index < WORKERS; ++index)
+    for (const Fault& fault : per_worker_faults) {
+        for (std::uint64_t index = 0; index < workers; ++index) {
             cases.push_back({&fault, index});
+        }
     }
     return cases;
 }
 
 std::vector<FaultCase> run_cases() {
     std::vector<FaultCase> cases;
-    for (const Fault& fault : RUN_FAULTS)
+    for (const Fault& fault : run_faults) {
         cases.push_back({&fault, 0});
+    }
     return cases;
 }
 
@@ -232,7 +234,7 @@ TEST(ContainedFailure, IsStoredWhenMemoryRunsOutDuringTheRun) {
         AllocationsFailUntilTheEnd restore;
         status = run.go(0.25, 0.5);
     }
-    EXPECT_EQ(status, STATUS_FAILED);
+    EXPECT_EQ(status, status_failed);
     ASSERT_TRUE(run.handle.outcome) << "status 2 with nothing for the host to read";
     EXPECT_EQ(run.outcome().reason, "native benchmark panicked");
     EXPECT_EQ(run.outcome().benchmark, QUORLIND_BENCHMARK_PER_CPU);
@@ -252,7 +254,7 @@ TEST(ContainedFailure, IsStoredWhenMemoryRunsOutBuildingARejection) {
         status =
             run_entry(&handle, &config, nullptr, nullptr, [] { return std::make_shared<FakeEnvironment>(); });
     }
-    EXPECT_EQ(status, STATUS_FAILED);
+    EXPECT_EQ(status, status_failed);
     ASSERT_TRUE(handle.outcome);
     EXPECT_EQ(handle.outcome->reason, "native benchmark panicked");
     // The record's other fields were never read.

@@ -36,8 +36,9 @@ TimeSpan reference_span(double seconds) {
     const double normalized = std::frexp(seconds, &exponent);
     const auto mantissa = static_cast<std::uint64_t>(std::ldexp(normalized, 53));
     const int places = 53 - exponent;
-    if (places <= 0)
+    if (places <= 0) {
         return {static_cast<std::uint64_t>(seconds), 0};
+    }
 
     constexpr std::uint64_t limb_base = 1000000000;
     std::vector<std::uint64_t> limbs{mantissa % limb_base, mantissa / limb_base % limb_base,
@@ -49,8 +50,9 @@ TimeSpan reference_span(double seconds) {
             limb = product % limb_base;
             carry = product / limb_base;
         }
-        if (carry != 0)
+        if (carry != 0) {
             limbs.push_back(carry);
+        }
     }
     std::string digits;
     for (auto limb = limbs.rbegin(); limb != limbs.rend(); ++limb) {
@@ -58,8 +60,9 @@ TimeSpan reference_span(double seconds) {
         digits += std::string(9 - part.size(), '0') + part;
     }
     const auto point = static_cast<std::size_t>(places);
-    if (digits.size() <= point)
+    if (digits.size() <= point) {
         digits.insert(0, point + 1 - digits.size(), '0');
+    }
     std::uint64_t whole = std::stoull(digits.substr(0, digits.size() - point));
     std::string fraction = digits.substr(digits.size() - point);
     fraction.append(10, '0');
@@ -69,8 +72,9 @@ TimeSpan reference_span(double seconds) {
     const bool above_half =
         rest[0] > '5' || (rest[0] == '5' && rest.find_first_not_of('0', 1) != std::string::npos);
     const bool exactly_half = rest[0] == '5' && !above_half;
-    if (above_half || (exactly_half && nanos % 2 == 1))
+    if (above_half || (exactly_half && nanos % 2 == 1)) {
         ++nanos;
+    }
     if (nanos == limb_base) {
         ++whole;
         nanos = 0;
@@ -80,8 +84,9 @@ TimeSpan reference_span(double seconds) {
 
 double after(double value, int steps) {
     const double direction = steps > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    for (int i = 0; i < std::abs(steps); ++i)
+    for (int i = 0; i < std::abs(steps); ++i) {
         value = std::nextafter(value, direction);
+    }
     return value;
 }
 
@@ -135,8 +140,9 @@ TEST(Duration, ZeroAndTinyValues) {
 
 TEST(Duration, RefusesWhatNoSpanCanHold) {
     constexpr double inf = std::numeric_limits<double>::infinity();
-    for (double bad : {-1e-300, -1.0, std::nan(""), inf, -inf, 18446744073709551616.0, 1e30})
+    for (double bad : {-1e-300, -1.0, std::nan(""), inf, -inf, 18446744073709551616.0, 1e30}) {
         EXPECT_FALSE(duration_from_seconds(bad)) << bad;
+    }
     const double largest = std::nextafter(18446744073709551616.0, 0.0);
     EXPECT_EQ(converted(largest), (TimeSpan{18446744073709549568ULL, 0}));
     EXPECT_EQ(converted(9223372036854775808.0), (TimeSpan{9223372036854775808ULL, 0}));
@@ -157,8 +163,9 @@ TEST(Duration, AgreesWithExactDecimalArithmetic) {
     for (int i = 0; i < 4000; ++i) {
         const double whole = static_cast<double>(random() % (std::uint64_t{1} << (random() % 33)));
         const double half_point = whole + (static_cast<double>(random() % 1000000000) + 0.5) / 1e9;
-        for (int step = -2; step <= 2; ++step)
+        for (int step = -2; step <= 2; ++step) {
             values.push_back(after(half_point, step));
+        }
     }
     int mismatches = 0;
     for (double value : values) {
@@ -167,8 +174,9 @@ TEST(Duration, AgreesWithExactDecimalArithmetic) {
         if (!span || *span != expected) {
             ADD_FAILURE() << std::hexfloat << value << " gives " << ::testing::PrintToString(span)
                           << ", exactly " << ::testing::PrintToString(expected);
-            if (++mismatches == 10)
+            if (++mismatches == 10) {
                 return;
+            }
         }
     }
 }

@@ -71,7 +71,7 @@ TEST(RunEntry, EachValidationCheckHasItsMessageAndSummary) {
     };
     for (const Rejection& rejection : rejections) {
         Entry entry;
-        EXPECT_EQ(entry.run(&rejection.config), STATUS_FAILED);
+        EXPECT_EQ(entry.run(&rejection.config), status_failed);
         const RunOutcome& outcome = entry.outcome();
         EXPECT_EQ(outcome.message, rejection.message);
         EXPECT_EQ(outcome.reason, rejection.message);
@@ -93,7 +93,7 @@ TEST(RunEntry, EachValidationCheckHasItsMessageAndSummary) {
 
 TEST(RunEntry, NullConfigReportsTheDefaults) {
     Entry entry;
-    EXPECT_EQ(entry.run(nullptr), STATUS_FAILED);
+    EXPECT_EQ(entry.run(nullptr), status_failed);
     EXPECT_EQ(entry.outcome().message, "config is null");
     EXPECT_EQ(entry.outcome().benchmark, 1u);
     EXPECT_EQ(entry.outcome().warmup_seconds, 120.0);
@@ -106,14 +106,14 @@ TEST(RunEntry, TinyPositiveMeasurementIsRefusedByTheEngine) {
     for (double below_half : {1e-12, 4.999999999999999e-10}) {
         Entry entry;
         const QuorlindRunConfig config = valid_config(0.0, below_half);
-        EXPECT_EQ(entry.run(&config), STATUS_FAILED);
+        EXPECT_EQ(entry.run(&config), status_failed);
         EXPECT_EQ(entry.outcome().message, "measurement duration must be positive");
         EXPECT_EQ(entry.outcome().measurement_seconds, below_half);
         EXPECT_FALSE(testing::engine_busy());
     }
     Entry entry;
     const QuorlindRunConfig config = valid_config(0.0, 5e-10);
-    if (entry.run(&config) != STATUS_COMPLETED) {
+    if (entry.run(&config) != status_completed) {
         EXPECT_EQ(entry.outcome().message, "measurement window was too short to complete any work");
     }
     EXPECT_EQ(entry.outcome().workers, 1u);
@@ -122,7 +122,7 @@ TEST(RunEntry, TinyPositiveMeasurementIsRefusedByTheEngine) {
 TEST(RunEntry, HostDurationsAreReportedBitForBit) {
     Entry entry;
     const QuorlindRunConfig config = valid_config(0.1, 0.05);
-    EXPECT_EQ(entry.run(&config), STATUS_COMPLETED) << entry.outcome().message;
+    EXPECT_EQ(entry.run(&config), status_completed) << entry.outcome().message;
     EXPECT_EQ(entry.outcome().warmup_seconds, 0.1);
     EXPECT_EQ(entry.outcome().measurement_seconds, 0.05);
     EXPECT_EQ(entry.outcome().reason, "");
@@ -133,7 +133,7 @@ TEST(RunEntry, InternalFailureIsContainedAndTheNextRunAdmitted) {
     entry.environment->cpus_throws = true;
     QuorlindRunConfig config = valid_config(0.25, 0.5);
     config.benchmark = QUORLIND_BENCHMARK_PER_CPU;
-    EXPECT_EQ(entry.run(&config), STATUS_FAILED);
+    EXPECT_EQ(entry.run(&config), status_failed);
     EXPECT_EQ(entry.outcome().message, "native benchmark panicked");
     EXPECT_EQ(entry.outcome().reason, "native benchmark panicked");
     EXPECT_EQ(entry.outcome().benchmark, 2u);
@@ -143,7 +143,7 @@ TEST(RunEntry, InternalFailureIsContainedAndTheNextRunAdmitted) {
 
     Entry next;
     const QuorlindRunConfig quick = valid_config();
-    EXPECT_EQ(next.run(&quick), STATUS_COMPLETED);
+    EXPECT_EQ(next.run(&quick), status_completed);
 }
 
 TEST(RunEntry, FailingToMakeTheEnvironmentIsContained) {
@@ -152,7 +152,7 @@ TEST(RunEntry, FailingToMakeTheEnvironmentIsContained) {
     const auto refuse = []() -> std::shared_ptr<RunEnvironment> {
         throw std::bad_alloc();
     };
-    EXPECT_EQ(run_entry(&handle, &config, nullptr, nullptr, refuse), STATUS_FAILED);
+    EXPECT_EQ(run_entry(&handle, &config, nullptr, nullptr, refuse), status_failed);
     ASSERT_TRUE(handle.outcome);
     EXPECT_EQ(handle.outcome->reason, "native benchmark panicked");
     EXPECT_EQ(handle.outcome->measurement_seconds, 0.5);
@@ -175,7 +175,7 @@ TEST(RunEntry, SecondCallOnAHandleChangesNothing) {
     entry.run(nullptr);
     const std::string* reason = &entry.outcome().reason;
     const QuorlindRunConfig config = valid_config();
-    EXPECT_EQ(entry.run(&config), STATUS_FAILED);
+    EXPECT_EQ(entry.run(&config), status_failed);
     EXPECT_EQ(&entry.outcome().reason, reason);
     EXPECT_EQ(entry.outcome().message, "config is null");
     EXPECT_EQ(entry.environment->spawned.load(), 0);

@@ -71,8 +71,9 @@ TEST(FreshHandle, HasNoOutcomeAndLeavesOutputsUntouched) {
 
 TEST(FreshHandle, CancelCanBeCalledAnyNumberOfTimes) {
     Handle handle;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         quorlind_cancel(handle.get());
+    }
 
     QuorlindRunSummary summary = filled_with_pattern<QuorlindRunSummary>();
     EXPECT_EQ(quorlind_result(handle.get(), &summary), 0);

@@ -16,8 +16,9 @@ std::uint64_t read_le(const Record& record, std::size_t offset, std::size_t widt
     unsigned char bytes[sizeof(Record)];
     std::memcpy(bytes, &record, sizeof(Record));
     std::uint64_t value = 0;
-    for (std::size_t i = 0; i < width; ++i)
+    for (std::size_t i = 0; i < width; ++i) {
         value |= std::uint64_t{bytes[offset + i]} << (8 * i);
+    }
     return value;
 }
 

@@ -28,8 +28,9 @@ struct Handle {
     std::vector<QuorlindIntervalSample> samples() {
         std::vector<QuorlindIntervalSample> samples;
         QuorlindIntervalSample sample;
-        while (quorlind_sample(handle, samples.size(), &sample))
+        while (quorlind_sample(handle, samples.size(), &sample)) {
             samples.push_back(sample);
+        }
         return samples;
     }
     std::string reason() { return quorlind_reason(handle); }
@@ -125,8 +126,9 @@ TEST(Run, SecondsLongRunHasAVariationConsistentWithItsSamples) {
     expect_samples_tile(summary, samples);
     ASSERT_EQ(summary.has_variation, 1u);
     double weighted = 0.0;
-    for (const auto& sample : samples)
+    for (const auto& sample : samples) {
         weighted += std::pow(sample.ops_per_second - summary.ops_per_second, 2) * sample.duration_seconds;
+    }
     EXPECT_NEAR(summary.variation_percent,
                 std::sqrt(weighted / summary.measured_seconds) / summary.ops_per_second * 100.0, 1e-9);
     EXPECT_EQ(summary.unstable, summary.variation_percent > 10.0 ? 1u : 0u);
@@ -181,8 +183,9 @@ TEST(Run, TwoHandlesOnTwoThreadsGiveOneRunAndOneRefusal) {
             },
             &running);
     });
-    while (!running.load())
+    while (!running.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(quorlind_run(second.handle, &config, nullptr, nullptr), QUORLIND_STATUS_FAILED);
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(300));

@@ -15,14 +15,15 @@ namespace quorlind {
 namespace {
 
 using testing::build;
-using testing::table_words;
+using testing::table_contents;
 
 // The result of the `calls`-th call on a fresh state of `seed`.
 std::uint64_t result_after(std::uint64_t seed, int calls) {
     WorkloadState state = build(seed);
     std::uint64_t result = 0;
-    for (int i = 0; i < calls; ++i)
+    for (int i = 0; i < calls; ++i) {
         result = run_kernel(state);
+    }
     return result;
 }
 
@@ -59,9 +60,10 @@ TEST(Kernel, WholeBatchesGiveKnownChecksums) {
 TEST(Kernel, StatesOfTheSameSeedGiveTheSameResultSequence) {
     WorkloadState a = build(3);
     WorkloadState b = build(3);
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 12; ++i) {
         ASSERT_EQ(run_kernel(a), run_kernel(b)) << "call " << i;
-    EXPECT_EQ(table_words(a), table_words(b));
+    }
+    EXPECT_EQ(table_contents(a), table_contents(b));
 }
 
 TEST(Kernel, CallsOnOneStateNeverChangeAnother) {
@@ -69,12 +71,13 @@ TEST(Kernel, CallsOnOneStateNeverChangeAnother) {
     WorkloadState bystander = build(0);
     const WorkloadState pristine = build(0);
 
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 5; ++i) {
         run_kernel(worked);
+    }
 
     EXPECT_EQ(bystander.carry, pristine.carry);
     EXPECT_EQ(bystander.text, pristine.text);
-    EXPECT_EQ(table_words(bystander), table_words(pristine));
+    EXPECT_EQ(table_contents(bystander), table_contents(pristine));
     EXPECT_EQ(run_kernel(bystander), 0x2C1B8D85CDD1E98DULL);
 }
 
@@ -85,16 +88,18 @@ TEST(Kernel, CallsRewriteTheTableButNeverTheText) {
     run_kernel(state);
 
     EXPECT_EQ(state.text, pristine.text);
-    EXPECT_NE(table_words(state), table_words(pristine));
-    EXPECT_EQ(state.table.size(), TABLE_WORDS);
+    EXPECT_NE(table_contents(state), table_contents(pristine));
+    EXPECT_EQ(state.table.size(), table_words);
 }
 
 WordTable table_of(std::size_t capacity, std::size_t filled) {
     WordTable table;
-    if (!table.reserve_exactly(capacity, &WordTable::allocate_from_heap))
+    if (!table.reserve_exactly(capacity, &WordTable::allocate_from_heap)) {
         throw std::runtime_error("allocation failed");
-    for (std::size_t i = 0; i < filled; ++i)
+    }
+    for (std::size_t i = 0; i < filled; ++i) {
         table.push_back(100 + i);
+    }
     return table;
 }
 

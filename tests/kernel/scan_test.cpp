@@ -36,35 +36,35 @@ void expect_scan(std::uint64_t acc, std::string_view text, std::uint64_t expecte
 }
 
 TEST(Scan, NumbersAndMarksFromIdleGiveTheirKnownValues) {
-    expect_scan(0, "12", 12, ScanMode::Number);
-    expect_scan(0, "+7", 437, ScanMode::Number);
-    expect_scan(0, "x", 120, ScanMode::Idle);
-    expect_scan(0, "e", 101, ScanMode::Idle);
-    expect_scan(0, "1+", 0x200000000000002BULL, ScanMode::Idle);
-    expect_scan(0, "1.e", 117, ScanMode::Idle);
-    expect_scan(0, "1,5E7\n", 13829, ScanMode::Idle);
+    expect_scan(0, "12", 12, ScanMode::number);
+    expect_scan(0, "+7", 437, ScanMode::number);
+    expect_scan(0, "x", 120, ScanMode::idle);
+    expect_scan(0, "e", 101, ScanMode::idle);
+    expect_scan(0, "1+", 0x200000000000002BULL, ScanMode::idle);
+    expect_scan(0, "1.e", 117, ScanMode::idle);
+    expect_scan(0, "1,5E7\n", 13829, ScanMode::idle);
 }
 
 TEST(Scan, DigitInFractionGoesBackToNumber) {
-    expect_scan(0, "1.23", 12823, ScanMode::Number);
+    expect_scan(0, "1.23", 12823, ScanMode::number);
     // So a second point shifts again instead of falling to DEFAULT.
-    expect_scan(0, "1.2.3", 0x800000000000058FULL, ScanMode::Number);
+    expect_scan(0, "1.2.3", 0x800000000000058FULL, ScanMode::number);
 }
 
 TEST(Scan, ExponentActsInFractionAndNumberOnly) {
-    expect_scan(0, "1.2e", 1379, ScanMode::Idle);
-    expect_scan(4, "1.5e", 52582, ScanMode::Idle);
+    expect_scan(0, "1.2e", 1379, ScanMode::idle);
+    expect_scan(4, "1.5e", 52582, ScanMode::idle);
 }
 
-TEST(Scan, SignFromIdleThenSeparatorFolds) { expect_scan(8, "-3;", 373, ScanMode::Idle); }
+TEST(Scan, SignFromIdleThenSeparatorFolds) { expect_scan(8, "-3;", 373, ScanMode::idle); }
 
 TEST(Scan, StartingModeIsTheAccumulatorsLowTwoBits) {
-    expect_scan(2, "9", 29, ScanMode::Fraction);
-    expect_scan(3, "9", 39, ScanMode::Number);
+    expect_scan(2, "9", 29, ScanMode::fraction);
+    expect_scan(3, "9", 39, ScanMode::number);
 }
 
 TEST(Scan, EmptyTextLeavesAccumulatorAndStartingMode) {
-    expect_scan(0x1234565, "", 0x1234565, ScanMode::Number);
+    expect_scan(0x1234565, "", 0x1234565, ScanMode::number);
 }
 
 TEST(Scan, BytesOutsideTheAlphabetTakeDefaultInEveryMode) {
@@ -74,7 +74,7 @@ TEST(Scan, BytesOutsideTheAlphabetTakeDefaultInEveryMode) {
             const std::uint8_t text[] = {byte};
             const ScanResult result = scan_text(acc, text);
             EXPECT_EQ(result.acc, std::rotl(acc, 61) ^ byte) << "byte " << int{byte} << ", mode " << mode;
-            EXPECT_EQ(result.mode, ScanMode::Idle) << "byte " << int{byte} << ", mode " << mode;
+            EXPECT_EQ(result.mode, ScanMode::idle) << "byte " << int{byte} << ", mode " << mode;
         }
     }
 }

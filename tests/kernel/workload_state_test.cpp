@@ -15,10 +15,10 @@ namespace quorlind {
 namespace {
 
 using testing::build;
-using testing::table_words;
+using testing::table_contents;
 
 bool same_state(const WorkloadState& a, const WorkloadState& b) {
-    return a.carry == b.carry && a.text == b.text && table_words(a) == table_words(b);
+    return a.carry == b.carry && a.text == b.text && table_contents(a) == table_contents(b);
 }
 
 // The published xorshift64*: the state keeps the value before the multiply.
@@ -51,7 +51,7 @@ TEST(Generator, NextWordCarriesTheMultipliedValueUnlikeXorShift64Star) {
 TEST(Generator, SeedZeroGivesItsKnownTableTextAndCarry) {
     const WorkloadState state = build(0);
 
-    ASSERT_EQ(state.table.size(), TABLE_WORDS);
+    ASSERT_EQ(state.table.size(), table_words);
     EXPECT_EQ(state.table.load(0), 0x0D83B3E29A21487AULL);
     EXPECT_EQ(state.table.load(1), 0x6BF22468CC7011DDULL);
     EXPECT_EQ(state.table.load(2), 0xB02FC9D94B6BBA92ULL);
@@ -66,7 +66,7 @@ TEST(Generator, SeedZeroGivesItsKnownTableTextAndCarry) {
 TEST(Generator, SeedOneGivesItsKnownTableAndCarry) {
     const WorkloadState state = build(1);
 
-    ASSERT_EQ(state.table.size(), TABLE_WORDS);
+    ASSERT_EQ(state.table.size(), table_words);
     EXPECT_EQ(state.table.load(0), 0x102ACEB9AF8E2597ULL);
     EXPECT_EQ(state.table.load(1), 0x2DA0F11C160A5680ULL);
     EXPECT_EQ(state.table.load(2), 0xE51842A2CCF2881CULL);
@@ -77,16 +77,17 @@ TEST(Generator, SeedOneGivesItsKnownTableAndCarry) {
 TEST(Generator, CarryIsTheOutputAfterTheLastTextByte) {
     // 32768 steps for the table and 4096 for the text, none skipped or shared.
     std::uint64_t g = 5 ^ 0x9E3779B97F4A7C15ULL;
-    for (std::size_t i = 0; i < TABLE_WORDS + TEXT_BYTES; ++i)
+    for (std::size_t i = 0; i < table_words + text_bytes; ++i) {
         next_word(g);
+    }
     EXPECT_EQ(build(5).carry, g);
 }
 
 TEST(Generator, GoldenRatioSeedStartsAtZeroAndStaysThere) {
     const WorkloadState state = build(0x9E3779B97F4A7C15ULL);
 
-    ASSERT_EQ(state.table.size(), TABLE_WORDS);
-    const std::vector<std::uint64_t> words = table_words(state);
+    ASSERT_EQ(state.table.size(), table_words);
+    const std::vector<std::uint64_t> words = table_contents(state);
     EXPECT_TRUE(std::all_of(words.begin(), words.end(), [](std::uint64_t w) { return w == 0; }));
     EXPECT_TRUE(std::all_of(state.text.begin(), state.text.end(), [](std::uint8_t b) { return b == '0'; }));
     EXPECT_EQ(state.carry, 0u);
@@ -98,30 +99,33 @@ TEST(Generator, TextHoldsOnlyAlphabetBytesAndUsesAllOfThem) {
         std::vector<bool> seen(256, false);
         for (const std::uint8_t byte : state.text) {
             ASSERT_NE(byte, 0) << "seed " << seed;
-            ASSERT_NE(std::find(TEXT_ALPHABET.begin(), TEXT_ALPHABET.end(), byte), TEXT_ALPHABET.end())
+            ASSERT_NE(std::find(text_alphabet.begin(), text_alphabet.end(), byte), text_alphabet.end())
                 << "seed " << seed << " byte " << int{byte};
             seen[byte] = true;
         }
         // 4096 draws from 32 entries: every distinct alphabet byte shows up.
-        for (const std::uint8_t byte : TEXT_ALPHABET)
+        for (const std::uint8_t byte : text_alphabet) {
             EXPECT_TRUE(seen[byte]) << "seed " << seed << " never produced byte " << int{byte};
+        }
     }
 }
 
 TEST(Generator, SameSeedGivesIdenticalStates) {
-    for (const std::uint64_t seed : {0ULL, 1ULL, 7ULL, 0xFFFFFFFFFFFFFFFFULL})
+    for (const std::uint64_t seed : {0ULL, 1ULL, 7ULL, 0xFFFFFFFFFFFFFFFFULL}) {
         EXPECT_TRUE(same_state(build(seed), build(seed))) << "seed " << seed;
+    }
 }
 
 TEST(Generator, DistinctSeedsGiveDistinctTablesTextsAndCarries) {
     std::vector<WorkloadState> states;
-    for (std::uint64_t seed = 0; seed < 12; ++seed)
+    for (std::uint64_t seed = 0; seed < 12; ++seed) {
         states.push_back(build(seed));
+    }
     for (std::size_t a = 0; a < states.size(); ++a) {
         for (std::size_t b = a + 1; b < states.size(); ++b) {
             EXPECT_NE(states[a].carry, states[b].carry) << a << " vs " << b;
             EXPECT_NE(states[a].text, states[b].text) << a << " vs " << b;
-            EXPECT_NE(table_words(states[a]), table_words(states[b])) << a << " vs " << b;
+            EXPECT_NE(table_contents(states[a]), table_contents(states[b])) << a << " vs " << b;
         }
     }
 }
@@ -146,7 +150,7 @@ TEST(GeneratorAllocation, RefusedTableStorageGivesTheAllocatorErrorText) {
 
     ASSERT_FALSE(built.has_value());
     EXPECT_EQ(built.error(), "memory allocation failed because the memory allocator returned an error");
-    EXPECT_EQ(requested_words, std::vector<std::size_t>{TABLE_WORDS});
+    EXPECT_EQ(requested_words, std::vector<std::size_t>{table_words});
 }
 
 TEST(GeneratorAllocation, TableStorageIsRequestedOnceForExactlyItsWords) {

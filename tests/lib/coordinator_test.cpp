@@ -36,7 +36,7 @@ struct CoordinatedRun {
 
 void expect_failed_before_measuring(const CoordinatedRun& run, const RunOutcome& outcome,
                                     const std::string& message) {
-    EXPECT_EQ(outcome.status, STATUS_FAILED);
+    EXPECT_EQ(outcome.status, status_failed);
     EXPECT_EQ(outcome.message, message);
     EXPECT_TRUE(run.events.empty()) << "no progress on a failure before the gate";
     EXPECT_TRUE(outcome.samples.empty());
@@ -60,7 +60,7 @@ TEST(Coordinator, SecondRunWhileOneHoldsTheEngineIsRefused) {
     const EngineAdmission held = EngineAdmission::try_acquire();
     ASSERT_TRUE(held);
     const RunOutcome outcome = run.go(2);
-    EXPECT_EQ(outcome.status, STATUS_FAILED);
+    EXPECT_EQ(outcome.status, status_failed);
     EXPECT_EQ(outcome.message, "another benchmark is already running");
     EXPECT_EQ(outcome.workers, 0u);
     EXPECT_EQ(run.environment->cpus_calls.load(), 0);
@@ -71,7 +71,7 @@ TEST(Coordinator, SingleWorkerNeverAsksForTheProcessorCount) {
     CoordinatedRun run;
     run.environment->cpus_error = "no idea";
     const RunOutcome outcome = run.go(1);
-    EXPECT_EQ(outcome.status, STATUS_COMPLETED);
+    EXPECT_EQ(outcome.status, status_completed);
     EXPECT_EQ(outcome.workers, 1u);
     EXPECT_EQ(run.environment->cpus_calls.load(), 0);
     run.expect_cleaned_up();
@@ -92,7 +92,7 @@ TEST(Coordinator, CancelledBeforeStartingStartsNoThread) {
     CoordinatedRun run;
     run.cancel->request();
     const RunOutcome outcome = run.go(2);
-    EXPECT_EQ(outcome.status, STATUS_CANCELLED);
+    EXPECT_EQ(outcome.status, status_cancelled);
     EXPECT_EQ(outcome.message, "cancelled before starting");
     EXPECT_EQ(outcome.workers, 3u);
     EXPECT_EQ(run.environment->spawned.load(), 0);
@@ -159,7 +159,7 @@ TEST(Coordinator, WorkerFailingInternallyAfterMeasuringFailsTheRun) {
     CoordinatedRun run;
     run.environment->throw_after_run = {1};
     const RunOutcome outcome = run.go(2);
-    EXPECT_EQ(outcome.status, STATUS_FAILED);
+    EXPECT_EQ(outcome.status, status_failed);
     EXPECT_EQ(outcome.message, "a benchmark worker panicked");
     EXPECT_GT(outcome.total_operations, 0u);
     ASSERT_FALSE(run.events.empty());
@@ -173,13 +173,13 @@ TEST(Coordinator, InternalFailureInsideTheCoordinatorStillReleasesTheEngine) {
     EXPECT_ANY_THROW(run.go(2));
     run.expect_cleaned_up();
     CoordinatedRun next;
-    EXPECT_EQ(next.go(1).status, STATUS_COMPLETED);
+    EXPECT_EQ(next.go(1).status, status_completed);
 }
 
 TEST(Coordinator, CompletedRunReportsTotalsChecksumAndAFinalEvent) {
     CoordinatedRun run;
     const RunOutcome outcome = run.go(2, milliseconds(30), milliseconds(120));
-    ASSERT_EQ(outcome.status, STATUS_COMPLETED) << outcome.message;
+    ASSERT_EQ(outcome.status, status_completed) << outcome.message;
     EXPECT_EQ(outcome.workers, 3u);
     EXPECT_EQ(outcome.message, "");
 
@@ -236,7 +236,7 @@ TEST(Coordinator, CancelWhileWorkersBuildIsSeenOnlyAfterAllReported) {
             run.environment);
 
         EXPECT_EQ(built_at_first_event, 3) << "the gate opened before every worker reported";
-        EXPECT_EQ(outcome.status, STATUS_CANCELLED);
+        EXPECT_EQ(outcome.status, status_cancelled);
         EXPECT_EQ(outcome.message, "cancelled");
         EXPECT_FALSE(outcome.ops_per_second);
         EXPECT_EQ(outcome.total_operations, 0u);

@@ -70,7 +70,7 @@ TEST(ProductionEnvironment, KindTwoRunsOneNamedWorkerPerProcessorOnATwoMiBStack)
         },
         environment);
 
-    ASSERT_EQ(outcome.status, STATUS_COMPLETED) << outcome.message;
+    ASSERT_EQ(outcome.status, status_completed) << outcome.message;
     EXPECT_EQ(outcome.workers, processors);
     std::vector<std::string> expected_names;
     for (std::uint64_t i = 0; i < processors; ++i) {
@@ -82,7 +82,7 @@ TEST(ProductionEnvironment, KindTwoRunsOneNamedWorkerPerProcessorOnATwoMiBStack)
     const bool names_shown = !workers.front().name.empty();
     for (std::uint64_t i = 0; i < processors; ++i) {
         EXPECT_EQ(workers[i].index, i);
-        EXPECT_GE(workers[i].stack_bytes, WORKER_STACK_BYTES) << "worker " << i;
+        EXPECT_GE(workers[i].stack_bytes, worker_stack_bytes) << "worker " << i;
         // Where the system shows no thread names (Windows before
         // SetThreadDescription), what is checked instead is that every
         // worker ran on a thread of its own.

@@ -8,12 +8,12 @@
 namespace quorlind {
 namespace {
 
-const Timing TIMING{{50, 0}, {50, 0}, {53, 0}};  // no warm-up, 3 s measured
+const Timing timing{{50, 0}, {50, 0}, {53, 0}};  // no warm-up, 3 s measured
 
 ClockInstant after_warm_end(double seconds) {
     const auto whole = static_cast<std::uint64_t>(seconds);
     const auto nanos = static_cast<std::uint32_t>((seconds - static_cast<double>(whole)) * 1e9 + 0.5);
-    return *checked_add(TIMING.warm_end, {whole, nanos});
+    return *checked_add(timing.warm_end, {whole, nanos});
 }
 
 // Passes every 10 ms with a steady rate of 1000 operations per second.
@@ -22,7 +22,7 @@ std::vector<IntervalSample> cut_samples_over(double seconds) {
     std::vector<IntervalSample> samples;
     for (int pass = 0; pass * 0.0101 <= seconds; ++pass) {
         const double x = pass * 0.0101;
-        cutter.step(after_warm_end(x), TIMING, static_cast<std::uint64_t>(x * 1000), samples);
+        cutter.step(after_warm_end(x), timing, static_cast<std::uint64_t>(x * 1000), samples);
     }
     return samples;
 }
@@ -46,7 +46,7 @@ TEST(Samples, HalfSecondRunGetsOnlyTheClosingSample) {
 
     RunOutcome outcome = outcome_with(samples, 500, 0.5001);
     decide_verdict(outcome, false, false);
-    EXPECT_EQ(outcome.status, STATUS_COMPLETED);
+    EXPECT_EQ(outcome.status, status_completed);
     EXPECT_FALSE(outcome.variation_percent);
     EXPECT_FALSE(outcome.unstable);
 }
@@ -75,8 +75,8 @@ TEST(Samples, ThreeSecondRunCutsTwoThenCloses) {
 TEST(Samples, OperationDifferencesNeverGoNegative) {
     SampleCutter cutter;
     std::vector<IntervalSample> samples;
-    cutter.step(after_warm_end(1.0), TIMING, 100, samples);
-    cutter.step(after_warm_end(2.0), TIMING, 90, samples);
+    cutter.step(after_warm_end(1.0), timing, 100, samples);
+    cutter.step(after_warm_end(2.0), timing, 90, samples);
     ASSERT_EQ(samples.size(), 2u);
     EXPECT_EQ(samples[1].operations, 0u);
 }
@@ -106,7 +106,7 @@ TEST(ClosingSample, NothingToCloseWhenNoTimeWasMeasured) {
 TEST(Verdict, EqualRatesGiveZeroVariation) {
     RunOutcome outcome = outcome_with({{1.0, 1.0, 100, 100.0}, {2.0, 1.0, 100, 100.0}}, 200, 2.0);
     decide_verdict(outcome, false, false);
-    EXPECT_EQ(outcome.status, STATUS_COMPLETED);
+    EXPECT_EQ(outcome.status, status_completed);
     EXPECT_EQ(outcome.message, "");
     EXPECT_EQ(*outcome.ops_per_second, 100.0);
     EXPECT_EQ(*outcome.variation_percent, 0.0);
@@ -139,7 +139,7 @@ TEST(Verdict, VariationIsWeightedByIntervalLength) {
 TEST(Verdict, FailedWorkerBeatsCancellation) {
     RunOutcome outcome = outcome_with({{1.0, 1.0, 100, 100.0}}, 100, 1.0);
     decide_verdict(outcome, true, true);
-    EXPECT_EQ(outcome.status, STATUS_FAILED);
+    EXPECT_EQ(outcome.status, status_failed);
     EXPECT_EQ(outcome.message, "a benchmark worker panicked");
     EXPECT_FALSE(outcome.ops_per_second);
     EXPECT_EQ(outcome.total_operations, 100u);  // what was measured is still reported
@@ -148,7 +148,7 @@ TEST(Verdict, FailedWorkerBeatsCancellation) {
 TEST(Verdict, CancellationBeatsTooShortWindow) {
     RunOutcome outcome = outcome_with({}, 0, 0.0);
     decide_verdict(outcome, false, true);
-    EXPECT_EQ(outcome.status, STATUS_CANCELLED);
+    EXPECT_EQ(outcome.status, status_cancelled);
     EXPECT_EQ(outcome.message, "cancelled");
     EXPECT_FALSE(outcome.variation_percent);
 }
@@ -157,7 +157,7 @@ TEST(Verdict, NoMeasuredWorkOrNoMeasuredTimeIsTooShort) {
     for (auto [total, measured] : {std::pair<std::uint64_t, double>{0, 1.0}, {8, 0.0}}) {
         RunOutcome outcome = outcome_with({}, total, measured);
         decide_verdict(outcome, false, false);
-        EXPECT_EQ(outcome.status, STATUS_FAILED);
+        EXPECT_EQ(outcome.status, status_failed);
         EXPECT_EQ(outcome.message, "measurement window was too short to complete any work");
         EXPECT_FALSE(outcome.ops_per_second);
     }

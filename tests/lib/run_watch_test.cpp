@@ -94,7 +94,7 @@ TEST(WatchLoop, EventsKeepTheirSpacingAndMarkEveryPhaseChange) {
             continue;
         }
         const TimeSpan apart = saturating_since(event.at, previous.at);
-        EXPECT_GE(apart, EVENT_INTERVAL) << "event " << i;
+        EXPECT_GE(apart, event_interval) << "event " << i;
         EXPECT_LE(apart, most_apart) << "event " << i;
     }
     EXPECT_EQ(phase_changes, 1);
@@ -170,7 +170,7 @@ TEST(WatchLoop, CancellationIsNoticedWithinOnePoll) {
     // The first pass after the cancel is the last one.
     ASSERT_GE(run.time.wakeups.size(), 2u);
     EXPECT_LT(run.time.wakeups[run.time.wakeups.size() - 2], cancelled_at);
-    EXPECT_LE(saturating_since(run.last_pass(), cancelled_at), POLL_INTERVAL);
+    EXPECT_LE(saturating_since(run.last_pass(), cancelled_at), poll_interval);
     EXPECT_TRUE(run.samples.empty());
 
     // A cancel from the host's callback ends the loop on that very pass.

@@ -8,7 +8,7 @@
 namespace quorlind {
 namespace {
 
-constexpr std::uint64_t MAX_U64 = std::numeric_limits<std::uint64_t>::max();
+constexpr std::uint64_t max_u64 = std::numeric_limits<std::uint64_t>::max();
 
 TEST(ClockArithmetic, AddingCarriesNanosecondsIntoSeconds) {
     const auto sum = checked_add({5, 1}, {0, 999999999});
@@ -20,11 +20,11 @@ TEST(ClockArithmetic, AddingCarriesNanosecondsIntoSeconds) {
 }
 
 TEST(ClockArithmetic, AddingFailsInsteadOfWrapping) {
-    EXPECT_FALSE(checked_add({MAX_U64, 0}, {1, 0}));
-    EXPECT_FALSE(checked_add({1, 0}, {MAX_U64, 0}));
+    EXPECT_FALSE(checked_add({max_u64, 0}, {1, 0}));
+    EXPECT_FALSE(checked_add({1, 0}, {max_u64, 0}));
     // Only the carry overflows here.
-    EXPECT_FALSE(checked_add({MAX_U64, 999999999}, {0, 1}));
-    EXPECT_EQ(*checked_add({MAX_U64 - 1, 999999999}, {0, 1}), (ClockInstant{MAX_U64, 0}));
+    EXPECT_FALSE(checked_add({max_u64, 999999999}, {0, 1}));
+    EXPECT_EQ(*checked_add({max_u64 - 1, 999999999}, {0, 1}), (ClockInstant{max_u64, 0}));
 }
 
 TEST(ClockArithmetic, SinceSaturatesAtZero) {
@@ -45,9 +45,9 @@ TEST(ClockArithmetic, ToSecondsAndWholeNanoseconds) {
     EXPECT_EQ(to_seconds({1, 500000000}), 1.5);
     EXPECT_EQ(to_seconds({0, 0}), 0.0);
     EXPECT_EQ(whole_nanoseconds({3, 7}), 3000000007u);
-    EXPECT_EQ(whole_nanoseconds({18446744073, 709551615}), MAX_U64);
-    EXPECT_EQ(whole_nanoseconds({18446744073, 709551616}), MAX_U64);
-    EXPECT_EQ(whole_nanoseconds({MAX_U64, 999999999}), MAX_U64);
+    EXPECT_EQ(whole_nanoseconds({18446744073, 709551615}), max_u64);
+    EXPECT_EQ(whole_nanoseconds({18446744073, 709551616}), max_u64);
+    EXPECT_EQ(whole_nanoseconds({max_u64, 999999999}), max_u64);
 }
 
 TEST(ClockArithmetic, InstantsReadAsSecondsWithNineDigitsOfNanoseconds) {

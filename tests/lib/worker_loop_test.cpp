@@ -36,8 +36,9 @@ struct HandRun {
 
     std::vector<std::optional<InitReport>> receive_all() {
         std::vector<std::optional<InitReport>> reports;
-        for (std::size_t i = 0; i < threads.size(); ++i)
+        for (std::size_t i = 0; i < threads.size(); ++i) {
             reports.push_back(queue.second.receive());
+        }
         return reports;
     }
 
@@ -48,8 +49,9 @@ struct HandRun {
 
     std::vector<platform::ThreadEnd> join_all() {
         std::vector<platform::ThreadEnd> ends;
-        for (auto& thread : threads)
+        for (auto& thread : threads) {
             ends.push_back(thread.join());
+        }
         return ends;
     }
 };
@@ -71,15 +73,16 @@ TEST(WorkerLoop, WorkersRunThroughWarmupAndMeasurementByHand) {
         EXPECT_FALSE(report->failure);
     }
     run.start_clock(milliseconds(80), milliseconds(120));
-    for (auto end : run.join_all())
+    for (auto end : run.join_all()) {
         EXPECT_EQ(end, platform::ThreadEnd::normal);
+    }
 
     for (std::uint64_t i = 0; i < 3; ++i) {
         const WorkerCounters& c = *run.counters[i];
         EXPECT_GT(c.warmup_ops.load(), 0u);
         EXPECT_GT(c.measured_ops.load(), 0u);
-        EXPECT_EQ(c.warmup_ops.load() % BATCH_SIZE, 0u);
-        EXPECT_EQ(c.measured_ops.load() % BATCH_SIZE, 0u);
+        EXPECT_EQ(c.warmup_ops.load() % batch_size, 0u);
+        EXPECT_EQ(c.measured_ops.load() % batch_size, 0u);
         // From warm_end to leaving the loop: at least the window, never absurd.
         EXPECT_GE(c.active_nanos.load(), 120000000u);
         EXPECT_LT(c.active_nanos.load(), 30000000000u);
@@ -93,10 +96,12 @@ TEST(WorkerLoop, StopFlagBeforeTheGateEndsWorkersWithoutReadingTheTiming) {
     run.receive_all();
     run.stop->raise();
     run.gate->open();  // the timing cell stays empty: reading it would be abnormal
-    for (auto end : run.join_all())
+    for (auto end : run.join_all()) {
         EXPECT_EQ(end, platform::ThreadEnd::normal);
-    for (const auto& counters : run.counters)
+    }
+    for (const auto& counters : run.counters) {
         expect_untouched(*counters);
+    }
 }
 
 TEST(WorkerLoop, CancelAtTheGateRunsNoBatch) {
@@ -105,10 +110,12 @@ TEST(WorkerLoop, CancelAtTheGateRunsNoBatch) {
     run.receive_all();
     run.cancel->request();
     run.start_clock({10, 0}, {1, 0});
-    for (auto end : run.join_all())
+    for (auto end : run.join_all()) {
         EXPECT_EQ(end, platform::ThreadEnd::normal);
-    for (const auto& counters : run.counters)
+    }
+    for (const auto& counters : run.counters) {
         expect_untouched(*counters);  // the final reading falls before warm_end
+    }
 }
 
 TEST(WorkerLoop, ZeroWarmupCountsEveryBatchAsMeasured) {
@@ -130,8 +137,9 @@ TEST(WorkerLoop, StopDuringWarmupLeavesMeasuredOpsAtZero) {
     run.start_clock({30, 0}, {1, 0});
     // Wait for work rather than for a fixed time: a loaded machine may not
     // schedule the worker within any short sleep.
-    for (int waited = 0; run.counters[0]->warmup_ops.load() == 0 && waited < 10000; ++waited)
+    for (int waited = 0; run.counters[0]->warmup_ops.load() == 0 && waited < 10000; ++waited) {
         sleep_for(milliseconds(1));
+    }
     run.stop->raise();
     run.join_all();
     const WorkerCounters& c = *run.counters[0];
@@ -159,8 +167,9 @@ TEST(WorkerLoop, BuildFailureTravelsInTheReportAndTheWorkerNeverWaits) {
     run.stop->raise();
     run.gate->open();
     EXPECT_EQ(run.threads[0].join(), platform::ThreadEnd::normal);
-    for (const auto& counters : run.counters)
+    for (const auto& counters : run.counters) {
         expect_untouched(*counters);
+    }
 }
 
 TEST(WorkerLoop, InternalFailureInAWorkerIsAnAbnormalEndAtItsJoin) {

@@ -10,7 +10,7 @@ TEST(MonotonicClock, NeverGoesBackwards) {
     for (int i = 0; i < 10000; ++i) {
         const ClockInstant next = now();
         ASSERT_GE(next, previous);
-        ASSERT_LT(next.nanoseconds, NANOS_PER_SECOND);
+        ASSERT_LT(next.nanoseconds, nanos_per_second);
         previous = next;
     }
 }

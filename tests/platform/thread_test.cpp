@@ -10,42 +10,43 @@
 namespace quorlind::platform {
 namespace {
 
-constexpr std::size_t TWO_MIB = 2 * 1024 * 1024;
+constexpr std::size_t two_mib = 2 * 1024 * 1024;
 
 TEST(PlatformThread, NormalAndAbnormalEndsAreToldApart) {
-    auto normal = start_thread("quorlind-0", TWO_MIB, [] {});
+    auto normal = start_thread("quorlind-0", two_mib, [] {});
     ASSERT_TRUE(normal);
     EXPECT_EQ(normal.value().join(), ThreadEnd::normal);
 
-    auto abnormal = start_thread("quorlind-1", TWO_MIB, [] { throw std::runtime_error("broken invariant"); });
+    auto abnormal = start_thread("quorlind-1", two_mib, [] { throw std::runtime_error("broken invariant"); });
     ASSERT_TRUE(abnormal);
     EXPECT_EQ(abnormal.value().join(), ThreadEnd::abnormal);
 
-    auto odd = start_thread("quorlind-2", TWO_MIB, [] { throw 42; });
+    auto odd = start_thread("quorlind-2", two_mib, [] { throw 42; });
     EXPECT_EQ(odd.value().join(), ThreadEnd::abnormal);
 }
 
 TEST(PlatformThread, RunsWithTheRequestedStack) {
     std::size_t stack = 0;
-    auto thread = start_thread("quorlind-3", TWO_MIB, [&] { stack = testing::current_thread_stack_bytes(); });
+    auto thread = start_thread("quorlind-3", two_mib, [&] { stack = testing::current_thread_stack_bytes(); });
     thread.value().join();
     // At least what was asked: glibc may hand a larger cached stack back out.
-    EXPECT_GE(stack, TWO_MIB);
+    EXPECT_GE(stack, two_mib);
 }
 
 TEST(PlatformThread, CarriesItsNameWhereTheSystemShowsNames) {
     std::string name = "unset";
-    auto thread = start_thread("quorlind-12", TWO_MIB, [&] { name = testing::current_thread_name(); });
+    auto thread = start_thread("quorlind-12", two_mib, [&] { name = testing::current_thread_name(); });
     thread.value().join();
-    if (name.empty())
+    if (name.empty()) {
         GTEST_SKIP() << "this system does not expose thread names";
+    }
     EXPECT_EQ(name, "quorlind-12");
 }
 
 TEST(PlatformThread, DestroyingAJoinableHandleJoinsIt) {
     std::atomic<bool> finished{false};
     {
-        auto thread = start_thread("quorlind-4", TWO_MIB, [&] {
+        auto thread = start_thread("quorlind-4", two_mib, [&] {
             sleep_for(0, 20000000);
             finished = true;
         });
@@ -57,7 +58,7 @@ TEST(PlatformThread, DestroyingAJoinableHandleJoinsIt) {
 TEST(PlatformThread, BodyIsReleasedOnItsOwnThread) {
     auto token = std::make_shared<int>(7);
     std::weak_ptr<int> watch = token;
-    auto thread = start_thread("quorlind-5", TWO_MIB, [token = std::move(token)] {});
+    auto thread = start_thread("quorlind-5", two_mib, [token = std::move(token)] {});
     thread.value().join();
     EXPECT_TRUE(watch.expired());
 }

@@ -7,7 +7,7 @@ namespace quorlind::reference {
 
 namespace {
 
-enum class Class { Digit, Separator, Sign, PointMark, Exponent, Other };
+enum class Class { digit, separator, sign, point_mark, exponent, other };
 
 Class classify(std::uint8_t byte) {
     switch (byte) {
@@ -21,22 +21,22 @@ Class classify(std::uint8_t byte) {
         case '7':
         case '8':
         case '9':
-            return Class::Digit;
+            return Class::digit;
         case '\n':
         case ' ':
         case ';':
-            return Class::Separator;
+            return Class::separator;
         case '+':
         case '-':
-            return Class::Sign;
+            return Class::sign;
         case ',':
         case '.':
-            return Class::PointMark;
+            return Class::point_mark;
         case 'E':
         case 'e':
-            return Class::Exponent;
+            return Class::exponent;
         default:
-            return Class::Other;
+            return Class::other;
     }
 }
 
@@ -75,78 +75,78 @@ detail::ScanResult scan_text(std::uint64_t acc, std::span<const std::uint8_t> te
         };
         const auto fallback = [&] {
             acc = std::rotl(acc, 61) ^ b;
-            mode = ScanMode::Idle;
+            mode = ScanMode::idle;
         };
         const Class cls = classify(byte);
         switch (mode) {
-            case ScanMode::Idle:
+            case ScanMode::idle:
                 switch (cls) {
-                    case Class::Digit:
+                    case Class::digit:
                         accumulate();
-                        mode = ScanMode::Number;
+                        mode = ScanMode::number;
                         break;
-                    case Class::Separator:
+                    case Class::separator:
                         fold();
                         break;
-                    case Class::Sign:
+                    case Class::sign:
                         acc ^= b;
-                        mode = ScanMode::Number;
+                        mode = ScanMode::number;
                         break;
                     default:
                         fallback();
                         break;
                 }
                 break;
-            case ScanMode::Number:
+            case ScanMode::number:
                 switch (cls) {
-                    case Class::Digit:
+                    case Class::digit:
                         accumulate();
                         break;
-                    case Class::Separator:
+                    case Class::separator:
                         fold();
-                        mode = ScanMode::Idle;
+                        mode = ScanMode::idle;
                         break;
-                    case Class::PointMark:
+                    case Class::point_mark:
                         acc = std::rotl(acc, 7);
-                        mode = ScanMode::Point;
+                        mode = ScanMode::point;
                         break;
-                    case Class::Exponent:
+                    case Class::exponent:
                         acc += 97;
-                        mode = ScanMode::Idle;
+                        mode = ScanMode::idle;
                         break;
                     default:
                         fallback();
                         break;
                 }
                 break;
-            case ScanMode::Point:
+            case ScanMode::point:
                 switch (cls) {
-                    case Class::Digit:
+                    case Class::digit:
                         accumulate();
-                        mode = ScanMode::Fraction;
+                        mode = ScanMode::fraction;
                         break;
-                    case Class::Separator:
+                    case Class::separator:
                         fold();
-                        mode = ScanMode::Idle;
+                        mode = ScanMode::idle;
                         break;
                     default:
                         fallback();
                         break;
                 }
                 break;
-            case ScanMode::Fraction:
+            case ScanMode::fraction:
                 switch (cls) {
-                    case Class::Digit:
+                    case Class::digit:
                         accumulate();
-                        mode = ScanMode::Number;
+                        mode = ScanMode::number;
                         break;
-                    case Class::Separator:
+                    case Class::separator:
                         fold();
-                        mode = ScanMode::Idle;
+                        mode = ScanMode::idle;
                         break;
-                    case Class::Exponent:
+                    case Class::exponent:
                         acc += 97;
-                        mode = ScanMode::Idle;
+                        mode = ScanMode::idle;
                         break;
                     default:
                         fallback();
@@ -172,11 +172,12 @@ bool agrees_with_library(int calls, const char** detail) {
     // Every byte value after every other one, from every starting mode and
     // from a few accumulator values.
     std::vector<std::uint8_t> all_pairs;
-    for (unsigned first = 0; first < 256; ++first)
+    for (unsigned first = 0; first < 256; ++first) {
         for (unsigned second = 0; second < 256; ++second) {
             all_pairs.push_back(static_cast<std::uint8_t>(first));
             all_pairs.push_back(static_cast<std::uint8_t>(second));
         }
+    }
     for (std::uint64_t acc : {0ULL, 1ULL, 2ULL, 3ULL, 0x123456789ABCDEF0ULL, ~0ULL}) {
         const detail::ScanResult ours = detail::scan_text(acc, all_pairs);
         const detail::ScanResult theirs = scan_text(acc, all_pairs);
@@ -193,16 +194,18 @@ bool agrees_with_library(int calls, const char** detail) {
             *detail = "workload could not be generated";
             return false;
         }
-        for (int call = 0; call < calls; ++call)
+        for (int call = 0; call < calls; ++call) {
             if (quorlind::run_kernel(a.value()) != reference::run_kernel(b.value())) {
                 *detail = "kernel results differ";
                 return false;
             }
-        for (std::size_t i = 0; i < TABLE_WORDS; ++i)
+        }
+        for (std::size_t i = 0; i < table_words; ++i) {
             if (a.value().table.load(i) != b.value().table.load(i)) {
                 *detail = "tables differ after the calls";
                 return false;
             }
+        }
     }
     return true;
 }

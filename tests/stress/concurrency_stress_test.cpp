@@ -17,42 +17,46 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::string BUSY = "another benchmark is already running";
-const std::string TOO_SHORT = "measurement window was too short to complete any work";
+const std::string busy = "another benchmark is already running";
+const std::string too_short = "measurement window was too short to complete any work";
 
 // Long enough that only a cancellation ends the run inside a test's time.
-constexpr double LONG_SECONDS = 120.0;
+constexpr double long_seconds = 120.0;
 // What "ends promptly once cancelled" means on a loaded two-core machine.
-constexpr double PROMPT_SECONDS = 30.0;
+constexpr double prompt_seconds = 30.0;
 
 bool wait_for(const std::atomic<bool>& flag, std::chrono::seconds limit = 60s) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!flag.load()) {
-        if (std::chrono::steady_clock::now() > deadline)
+        if (std::chrono::steady_clock::now() > deadline) {
             return false;
+        }
         std::this_thread::sleep_for(1ms);
     }
     return true;
 }
 
 void join_all(std::vector<std::thread>& threads) {
-    for (auto& thread : threads)
+    for (auto& thread : threads) {
         thread.join();
+    }
     threads.clear();
 }
 
 // A run nobody cancels either measured something or found its window too
 // short on a starved machine; anything else is a fault.
 bool ran_uncancelled(std::uint32_t status, const QuorlindRunSummary& summary, const std::string& reason) {
-    if (summary.workers < 1)
+    if (summary.workers < 1) {
         return false;
-    if (status == QUORLIND_STATUS_COMPLETED)
+    }
+    if (status == QUORLIND_STATUS_COMPLETED) {
         return reason.empty() && summary.total_operations > 0;
-    return status == QUORLIND_STATUS_FAILED && reason == TOO_SHORT;
+    }
+    return status == QUORLIND_STATUS_FAILED && reason == too_short;
 }
 
 bool refused_as_busy(std::uint32_t status, const QuorlindRunSummary& summary, const std::string& reason) {
-    return reason == BUSY && status == QUORLIND_STATUS_FAILED && summary.status == QUORLIND_STATUS_FAILED &&
+    return reason == busy && status == QUORLIND_STATUS_FAILED && summary.status == QUORLIND_STATUS_FAILED &&
            summary.workers == 0 && summary.sample_count == 0 && summary.total_operations == 0;
 }
 
@@ -64,17 +68,17 @@ void expect_engine_free() {
 }
 
 TEST(EngineRace, SixteenThreadsEachRunOrAreRefusedAndTheEngineEndsFree) {
-    constexpr int THREADS = 16;
-    constexpr int ROUNDS = 25;
+    constexpr int thread_count = 16;
+    constexpr int rounds = 25;
     std::atomic<bool> go{false};
     std::atomic<int> ran{0}, refused{0};
     Problems problems;
 
     std::vector<std::thread> threads;
-    for (int t = 0; t < THREADS; ++t) {
+    for (int t = 0; t < thread_count; ++t) {
         threads.emplace_back([&, t] {
             wait_for(go);
-            for (int round = 0; round < ROUNDS; ++round) {
+            for (int round = 0; round < rounds; ++round) {
                 OwnedHandle handle;
                 const std::uint32_t kind =
                     (t + round) % 2 ? QUORLIND_BENCHMARK_SINGLE : QUORLIND_BENCHMARK_PER_CPU;
@@ -82,14 +86,15 @@ TEST(EngineRace, SixteenThreadsEachRunOrAreRefusedAndTheEngineEndsFree) {
                 const std::uint32_t status = quorlind_run(handle.get(), &config, nullptr, nullptr);
                 const QuorlindRunSummary summary = handle.summary();
                 const std::string reason = handle.reason();
-                if (refused_as_busy(status, summary, reason))
+                if (refused_as_busy(status, summary, reason)) {
                     ++refused;
-                else if (ran_uncancelled(status, summary, reason))
+                } else if (ran_uncancelled(status, summary, reason)) {
                     ++ran;
-                else
+                } else {
                     problems.add("thread " + std::to_string(t) + " round " + std::to_string(round) +
                                  ": status " + std::to_string(status) + ", workers " +
                                  std::to_string(summary.workers) + ", reason \"" + reason + "\"");
+                }
             }
         });
     }
@@ -97,7 +102,7 @@ TEST(EngineRace, SixteenThreadsEachRunOrAreRefusedAndTheEngineEndsFree) {
     join_all(threads);
 
     EXPECT_TRUE(problems.empty()) << problems.describe();
-    EXPECT_EQ(ran + refused, THREADS * ROUNDS);
+    EXPECT_EQ(ran + refused, thread_count * rounds);
     EXPECT_GE(ran.load(), 1);
     expect_engine_free();
 }
@@ -108,7 +113,7 @@ TEST(EngineRace, RefusalsDoNotWaitForTheRunHoldingTheEngine) {
     std::uint32_t holder_status = 99;
     const auto started = std::chrono::steady_clock::now();
     std::thread holder_thread([&] {
-        const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_PER_CPU, 0.0, LONG_SECONDS);
+        const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_PER_CPU, 0.0, long_seconds);
         holder_status = quorlind_run(
             holder.get(), &config,
             [](const QuorlindProgressEvent*, void* flag) {
@@ -123,23 +128,25 @@ TEST(EngineRace, RefusalsDoNotWaitForTheRunHoldingTheEngine) {
         std::thread& thread;
         ~StopHolder() {
             quorlind_cancel(holder.get());
-            if (thread.joinable())
+            if (thread.joinable()) {
                 thread.join();
+            }
         }
     } stop_holder{holder, holder_thread};
     ASSERT_TRUE(wait_for(measuring)) << "the holding run never reported progress";
 
-    constexpr int CONTENDERS = 15;
+    constexpr int contender_count = 15;
     std::vector<std::thread> contenders;
     Problems problems;
-    for (int t = 0; t < CONTENDERS; ++t) {
+    for (int t = 0; t < contender_count; ++t) {
         contenders.emplace_back([&, t] {
             OwnedHandle handle;
             const QuorlindRunConfig config = config_of(1 + t % 2, 0.0, 0.01);
             const std::uint32_t status = quorlind_run(handle.get(), &config, nullptr, nullptr);
-            if (!refused_as_busy(status, handle.summary(), handle.reason()))
+            if (!refused_as_busy(status, handle.summary(), handle.reason())) {
                 problems.add("contender " + std::to_string(t) + ": status " + std::to_string(status) +
                              ", reason \"" + handle.reason() + "\"");
+            }
         });
     }
     join_all(contenders);
@@ -150,25 +157,31 @@ TEST(EngineRace, RefusalsDoNotWaitForTheRunHoldingTheEngine) {
     holder_thread.join();
     EXPECT_EQ(holder_status, QUORLIND_STATUS_CANCELLED);
     EXPECT_EQ(holder.reason(), "cancelled");
-    EXPECT_LT(seconds_since(started), PROMPT_SECONDS + 10.0);
+    EXPECT_LT(seconds_since(started), prompt_seconds + 10.0);
     expect_engine_free();
 }
 
 // Where in a run the cancellation storm begins. It goes on until the run has
 // returned and its outcome has been read a few times.
-enum class StormStart { BeforeTheCall, WithTheCall, FirstWarmupEvent, FirstMeasurementEvent, FinalEvent };
+enum class StormStart {
+    before_the_call,
+    with_the_call,
+    first_warmup_event,
+    first_measurement_event,
+    final_event
+};
 
 const char* name_of(StormStart start) {
     switch (start) {
-        case StormStart::BeforeTheCall:
+        case StormStart::before_the_call:
             return "before the call";
-        case StormStart::WithTheCall:
+        case StormStart::with_the_call:
             return "with the call";
-        case StormStart::FirstWarmupEvent:
+        case StormStart::first_warmup_event:
             return "at the first warm-up event";
-        case StormStart::FirstMeasurementEvent:
+        case StormStart::first_measurement_event:
             return "at the first measurement event";
-        case StormStart::FinalEvent:
+        case StormStart::final_event:
             return "at the final event";
     }
     return "?";
@@ -176,16 +189,18 @@ const char* name_of(StormStart start) {
 
 class CancelStorm {
 public:
-    static constexpr int THREADS = 4;
+    static constexpr int threads = 4;
 
     explicit CancelStorm(QuorlindRunHandle* handle) {
-        for (int t = 0; t < THREADS; ++t) {
+        for (int t = 0; t < threads; ++t) {
             threads_.emplace_back([this, handle] {
-                while (!go_.load() && !stop_.load())
+                while (!go_.load() && !stop_.load()) {
                     std::this_thread::yield();
+                }
                 while (!stop_.load()) {
-                    for (int burst = 0; burst < 64; ++burst)
+                    for (int burst = 0; burst < 64; ++burst) {
                         quorlind_cancel(handle);
+                    }
                     cancels_.fetch_add(64);
                     std::this_thread::yield();
                 }
@@ -219,18 +234,20 @@ struct StormedRun {
         auto* run = static_cast<StormedRun*>(user_data);
         run->phases.push_back(event->phase);
         const bool trigger =
-            (run->start == StormStart::FirstWarmupEvent && event->phase == QUORLIND_PHASE_WARMUP) ||
-            (run->start == StormStart::FirstMeasurementEvent && event->phase == QUORLIND_PHASE_MEASUREMENT) ||
-            (run->start == StormStart::FinalEvent && event->phase >= QUORLIND_PHASE_COMPLETED);
-        if (trigger)
+            (run->start == StormStart::first_warmup_event && event->phase == QUORLIND_PHASE_WARMUP) ||
+            (run->start == StormStart::first_measurement_event &&
+             event->phase == QUORLIND_PHASE_MEASUREMENT) ||
+            (run->start == StormStart::final_event && event->phase >= QUORLIND_PHASE_COMPLETED);
+        if (trigger) {
             run->storm->begin();
+        }
     }
 };
 
 TEST(CancelStorms, EveryPhaseEndsTheRunPromptlyOrLeavesTheDecidedOutcome) {
-    const StormStart starts[] = {StormStart::BeforeTheCall, StormStart::WithTheCall,
-                                 StormStart::FirstWarmupEvent, StormStart::FirstMeasurementEvent,
-                                 StormStart::FinalEvent};
+    const StormStart starts[] = {StormStart::before_the_call, StormStart::with_the_call,
+                                 StormStart::first_warmup_event, StormStart::first_measurement_event,
+                                 StormStart::final_event};
     for (const StormStart start : starts) {
         for (const std::uint32_t kind : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
             SCOPED_TRACE(std::string("storm ") + name_of(start) + ", benchmark " + std::to_string(kind));
@@ -239,22 +256,26 @@ TEST(CancelStorms, EveryPhaseEndsTheRunPromptlyOrLeavesTheDecidedOutcome) {
             StormedRun run{start, &storm, {}};
 
             // Only the storm that starts at the final event lets the run finish.
-            QuorlindRunConfig config = config_of(kind, LONG_SECONDS, LONG_SECONDS);
-            if (start == StormStart::FirstMeasurementEvent)
+            QuorlindRunConfig config = config_of(kind, long_seconds, long_seconds);
+            if (start == StormStart::first_measurement_event) {
                 config.warmup_seconds = 0.05;
-            if (start == StormStart::FinalEvent)
-                config = config_of(kind, 0.0, 0.05);
-
-            if (start == StormStart::BeforeTheCall) {
-                storm.begin();
-                while (storm.cancels() == 0)
-                    std::this_thread::yield();
             }
-            if (start == StormStart::WithTheCall)
+            if (start == StormStart::final_event) {
+                config = config_of(kind, 0.0, 0.05);
+            }
+
+            if (start == StormStart::before_the_call) {
                 storm.begin();
+                while (storm.cancels() == 0) {
+                    std::this_thread::yield();
+                }
+            }
+            if (start == StormStart::with_the_call) {
+                storm.begin();
+            }
             const auto started = std::chrono::steady_clock::now();
             const std::uint32_t status = quorlind_run(handle.get(), &config, &StormedRun::on_event, &run);
-            EXPECT_LT(seconds_since(started), PROMPT_SECONDS);
+            EXPECT_LT(seconds_since(started), prompt_seconds);
             EXPECT_TRUE(storm.begun());
 
             // Read while the storm still rages: the outcome never moves.
@@ -270,7 +291,7 @@ TEST(CancelStorms, EveryPhaseEndsTheRunPromptlyOrLeavesTheDecidedOutcome) {
 
             EXPECT_EQ(summary.status, status);
             const std::string text = reason;
-            if (start == StormStart::FinalEvent) {
+            if (start == StormStart::final_event) {
                 EXPECT_TRUE(ran_uncancelled(status, summary, text)) << status << " " << text;
                 ASSERT_FALSE(run.phases.empty());
                 EXPECT_NE(run.phases.back(), QUORLIND_PHASE_CANCELLED);
@@ -278,12 +299,12 @@ TEST(CancelStorms, EveryPhaseEndsTheRunPromptlyOrLeavesTheDecidedOutcome) {
             }
             EXPECT_EQ(status, QUORLIND_STATUS_CANCELLED) << text;
             if (text == "cancelled before starting") {
-                EXPECT_TRUE(start == StormStart::BeforeTheCall || start == StormStart::WithTheCall);
+                EXPECT_TRUE(start == StormStart::before_the_call || start == StormStart::with_the_call);
                 EXPECT_TRUE(run.phases.empty());
                 EXPECT_EQ(summary.sample_count, 0u);
             } else {
                 EXPECT_EQ(text, "cancelled");
-                EXPECT_NE(start, StormStart::BeforeTheCall);
+                EXPECT_NE(start, StormStart::before_the_call);
                 ASSERT_FALSE(run.phases.empty());
                 EXPECT_EQ(run.phases.back(), QUORLIND_PHASE_CANCELLED);
             }
@@ -304,8 +325,9 @@ struct Reentrant {
     Problems problems;
 
     void check(bool condition, const std::string& what) {
-        if (!condition)
+        if (!condition) {
             problems.add("event " + std::to_string(phases.size()) + ": " + what);
+        }
     }
 
     static void never_called(const QuorlindProgressEvent*, void* user_data) {
@@ -318,8 +340,9 @@ struct Reentrant {
         me->check_queries_see_nothing();
         me->check_runs_are_refused();
         me->check_constants();
-        if (event->phase == me->cancel_in_phase)
+        if (event->phase == me->cancel_in_phase) {
             quorlind_cancel(me->self);
+        }
     }
 
     void check_queries_see_nothing() {
@@ -341,7 +364,7 @@ struct Reentrant {
         OwnedHandle other;
         check(quorlind_run(other.get(), &config, &never_called, this) == QUORLIND_STATUS_FAILED,
               "another handle ran");
-        check(other.reason() == BUSY, "another handle: " + other.reason());
+        check(other.reason() == busy, "another handle: " + other.reason());
         check(other.summary().workers == 0, "another handle got workers");
         const char* reason = quorlind_reason(other.get());
         check(quorlind_run(other.get(), &config, &never_called, this) == QUORLIND_STATUS_FAILED,
@@ -372,12 +395,12 @@ TEST(ReentrantCallbacks, CallEveryExportThenCancelInEitherPhase) {
         Reentrant reentrant;
         reentrant.self = handle.get();
         reentrant.cancel_in_phase = phase;
-        const double warmup = phase == QUORLIND_PHASE_WARMUP ? LONG_SECONDS : 0.15;
-        const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_PER_CPU, warmup, LONG_SECONDS);
+        const double warmup = phase == QUORLIND_PHASE_WARMUP ? long_seconds : 0.15;
+        const QuorlindRunConfig config = config_of(QUORLIND_BENCHMARK_PER_CPU, warmup, long_seconds);
 
         const auto started = std::chrono::steady_clock::now();
         const std::uint32_t status = quorlind_run(handle.get(), &config, &Reentrant::on_event, &reentrant);
-        EXPECT_LT(seconds_since(started), PROMPT_SECONDS);
+        EXPECT_LT(seconds_since(started), prompt_seconds);
 
         EXPECT_TRUE(reentrant.problems.empty()) << reentrant.problems.describe();
         EXPECT_EQ(status, QUORLIND_STATUS_CANCELLED);

@@ -16,7 +16,7 @@ namespace quorlind::testing {
 
 namespace {
 
-constexpr const char* WORKER_PREFIX = "quorlind-";
+constexpr const char* worker_prefix = "quorlind-";
 
 #if defined(__linux__)
 // One "Name:  value" line of /proc/self/status, as a number.
@@ -24,12 +24,14 @@ std::optional<std::uint64_t> status_field(const std::string& name) {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.compare(0, name.size() + 1, name + ":") != 0)
+        if (line.compare(0, name.size() + 1, name + ":") != 0) {
             continue;
+        }
         std::istringstream value(line.substr(name.size() + 1));
         std::uint64_t number = 0;
-        if (value >> number)
+        if (value >> number) {
             return number;
+        }
     }
     return std::nullopt;
 }
@@ -72,8 +74,9 @@ std::optional<std::uint64_t> thread_count() {
 std::optional<std::uint64_t> resident_bytes() {
 #if defined(__linux__)
     const auto kilobytes = status_field("VmRSS");
-    if (!kilobytes)
+    if (!kilobytes) {
         return std::nullopt;
+    }
     return *kilobytes * 1024;
 #elif defined(_WIN32)
     PROCESS_MEMORY_COUNTERS counters{};
@@ -89,15 +92,17 @@ std::optional<std::vector<std::string>> worker_thread_names() {
 #if defined(__linux__)
     std::error_code error;
     std::filesystem::directory_iterator tasks("/proc/self/task", error);
-    if (error)
+    if (error) {
         return std::nullopt;
+    }
     std::vector<std::string> names;
     for (const auto& task : tasks) {
         std::ifstream comm(task.path() / "comm");
         std::string name;
         // A thread that ended since the listing has no comm to read any more.
-        if (std::getline(comm, name) && name.rfind(WORKER_PREFIX, 0) == 0)
+        if (std::getline(comm, name) && name.rfind(worker_prefix, 0) == 0) {
             names.push_back(name);
+        }
     }
     return names;
 #else

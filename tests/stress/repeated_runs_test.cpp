@@ -19,19 +19,19 @@
 namespace quorlind::testing {
 namespace {
 
-constexpr int RUNS = 200;
+constexpr int runs = 200;
 // The first runs fill the allocator's caches and the system's stack cache;
 // growth is counted from here on.
-constexpr int SETTLING_RUNS = 20;
+constexpr int settling_runs = 20;
 // Far below what leaking one 256 KiB word table per run would add (about
 // 45 MiB over the counted runs), far above allocator noise.
-constexpr std::uint64_t RESIDENT_GROWTH_LIMIT = 24u << 20;
+constexpr std::uint64_t resident_growth_limit = 24u << 20;
 
 TEST(RepeatedRuns, TwoHundredShortRunsLeaveNoThreadsAndNoMemoryBehind) {
     std::optional<std::uint64_t> threads_before, resident_before;
     int completed = 0;
-    for (int run = 0; run < RUNS; ++run) {
-        if (run == SETTLING_RUNS) {
+    for (int run = 0; run < runs; ++run) {
+        if (run == settling_runs) {
             threads_before = thread_count();
             resident_before = resident_bytes();
         }
@@ -65,7 +65,7 @@ TEST(RepeatedRuns, TwoHundredShortRunsLeaveNoThreadsAndNoMemoryBehind) {
     const std::optional<std::uint64_t> resident_after = resident_bytes();
     ASSERT_TRUE(resident_after);
     const std::uint64_t growth = *resident_after > *resident_before ? *resident_after - *resident_before : 0;
-    EXPECT_LE(growth, RESIDENT_GROWTH_LIMIT)
+    EXPECT_LE(growth, resident_growth_limit)
         << "resident memory grew from " << *resident_before << " to " << *resident_after << " bytes";
 #endif
 }

@@ -9,12 +9,14 @@ namespace quorlind::testing {
 
 GuardedBytes::GuardedBytes(std::size_t size) : size_(size) {
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-    if (size > page)
+    if (size > page) {
         throw std::invalid_argument("guarded bytes are limited to one page");
+    }
     mapping_bytes_ = 2 * page;
     void* mapping = mmap(nullptr, mapping_bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapping == MAP_FAILED)
+    if (mapping == MAP_FAILED) {
         throw std::runtime_error("mmap failed");
+    }
     mapping_ = mapping;
     auto* base = static_cast<unsigned char*>(mapping);
     if (mprotect(base + page, page, PROT_NONE) != 0) {

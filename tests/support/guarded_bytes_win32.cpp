@@ -9,12 +9,14 @@ GuardedBytes::GuardedBytes(std::size_t size) : size_(size) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     const std::size_t page = info.dwPageSize;
-    if (size > page)
+    if (size > page) {
         throw std::invalid_argument("guarded bytes are limited to one page");
+    }
     mapping_bytes_ = 2 * page;
     mapping_ = VirtualAlloc(nullptr, mapping_bytes_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-    if (!mapping_)
+    if (!mapping_) {
         throw std::runtime_error("VirtualAlloc failed");
+    }
     auto* base = static_cast<unsigned char*>(mapping_);
     DWORD previous = 0;
     if (!VirtualProtect(base + page, page, PAGE_NOACCESS, &previous)) {

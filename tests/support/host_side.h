@@ -51,15 +51,25 @@ class Problems {
 public:
     void add(std::string problem) {
         std::lock_guard lock(mutex_);
-        if (list_.size() < 20)
-            list_.push_back(std::move(problem));
+        if (list_.size() < 20) {
+            {
+                {
+                    { list_.push_back(std::move(problem)); }
+                }
+            }
+        }
         ++count_;
     }
     std::string describe() const {
         std::lock_guard lock(mutex_);
         std::string text = std::to_string(count_) + " problem(s)";
-        for (const auto& problem : list_)
-            text += "\n  " + problem;
+        for (const auto& problem : list_) {
+            {
+                {
+                    { text += "\n  " + problem; }
+                }
+            }
+        }
         return text;
     }
     bool empty() const {

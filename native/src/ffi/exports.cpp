@@ -15,11 +15,13 @@ namespace {
 // The queries only copy under the outcome lock; the lock itself is all that
 // could throw, and a lock that cannot be taken ends the process.
 int32_t copy_summary(QuorlindRunHandle* handle, QuorlindRunSummary* summary) noexcept {
-    if (!handle || !summary)
+    if (!handle || !summary) {
         return 0;
+    }
     std::lock_guard lock(handle->outcome_lock);
-    if (!handle->outcome)
+    if (!handle->outcome) {
         return 0;
+    }
     const quorlind::RunOutcome& outcome = *handle->outcome;
     QuorlindRunSummary written{};
     written.abi_version = QUORLIND_ABI_VERSION;
@@ -41,18 +43,21 @@ int32_t copy_summary(QuorlindRunHandle* handle, QuorlindRunSummary* summary) noe
 }
 
 int32_t copy_sample(QuorlindRunHandle* handle, uint64_t index, QuorlindIntervalSample* sample) noexcept {
-    if (!handle || !sample)
+    if (!handle || !sample) {
         return 0;
+    }
     std::lock_guard lock(handle->outcome_lock);
-    if (!handle->outcome || index >= handle->outcome->samples.size())
+    if (!handle->outcome || index >= handle->outcome->samples.size()) {
         return 0;
+    }
     *sample = handle->outcome->samples[static_cast<std::size_t>(index)];
     return 1;
 }
 
 const char* reason_of(QuorlindRunHandle* handle) noexcept {
-    if (!handle)
+    if (!handle) {
         return nullptr;
+    }
     std::lock_guard lock(handle->outcome_lock);
     return handle->outcome ? handle->outcome->reason.c_str() : nullptr;
 }
@@ -66,8 +71,9 @@ QUORLIND_EXTERN uint32_t quorlind_abi_version(void) { return QUORLIND_ABI_VERSIO
 QUORLIND_EXTERN const char* quorlind_version(void) { return QUORLIND_VERSION_STRING; }
 
 QUORLIND_EXTERN int32_t quorlind_default_config(QuorlindRunConfig* config) {
-    if (!config)
+    if (!config) {
         return 0;
+    }
     *config = QuorlindRunConfig{
         QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
     return 1;
@@ -84,8 +90,9 @@ QUORLIND_EXTERN QuorlindRunHandle* quorlind_create(void) {
 QUORLIND_EXTERN void quorlind_free(QuorlindRunHandle* handle) { delete handle; }
 
 QUORLIND_EXTERN void quorlind_cancel(QuorlindRunHandle* handle) {
-    if (handle)
+    if (handle) {
         handle->cancel->request();
+    }
 }
 
 QUORLIND_EXTERN uint32_t quorlind_run(QuorlindRunHandle* handle, const QuorlindRunConfig* config,

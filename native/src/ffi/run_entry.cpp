@@ -11,8 +11,8 @@ namespace quorlind {
 
 namespace {
 
-constexpr double DEFAULT_WARMUP_SECONDS = 120.0;
-constexpr double DEFAULT_MEASUREMENT_SECONDS = 60.0;
+constexpr double default_warmup_seconds = 120.0;
+constexpr double default_measurement_seconds = 60.0;
 
 // What the run entry has of the host's record: nothing, its first eight
 // bytes (version and size) or all of it, each byte read once.
@@ -27,14 +27,16 @@ struct ConfigCopy {
 ConfigCopy copy_config(const QuorlindRunConfig* config) noexcept {
     constexpr std::size_t header_bytes = offsetof(QuorlindRunConfig, benchmark);
     ConfigCopy copy;
-    if (!config)
+    if (!config) {
         return copy;
+    }
     copy.given = true;
     const auto* source = reinterpret_cast<const unsigned char*>(config);
     auto* target = reinterpret_cast<unsigned char*>(&copy.fields);
     std::memcpy(target, source, header_bytes);
-    if (copy.fields.abi_version != QUORLIND_ABI_VERSION || copy.fields.struct_size != QUORLIND_CONFIG_SIZE)
+    if (copy.fields.abi_version != QUORLIND_ABI_VERSION || copy.fields.struct_size != QUORLIND_CONFIG_SIZE) {
         return copy;
+    }
     std::memcpy(target + header_bytes, source + header_bytes, sizeof(QuorlindRunConfig) - header_bytes);
     copy.complete = true;
     return copy;
@@ -43,7 +45,7 @@ ConfigCopy copy_config(const QuorlindRunConfig* config) noexcept {
 RunOutcome refused(const char* message, std::uint32_t benchmark, double warmup_seconds,
                    double measurement_seconds) {
     RunOutcome outcome;
-    outcome.status = STATUS_FAILED;
+    outcome.status = status_failed;
     outcome.message = message;
     outcome.benchmark = benchmark;
     outcome.warmup_seconds = warmup_seconds;
@@ -54,33 +56,39 @@ RunOutcome refused(const char* message, std::uint32_t benchmark, double warmup_s
 // Outcome of a configuration refused before anything ran; null when it is
 // valid, with the converted lengths in `warmup` and `measurement`.
 std::optional<RunOutcome> validate_config(const ConfigCopy& copy, TimeSpan& warmup, TimeSpan& measurement) {
-    if (!copy.given)
-        return refused("config is null", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
-                       DEFAULT_MEASUREMENT_SECONDS);
-    if (!copy.complete)
-        return refused("incompatible C ABI/config size", QUORLIND_BENCHMARK_SINGLE, DEFAULT_WARMUP_SECONDS,
-                       DEFAULT_MEASUREMENT_SECONDS);
+    if (!copy.given) {
+        return refused("config is null", QUORLIND_BENCHMARK_SINGLE, default_warmup_seconds,
+                       default_measurement_seconds);
+    }
+    if (!copy.complete) {
+        return refused("incompatible C ABI/config size", QUORLIND_BENCHMARK_SINGLE, default_warmup_seconds,
+                       default_measurement_seconds);
+    }
     const QuorlindRunConfig& config = copy.fields;
-    if (config.benchmark != QUORLIND_BENCHMARK_SINGLE && config.benchmark != QUORLIND_BENCHMARK_PER_CPU)
+    if (config.benchmark != QUORLIND_BENCHMARK_SINGLE && config.benchmark != QUORLIND_BENCHMARK_PER_CPU) {
         return refused("unknown benchmark", QUORLIND_BENCHMARK_SINGLE, config.warmup_seconds,
                        config.measurement_seconds);
-    if (config.reserved != 0)
+    }
+    if (config.reserved != 0) {
         return refused("reserved config field must be zero", config.benchmark, config.warmup_seconds,
                        config.measurement_seconds);
+    }
 
     const auto converted_warmup = duration_from_seconds(config.warmup_seconds);
     const auto converted_measurement = duration_from_seconds(config.measurement_seconds);
-    if (!converted_warmup || !converted_measurement || !(config.measurement_seconds > 0.0))
+    if (!converted_warmup || !converted_measurement || !(config.measurement_seconds > 0.0)) {
         return refused("durations must be finite: warmup >= 0, measurement > 0", config.benchmark,
                        config.warmup_seconds, config.measurement_seconds);
+    }
     warmup = *converted_warmup;
     measurement = *converted_measurement;
     return std::nullopt;
 }
 
 ProgressSink progress_adaptor(QuorlindProgressCallback callback, void* user_data) {
-    if (!callback)
+    if (!callback) {
         return {};
+    }
     return [callback, user_data](const ProgressEvent& event) {
         const QuorlindProgressEvent record = event;  // lives only for the call
         callback(&record, user_data);
@@ -100,7 +108,7 @@ std::uint32_t store_outcome(QuorlindRunHandle& handle, RunOutcome&& outcome) {
 
 RunOutcome contained_failure_outcome() {
     RunOutcome outcome = refused("native benchmark panicked", QUORLIND_BENCHMARK_SINGLE,
-                                 DEFAULT_WARMUP_SECONDS, DEFAULT_MEASUREMENT_SECONDS);
+                                 default_warmup_seconds, default_measurement_seconds);
     outcome.reason = reason_text(outcome.message);
     return outcome;
 }
@@ -114,10 +122,12 @@ std::string reason_text(const std::string& message) {
 std::uint32_t run_entry(QuorlindRunHandle* handle, const QuorlindRunConfig* config,
                         QuorlindProgressCallback callback, void* user_data,
                         const EnvironmentFactory& make_environment) {
-    if (!handle)
-        return STATUS_FAILED;
-    if (handle->busy.exchange(true))
-        return STATUS_FAILED;
+    if (!handle) {
+        return status_failed;
+    }
+    if (handle->busy.exchange(true)) {
+        return status_failed;
+    }
 
     // The one read of the host's record: validation, the run and the summary
     // all use this copy, whatever the host does to its record meanwhile.

@@ -7,21 +7,26 @@ namespace quorlind {
 namespace detail {
 namespace {
 
-enum Action : std::uint8_t { ACCUMULATE, FOLD, SIGN, SHIFT, EXPONENT, DEFAULT };
-enum CharClass : std::uint8_t { DIGIT, SEPARATOR, SIGN_MARK, POINT_MARK, EXPONENT_MARK, OTHER };
+enum Action : std::uint8_t { accumulate, fold, sign, shift, exponent, fallback };
+enum CharClass : std::uint8_t { digit, separator, sign_mark, point_mark, exponent_mark, other };
 
 constexpr CharClass classify(unsigned byte) {
-    if (byte >= '0' && byte <= '9')
-        return DIGIT;
-    if (byte == '\n' || byte == ' ' || byte == ';')
-        return SEPARATOR;
-    if (byte == '+' || byte == '-')
-        return SIGN_MARK;
-    if (byte == ',' || byte == '.')
-        return POINT_MARK;
-    if (byte == 'E' || byte == 'e')
-        return EXPONENT_MARK;
-    return OTHER;
+    if (byte >= '0' && byte <= '9') {
+        return digit;
+    }
+    if (byte == '\n' || byte == ' ' || byte == ';') {
+        return separator;
+    }
+    if (byte == '+' || byte == '-') {
+        return sign_mark;
+    }
+    if (byte == ',' || byte == '.') {
+        return point_mark;
+    }
+    if (byte == 'E' || byte == 'e') {
+        return exponent_mark;
+    }
+    return other;
 }
 
 struct Transition {
@@ -30,31 +35,31 @@ struct Transition {
 };
 
 // Rows: Idle, Number, Point, Fraction. Columns: the character classes.
-constexpr Transition TRANSITIONS[4][6] = {
-    {{ACCUMULATE, ScanMode::Number},
-     {FOLD, ScanMode::Idle},
-     {SIGN, ScanMode::Number},
-     {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle}},
-    {{ACCUMULATE, ScanMode::Number},
-     {FOLD, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {SHIFT, ScanMode::Point},
-     {EXPONENT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle}},
-    {{ACCUMULATE, ScanMode::Fraction},
-     {FOLD, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle}},
-    {{ACCUMULATE, ScanMode::Number},
-     {FOLD, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle},
-     {EXPONENT, ScanMode::Idle},
-     {DEFAULT, ScanMode::Idle}},
+constexpr Transition transitions[4][6] = {
+    {{accumulate, ScanMode::number},
+     {fold, ScanMode::idle},
+     {sign, ScanMode::number},
+     {fallback, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {fallback, ScanMode::idle}},
+    {{accumulate, ScanMode::number},
+     {fold, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {shift, ScanMode::point},
+     {exponent, ScanMode::idle},
+     {fallback, ScanMode::idle}},
+    {{accumulate, ScanMode::fraction},
+     {fold, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {fallback, ScanMode::idle}},
+    {{accumulate, ScanMode::number},
+     {fold, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {fallback, ScanMode::idle},
+     {exponent, ScanMode::idle},
+     {fallback, ScanMode::idle}},
 };
 
 // How one byte changes the accumulator in one mode. All six actions are one
@@ -62,12 +67,12 @@ constexpr Transition TRANSITIONS[4][6] = {
 //   acc' = (rotl(acc, turn mod 64) ^ mix ^ ((acc & turn) >> 11)) + ((acc * 9 & ninefold) + addend)
 // so the scan has nothing to select and no branch to mispredict, and the
 // chain through acc is four single-cycle operations deep per byte.
-//   ACCUMULATE  ninefold all ones, addend byte - 0x30: 10 acc + digit
-//   FOLD        turn all ones but the low six bits: acc ^ (acc >> 11)
-//   SIGN        mix byte
-//   SHIFT       turn 7
-//   EXPONENT    addend 97
-//   DEFAULT     turn 61, mix byte
+//   accumulate  ninefold all ones, addend byte - 0x30: 10 acc + digit
+//   fold        turn all ones but the low six bits: acc ^ (acc >> 11)
+//   sign        mix byte
+//   shift       turn 7
+//   exponent    addend 97
+//   fallback    turn 61, mix byte
 // (A turn of 7 or 61 leaves (acc & turn) >> 11 at zero.)
 struct ByteStep {
     std::uint64_t mix;
@@ -78,17 +83,17 @@ struct ByteStep {
 
 constexpr ByteStep step_of(Action action, unsigned byte) {
     switch (action) {
-        case ACCUMULATE:
+        case accumulate:
             return {0, 0, ~0ULL, byte - 0x30ULL};
-        case FOLD:
+        case fold:
             return {0, ~0ULL << 6, 0, 0};
-        case SIGN:
+        case sign:
             return {byte, 0, 0, 0};
-        case SHIFT:
+        case shift:
             return {0, 7, 0, 0};
-        case EXPONENT:
+        case exponent:
             return {0, 0, 0, 97};
-        case DEFAULT:
+        case fallback:
             return {byte, 61, 0, 0};
     }
     return {};
@@ -97,21 +102,21 @@ constexpr ByteStep step_of(Action action, unsigned byte) {
 // Where a step is stored: one slot per distinct step, so the steps a text
 // uses sit in a few cache lines (the table walk evicts the scan's tables
 // from the first-level cache on every call).
-constexpr std::size_t STEP_SLOTS = 271;
+constexpr std::size_t step_slots = 271;
 
 constexpr std::size_t step_slot(Action action, unsigned byte) {
     switch (action) {
-        case DEFAULT:
+        case fallback:
             return byte;  // 0-255
-        case ACCUMULATE:
+        case accumulate:
             return 256 + (byte - '0');  // 256-265, digits only
-        case FOLD:
+        case fold:
             return 266;
-        case SIGN:
+        case sign:
             return byte == '+' ? 267 : 268;  // '+' and '-' only
-        case SHIFT:
+        case shift:
             return 269;
-        case EXPONENT:
+        case exponent:
             return 270;
     }
     return 0;
@@ -125,23 +130,24 @@ constexpr std::size_t step_slot(Action action, unsigned byte) {
 // the byte's step in that mode.
 struct ScanTables {
     std::array<std::uint64_t, 256> transitions{};
-    std::array<ByteStep, STEP_SLOTS> steps{};
+    std::array<ByteStep, step_slots> steps{};
 };
 
 constexpr ScanTables build_scan_tables() {
     ScanTables tables;
-    for (unsigned byte = 0; byte < 256; ++byte)
+    for (unsigned byte = 0; byte < 256; ++byte) {
         for (unsigned mode = 0; mode < 4; ++mode) {
-            const Transition t = TRANSITIONS[mode][classify(byte)];
+            const Transition t = transitions[mode][classify(byte)];
             const std::size_t slot = step_slot(t.action, byte);
             tables.steps[slot] = step_of(t.action, byte);
             const std::uint64_t field = static_cast<std::uint64_t>(t.next) * 16 | std::uint64_t{slot} << 6;
             tables.transitions[byte] |= field << (mode * 16);
         }
+    }
     return tables;
 }
 
-constexpr ScanTables SCAN_TABLES = build_scan_tables();
+constexpr ScanTables scan_tables = build_scan_tables();
 
 }  // namespace
 
@@ -160,9 +166,9 @@ ScanResult scan_text(std::uint64_t acc, std::span<const std::uint8_t> text) noex
     for (const std::uint8_t byte : text) {
         // x86 shifts and rotations use only the count's low six bits, so
         // the masks below cost nothing.
-        const std::uint64_t field = SCAN_TABLES.transitions[byte] >> (state & 63);
+        const std::uint64_t field = scan_tables.transitions[byte] >> (state & 63);
         state = field;
-        const ByteStep& step = SCAN_TABLES.steps[(field >> 6) & 1023];
+        const ByteStep& step = scan_tables.steps[(field >> 6) & 1023];
         const std::uint64_t bitwise =
             std::rotl(acc, static_cast<int>(step.turn & 63)) ^ step.mix ^ ((acc & step.turn) >> 11);
         acc = bitwise + ((acc * 9 & step.ninefold) + step.addend);

@@ -7,7 +7,7 @@
 
 namespace quorlind {
 
-enum class ScanMode : std::uint8_t { Idle = 0, Number = 1, Point = 2, Fraction = 3 };
+enum class ScanMode : std::uint8_t { idle = 0, number = 1, point = 2, fraction = 3 };
 
 // One unit of benchmark work: pre-mix the carry word, scan the text, walk and
 // rewrite the table. Returns the result and leaves it in state.carry, so each

@@ -13,8 +13,9 @@ std::unique_ptr<std::uint64_t[]> WordTable::allocate_from_heap(std::size_t words
 
 bool WordTable::reserve_exactly(std::size_t capacity, Allocator allocate) {
     auto words = allocate(capacity);
-    if (!words)
+    if (!words) {
         return false;
+    }
     words_ = std::move(words);
     capacity_ = capacity;
     size_ = 0;
@@ -22,9 +23,10 @@ bool WordTable::reserve_exactly(std::size_t capacity, Allocator allocate) {
 }
 
 void WordTable::push_back(std::uint64_t word) {
-    if (size_ == capacity_)
+    if (size_ == capacity_) {
         throw InternalFailure("word table appended beyond its storage of " + std::to_string(capacity_) +
                               " words");
+    }
     words_[size_++] = word;
 }
 

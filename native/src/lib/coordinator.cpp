@@ -41,11 +41,11 @@ ProgressEvent final_event(const RunOutcome& outcome, ClockInstant start, TimeSpa
     event.phase_elapsed_seconds = outcome.measured_seconds;
     event.phase_seconds = to_seconds(measurement);
     event.operations = outcome.total_operations;
-    if (outcome.status == STATUS_COMPLETED) {
+    if (outcome.status == status_completed) {
         event.phase = QUORLIND_PHASE_COMPLETED;
         event.progress = 1.0;
     } else {
-        event.phase = outcome.status == STATUS_CANCELLED ? QUORLIND_PHASE_CANCELLED : QUORLIND_PHASE_FAILED;
+        event.phase = outcome.status == status_cancelled ? QUORLIND_PHASE_CANCELLED : QUORLIND_PHASE_FAILED;
         const double run_seconds = to_seconds(warmup) + to_seconds(measurement);
         event.progress = std::min(to_seconds(saturating_since(now(), start)) / run_seconds, 1.0);
     }
@@ -86,7 +86,7 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     outcome.workers = static_cast<std::uint32_t>(workers);
 
     if (cancel->is_requested()) {
-        outcome.status = STATUS_CANCELLED;
+        outcome.status = status_cancelled;
         outcome.message = "cancelled before starting";
         return outcome;
     }
@@ -145,8 +145,9 @@ RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan meas
     close_samples(outcome.samples, outcome.measured_seconds, outcome.total_operations);
     decide_verdict(outcome, worker_failed, cancel->is_requested());
 
-    if (progress)
+    if (progress) {
         progress(final_event(outcome, start, warmup, measurement));
+    }
     return outcome;
 }
 

@@ -12,8 +12,9 @@ EngineAdmission EngineAdmission::try_acquire() noexcept {
 }
 
 EngineAdmission::~EngineAdmission() {
-    if (held_)
+    if (held_) {
         engine_busy_flag.store(false);
+    }
 }
 
 }  // namespace quorlind

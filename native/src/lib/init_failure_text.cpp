@@ -77,8 +77,9 @@ std::string quote_escaped(const std::string& text) {
 }
 
 std::string render_readiness_failure(const std::optional<InitReport>& received) {
-    if (!received)
+    if (!received) {
         return "Err(RecvError)";
+    }
     return "Ok(Err(" + quote_escaped(received->failure.value_or(std::string())) + "))";
 }
 

@@ -10,7 +10,7 @@ std::string worker_thread_name(std::uint64_t index) { return "quorlind-" + std::
 
 Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count) {
     if (count == 0) {
-        return Expected<std::uint64_t>::failure(UNKNOWN_CPU_COUNT_MESSAGE);
+        return Expected<std::uint64_t>::failure(unknown_cpu_count_message);
     }
     return count;
 }
@@ -22,7 +22,7 @@ Expected<std::uint64_t> ProductionEnvironment::available_cpus() {
 Expected<platform::Thread> ProductionEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
     // No affinity and no priority: workers run wherever the system puts them.
     return platform::start_thread(
-        worker_thread_name(index), WORKER_STACK_BYTES,
+        worker_thread_name(index), worker_stack_bytes,
         [context = std::move(context)]() mutable { run_worker(std::move(context)); });
 }
 

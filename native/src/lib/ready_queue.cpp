@@ -26,12 +26,14 @@ ReadySender::ReadySender(const ReadySender& other) : channel_(other.channel_) {
 ReadySender::~ReadySender() { release(); }
 
 bool ReadySender::send(InitReport report) const {
-    if (!channel_)
+    if (!channel_) {
         return false;
+    }
     {
         std::lock_guard lock(channel_->mutex);
-        if (!channel_->receiver_alive)
+        if (!channel_->receiver_alive) {
             return false;
+        }
         channel_->reports.push_back(std::move(report));
     }
     channel_->changed.notify_one();
@@ -39,8 +41,9 @@ bool ReadySender::send(InitReport report) const {
 }
 
 void ReadySender::release() noexcept {
-    if (!channel_)
+    if (!channel_) {
         return;
+    }
     {
         std::lock_guard lock(channel_->mutex);
         --channel_->senders;
@@ -55,20 +58,23 @@ ReadyReceiver::ReadyReceiver(std::shared_ptr<detail::ReadyChannel> channel) noex
 ReadyReceiver::~ReadyReceiver() { release(); }
 
 std::optional<InitReport> ReadyReceiver::receive() {
-    if (!channel_)
+    if (!channel_) {
         return std::nullopt;
+    }
     std::unique_lock lock(channel_->mutex);
     channel_->changed.wait(lock, [&] { return !channel_->reports.empty() || channel_->senders == 0; });
-    if (channel_->reports.empty())
+    if (channel_->reports.empty()) {
         return std::nullopt;
+    }
     InitReport report = std::move(channel_->reports.front());
     channel_->reports.pop_front();
     return report;
 }
 
 void ReadyReceiver::release() noexcept {
-    if (!channel_)
+    if (!channel_) {
         return;
+    }
     {
         std::lock_guard lock(channel_->mutex);
         channel_->receiver_alive = false;

@@ -11,9 +11,9 @@
 namespace quorlind {
 
 enum RunStatus : std::uint32_t {
-    STATUS_COMPLETED = QUORLIND_STATUS_COMPLETED,
-    STATUS_CANCELLED = QUORLIND_STATUS_CANCELLED,
-    STATUS_FAILED = QUORLIND_STATUS_FAILED,
+    status_completed = QUORLIND_STATUS_COMPLETED,
+    status_cancelled = QUORLIND_STATUS_CANCELLED,
+    status_failed = QUORLIND_STATUS_FAILED,
 };
 
 using IntervalSample = QuorlindIntervalSample;
@@ -34,7 +34,7 @@ struct RunOutcome {
     std::uint64_t total_operations = 0;
     std::uint64_t checksum = 0;
     std::uint32_t benchmark = QUORLIND_BENCHMARK_SINGLE;
-    std::uint32_t status = STATUS_FAILED;
+    std::uint32_t status = status_failed;
     std::uint32_t workers = 0;
     bool unstable = false;
     std::string reason;  // message with NUL bytes as spaces; set at the C boundary

@@ -10,15 +10,15 @@
 
 namespace quorlind {
 
-inline constexpr double SAMPLE_INTERVAL_SECONDS = 1.0;
-inline constexpr double UNSTABLE_LIMIT_PERCENT = 10.0;
+inline constexpr double sample_interval_seconds = 1.0;
+inline constexpr double unstable_limit_percent = 10.0;
 
 // Cuts interval samples during the measurement phase.
 class SampleCutter {
 public:
     // Called on every pass in the measurement phase with the pass's clock
     // reading and the measured operations of all workers read on that pass.
-    // Cuts a sample once at least SAMPLE_INTERVAL_SECONDS have passed since
+    // Cuts a sample once at least sample_interval_seconds have passed since
     // the last cut, unless the pass has reached the end.
     void step(ClockInstant t, const Timing& timing, std::uint64_t operations,
               std::vector<IntervalSample>& samples);

@@ -14,8 +14,8 @@
 
 namespace quorlind {
 
-inline constexpr TimeSpan POLL_INTERVAL{0, 10000000};    // longest sleep between passes
-inline constexpr TimeSpan EVENT_INTERVAL{0, 100000000};  // least time between events of a phase
+inline constexpr TimeSpan poll_interval{0, 10000000};    // longest sleep between passes
+inline constexpr TimeSpan event_interval{0, 100000000};  // least time between events of a phase
 
 struct MeasurementPlan {
     Timing timing;
@@ -73,7 +73,7 @@ void watch(const MeasurementPlan& plan, std::span<const WorkerCounters* const> c
             cutter.step(t, plan.timing, operations, samples);
         }
 
-        if (last_event_phase != view.phase || saturating_since(t, last_event_time) >= EVENT_INTERVAL) {
+        if (last_event_phase != view.phase || saturating_since(t, last_event_time) >= event_interval) {
             if (progress) {
                 progress(pass_event(t, view, plan, operations));
             }
@@ -86,7 +86,7 @@ void watch(const MeasurementPlan& plan, std::span<const WorkerCounters* const> c
         }
 
         // Shortened before the end, so the last pass falls on or just after it.
-        sleep(std::min(saturating_since(plan.timing.end, clock()), POLL_INTERVAL));
+        sleep(std::min(saturating_since(plan.timing.end, clock()), poll_interval));
     }
 }
 

@@ -7,13 +7,13 @@
 
 namespace quorlind {
 
-inline constexpr std::uint32_t NANOS_PER_SECOND = 1000000000;
+inline constexpr std::uint32_t nanos_per_second = 1000000000;
 
 // A length of time in exact whole nanoseconds, split so that lengths up to
 // 2^64 seconds fit.
 struct TimeSpan {
     std::uint64_t seconds = 0;
-    std::uint32_t nanoseconds = 0;  // below NANOS_PER_SECOND
+    std::uint32_t nanoseconds = 0;  // below nanos_per_second
 
     bool is_zero() const noexcept { return seconds == 0 && nanoseconds == 0; }
     friend constexpr auto operator<=>(const TimeSpan&, const TimeSpan&) = default;
@@ -23,7 +23,7 @@ struct TimeSpan {
 // subtracted; never shown to the host.
 struct ClockInstant {
     std::uint64_t seconds = 0;
-    std::uint32_t nanoseconds = 0;  // below NANOS_PER_SECOND
+    std::uint32_t nanoseconds = 0;  // below nanos_per_second
 
     friend constexpr auto operator<=>(const ClockInstant&, const ClockInstant&) = default;
 };

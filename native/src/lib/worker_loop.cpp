@@ -17,16 +17,19 @@ void run_worker(WorkerContext context) {
     // Released at once, so a coordinator waiting for reports sees the queue
     // disconnect when a worker ends without reporting.
     context.ready.release();
-    if (!built)
+    if (!built) {
         return;
+    }
 
     context.gate->wait();
-    if (context.stop->is_raised())
+    if (context.stop->is_raised()) {
         return;
+    }
 
     const std::optional<Timing> timing = context.timing->read();
-    if (!timing)
+    if (!timing) {
         throw InternalFailure("timing is read after the start gate opened but was never stored");
+    }
 
     const detail::MeasuredWork work =
         detail::measure(built.value(), *timing, *context.stop, *context.cancel, *context.counters, &now);

@@ -9,7 +9,7 @@
 
 namespace quorlind {
 
-inline constexpr std::uint64_t BATCH_SIZE = 8;
+inline constexpr std::uint64_t batch_size = 8;
 
 // The body of one worker thread: build, report, wait at the gate, run the
 // kernel in batches until stop, cancel or end, then publish active time and
@@ -34,14 +34,24 @@ MeasuredWork measure(WorkloadState& state, const Timing& timing, const StopFlag&
     MeasuredWork work;
     for (;;) {
         const ClockInstant t = clock();
-        if (stop.is_raised() || cancel.is_requested() || t >= timing.end)
-            break;
+        if (stop.is_raised() || cancel.is_requested() || t >= timing.end) {
+            {
+                {
+                    { break; }
+                }
+            }
+        }
         // A batch belongs wholly to the phase in which it starts.
         std::atomic<std::uint64_t>& counter =
             t < timing.warm_end ? counters.warmup_ops : counters.measured_ops;
-        for (std::uint64_t call = 0; call < BATCH_SIZE; ++call)
-            work.last_result = run_kernel(state);
-        counter.fetch_add(BATCH_SIZE, std::memory_order_relaxed);
+        for (std::uint64_t call = 0; call < batch_size; ++call) {
+            {
+                {
+                    { work.last_result = run_kernel(state); }
+                }
+            }
+        }
+        counter.fetch_add(batch_size, std::memory_order_relaxed);
     }
     work.finished = clock();
     return work;

@@ -45,11 +45,13 @@ std::string os_error_text(long long code) {
 void Thread::NativeDeleter::operator()(Native* native) const noexcept { delete native; }
 
 ThreadEnd Thread::join() {
-    if (!native_)
+    if (!native_) {
         throw InternalFailure("joining a thread that is not joinable");
+    }
     NativePointer native = std::move(native_);
-    if (const int code = pthread_join(native->thread, nullptr); code != 0)
+    if (const int code = pthread_join(native->thread, nullptr); code != 0) {
         throw InternalFailure("cannot join worker thread: " + os_error_text(code));
+    }
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
@@ -59,18 +61,21 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, 
     launch->body = std::move(body);
 
     pthread_attr_t attributes;
-    if (const int code = pthread_attr_init(&attributes); code != 0)
+    if (const int code = pthread_attr_init(&attributes); code != 0) {
         return Expected<Thread>::failure(os_error_text(code));
+    }
     int code = pthread_attr_setstacksize(&attributes, stack_bytes);
 
     Thread::NativePointer native(new Thread::Native());
     native->launch = launch;
     auto start = std::make_unique<StartBlock>(StartBlock{launch});
-    if (code == 0)
+    if (code == 0) {
         code = pthread_create(&native->thread, &attributes, &thread_entry, start.get());
+    }
     pthread_attr_destroy(&attributes);
-    if (code != 0)
+    if (code != 0) {
         return Expected<Thread>::failure(os_error_text(code));
+    }
     start.release();  // now owned by the thread
     return Thread(std::move(native));
 }

@@ -10,8 +10,9 @@ namespace quorlind::platform {
 
 MonotonicReading monotonic_now() {
     timespec now{};
-    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0)
+    if (clock_gettime(CLOCK_MONOTONIC, &now) != 0) {
         throw InternalFailure("the monotonic clock cannot be read");
+    }
     return {static_cast<std::uint64_t>(now.tv_sec), static_cast<std::uint32_t>(now.tv_nsec)};
 }
 

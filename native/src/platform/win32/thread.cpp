@@ -74,8 +74,9 @@ std::string os_error_text(long long code) {
 void Thread::NativeDeleter::operator()(Native* native) const noexcept { delete native; }
 
 ThreadEnd Thread::join() {
-    if (!native_)
+    if (!native_) {
         throw InternalFailure("joining a thread that is not joinable");
+    }
     NativePointer native = std::move(native_);
     const DWORD waited = WaitForSingleObject(native->handle, INFINITE);
     // Taken before CloseHandle, which may overwrite it.
@@ -98,11 +99,13 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, 
     // Suspended, so the description is in place before the body runs.
     native->handle = CreateThread(nullptr, stack_bytes, &thread_entry, start.get(),
                                   CREATE_SUSPENDED | STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-    if (!native->handle)
+    if (!native->handle) {
         return Expected<Thread>::failure(os_error_text(GetLastError()));
+    }
 
-    if (auto set_description = kernel32_function<SetThreadDescriptionFunction>("SetThreadDescription"))
+    if (auto set_description = kernel32_function<SetThreadDescriptionFunction>("SetThreadDescription")) {
         set_description(native->handle, widen(name).c_str());
+    }
     // A thread left suspended would make its join wait for ever.
     if (ResumeThread(native->handle) == static_cast<DWORD>(-1)) {
         const DWORD error = GetLastError();

@@ -15,8 +15,9 @@ std::uint64_t counter_frequency() {
     // Fixed at boot, so it is read once.
     static const std::uint64_t frequency = [] {
         LARGE_INTEGER value{};
-        if (!QueryPerformanceFrequency(&value) || value.QuadPart <= 0)
+        if (!QueryPerformanceFrequency(&value) || value.QuadPart <= 0) {
             return std::uint64_t{0};
+        }
         return static_cast<std::uint64_t>(value.QuadPart);
     }();
     return frequency;
@@ -63,8 +64,9 @@ std::uint64_t units_since(MonotonicReading earlier, MonotonicReading later) {
 MonotonicReading monotonic_now() {
     const std::uint64_t frequency = counter_frequency();
     LARGE_INTEGER counter{};
-    if (frequency == 0 || !QueryPerformanceCounter(&counter) || counter.QuadPart < 0)
+    if (frequency == 0 || !QueryPerformanceCounter(&counter) || counter.QuadPart < 0) {
         throw InternalFailure("the performance counter cannot be read");
+    }
     // Whole seconds first, then the remainder scaled in 128 bits: exact, and
     // free of overflow for any counter value and frequency.
     const auto ticks = static_cast<std::uint64_t>(counter.QuadPart);
