@@ -76,6 +76,7 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
     }
     if (html) {
         std::vector<Document> results;
+        results.reserve(files.size());
         for (const auto& file : files) {
             results.emplace_back(file.document);
         }

@@ -44,7 +44,7 @@ std::optional<std::string> cpu_brand_string() {
     for (unsigned leaf = 0; leaf < 3; ++leaf) {
         __cpuid(0x80000002 + leaf, eax, ebx, ecx, edx);
         const unsigned words[4] = {eax, ebx, ecx, edx};
-        std::memcpy(brand + leaf * 16, words, sizeof words);
+        std::memcpy(brand + std::size_t{leaf} * 16, words, sizeof words);
     }
     std::string text = trim_text(brand);
     if (text.empty()) {

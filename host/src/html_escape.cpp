@@ -45,10 +45,9 @@ std::string escape_html(std::string_view text) {
                 out += "&#96;";
                 break;
             default:
-                // Control characters other than tab and line breaks are parse errors in HTML.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-                    out += replacement_character;
-                } else if (c == 0x7F) {
+                // Control characters other than tab and line breaks, and DEL, are parse errors in HTML.
+                if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') ||
+                    c == 0x7F) {
                     out += replacement_character;
                 } else {
                     out += c;

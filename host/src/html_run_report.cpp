@@ -86,6 +86,7 @@ std::vector<StepSeries::Step> run_steps(const Document& run) {
 // drift test weighs them, from the first interval's start to the last one's end.
 std::optional<TrendLine> fitted_trend(const std::vector<StepSeries::Step>& steps) {
     std::vector<WeightedPoint> points;
+    points.reserve(steps.size());
     for (const auto& step : steps) {
         points.push_back({(step.start + step.end) / 2.0, step.value, step.end - step.start});
     }
@@ -142,13 +143,12 @@ std::string throughput_chart(const Document& result, const std::string& kind,
         }
         chart.series.push_back(std::move(series));
     }
-    const std::string statistics = kind;
-    if (const auto median = find_number(result, {"statistics", statistics, "median"})) {
+    if (const auto median = find_number(result, {"statistics", kind, "median"})) {
         ValueBand band;
         band.line = *median;
         band.line_name = "median of the runs";
-        band.low = find_number(result, {"statistics", statistics, "ci95_low"});
-        band.high = find_number(result, {"statistics", statistics, "ci95_high"});
+        band.low = find_number(result, {"statistics", kind, "ci95_low"});
+        band.high = find_number(result, {"statistics", kind, "ci95_high"});
         band.band_name = "95 % confidence interval of the mean";
         chart.band = band;
     }

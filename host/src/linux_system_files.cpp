@@ -69,6 +69,7 @@ std::vector<fs::path> processor_directories(const fs::path& root) {
     }
     std::sort(found.begin(), found.end());
     std::vector<fs::path> directories;
+    directories.reserve(found.size());
     for (auto& item : found) {
         directories.push_back(std::move(item.second));
     }

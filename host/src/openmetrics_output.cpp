@@ -153,7 +153,8 @@ std::optional<std::int64_t> parse_utc_timestamp(std::string_view text) {
     if (*day > month_days[*month - 1] || (*month == 2 && *day == 29 && !leap)) {
         return std::nullopt;
     }
-    return days_from_civil(*year, *month, *day) * 86400 + *hour * 3600 + *minute * 60 + *second;
+    return days_from_civil(*year, *month, *day) * 86400 + std::int64_t{*hour} * 3600 +
+           std::int64_t{*minute} * 60 + *second;
 }
 
 std::string to_openmetrics(const Document& result) {

@@ -82,7 +82,7 @@ void check_statistics(const CheckedObject& statistics) {
 }
 
 std::string threads_name(const CheckedObject& object) {
-    const std::string threads = object.text("threads");
+    std::string threads = object.text("threads");
     if (threads != "single" && threads != "all") {
         fail(object.place("threads") + " should be single or all, not '" + printable(threads, 40) + "'");
     }

@@ -55,8 +55,8 @@ TimeSpan reference_span(double seconds) {
         }
     }
     std::string digits;
-    for (auto limb = limbs.rbegin(); limb != limbs.rend(); ++limb) {
-        const std::string part = std::to_string(*limb);
+    for (std::size_t i = limbs.size(); i-- > 0;) {
+        const std::string part = std::to_string(limbs[i]);
         digits += std::string(9 - part.size(), '0') + part;
     }
     const auto point = static_cast<std::size_t>(places);

@@ -39,6 +39,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& arguments)
     out_path_ = prefix + ".out";
     err_path_ = prefix + ".err";
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const auto& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }

@@ -38,8 +38,8 @@ TEST(NumberFormat, ExactNumbersReadBackUnchanged) {
 
 TEST(NumberFormat, CacheSizesAndSignedChanges) {
     EXPECT_EQ(format_bytes(512), "512 bytes");
-    EXPECT_EQ(format_bytes(48 * 1024), "48 KiB");
-    EXPECT_EQ(format_bytes(1280 * 1024), "1.25 MiB");
+    EXPECT_EQ(format_bytes(std::uint64_t{48} * 1024), "48 KiB");
+    EXPECT_EQ(format_bytes(std::uint64_t{1280} * 1024), "1.25 MiB");
     EXPECT_EQ(format_bytes(32ull << 20), "32 MiB");
     EXPECT_EQ(format_bytes(3ull << 30), "3 GiB");
     EXPECT_EQ(format_signed_percent(-7.84), "-7.8 %");

@@ -74,8 +74,8 @@ inline SystemRecord test_system() {
     system.topology.physical_cores = 4;
     system.topology.smt = true;
     system.topology.numa_nodes = 1;
-    system.topology.l1d = CacheLevel{48 * 1024, 4};
-    system.topology.l2 = CacheLevel{1280 * 1024, 4};
+    system.topology.l1d = CacheLevel{std::uint64_t{48} * 1024, 4};
+    system.topology.l2 = CacheLevel{std::uint64_t{1280} * 1024, 4};
     system.clock.base_mhz = 2400.0;
     system.effective_clock_before_mhz = 3900.0;
     system.effective_clock_after_mhz = 3500.0;

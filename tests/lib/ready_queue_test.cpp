@@ -48,6 +48,7 @@ TEST(ReadyQueue, AcceptsReportsFromManySendersInAnyOrder) {
     auto [sender, receiver] = make_ready_queue();
     constexpr int senders = 8;
     std::vector<std::thread> threads;
+    threads.reserve(senders);
     for (int i = 0; i < senders; ++i) {
         threads.emplace_back([copy = ReadySender(sender), i]() mutable {
             // Later indices report first.
@@ -71,6 +72,7 @@ TEST(StartGate, OpeningReleasesEveryWaiter) {
     StartGate gate;
     std::atomic<int> passed{0};
     std::vector<std::thread> waiters;
+    waiters.reserve(6);
     for (int i = 0; i < 6; ++i) {
         waiters.emplace_back([&] {
             gate.wait();

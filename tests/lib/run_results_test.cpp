@@ -12,7 +12,7 @@ const Timing timing{{50, 0}, {50, 0}, {53, 0}};  // no warm-up, 3 s measured
 
 ClockInstant after_warm_end(double seconds) {
     const auto whole = static_cast<std::uint64_t>(seconds);
-    const auto nanos = static_cast<std::uint32_t>((seconds - static_cast<double>(whole)) * 1e9 + 0.5);
+    const auto nanos = static_cast<std::uint32_t>(std::llround((seconds - static_cast<double>(whole)) * 1e9));
     return *checked_add(timing.warm_end, {whole, nanos});
 }
 

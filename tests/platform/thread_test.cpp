@@ -10,7 +10,7 @@
 namespace quorlind::platform {
 namespace {
 
-constexpr std::size_t two_mib = 2 * 1024 * 1024;
+constexpr std::size_t two_mib = std::size_t{2} * 1024 * 1024;
 
 TEST(PlatformThread, NormalAndAbnormalEndsAreToldApart) {
     auto normal = start_thread("quorlind-0", two_mib, [] {});

@@ -75,6 +75,7 @@ TEST(EngineRace, SixteenThreadsEachRunOrAreRefusedAndTheEngineEndsFree) {
     Problems problems;
 
     std::vector<std::thread> threads;
+    threads.reserve(thread_count);
     for (int t = 0; t < thread_count; ++t) {
         threads.emplace_back([&, t] {
             wait_for(go);
@@ -138,6 +139,7 @@ TEST(EngineRace, RefusalsDoNotWaitForTheRunHoldingTheEngine) {
     constexpr int contender_count = 15;
     std::vector<std::thread> contenders;
     Problems problems;
+    contenders.reserve(contender_count);
     for (int t = 0; t < contender_count; ++t) {
         contenders.emplace_back([&, t] {
             OwnedHandle handle;

@@ -55,8 +55,8 @@ ProgressEvent final_event(const RunOutcome& outcome, ClockInstant start, TimeSpa
 }  // namespace
 
 RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan measurement,
-                         std::shared_ptr<CancelFlag> cancel, const ProgressSink& progress,
-                         std::shared_ptr<RunEnvironment> environment) {
+                         const std::shared_ptr<CancelFlag>& cancel, const ProgressSink& progress,
+                         const std::shared_ptr<RunEnvironment>& environment) {
     RunOutcome outcome;
     outcome.warmup_seconds = to_seconds(warmup);
     outcome.measurement_seconds = to_seconds(measurement);

@@ -15,7 +15,7 @@ namespace quorlind {
 // Internal failures propagate, but only after every started worker has been
 // joined and the engine released.
 RunOutcome run_benchmark(std::uint32_t benchmark, TimeSpan warmup, TimeSpan measurement,
-                         std::shared_ptr<CancelFlag> cancel, const ProgressSink& progress,
-                         std::shared_ptr<RunEnvironment> environment);
+                         const std::shared_ptr<CancelFlag>& cancel, const ProgressSink& progress,
+                         const std::shared_ptr<RunEnvironment>& environment);
 
 }  // namespace quorlind

@@ -26,7 +26,7 @@ public:
     virtual Expected<WorkloadState> build_workload(std::uint64_t index) = 0;
 };
 
-inline constexpr std::size_t worker_stack_bytes = 2 * 1024 * 1024;
+inline constexpr std::size_t worker_stack_bytes = std::size_t{2} * 1024 * 1024;
 inline constexpr const char* unknown_cpu_count_message =
     "the number of hardware threads is not known for the target platform";
 

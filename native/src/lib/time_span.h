@@ -16,6 +16,7 @@ struct TimeSpan {
     std::uint32_t nanoseconds = 0;  // below nanos_per_second
 
     bool is_zero() const noexcept { return seconds == 0 && nanoseconds == 0; }
+    // NOLINTNEXTLINE(modernize-use-nullptr): clang 14 mistakes the defaulted comparison's 0 for a pointer
     friend constexpr auto operator<=>(const TimeSpan&, const TimeSpan&) = default;
 };
 
@@ -25,6 +26,7 @@ struct ClockInstant {
     std::uint64_t seconds = 0;
     std::uint32_t nanoseconds = 0;  // below nanos_per_second
 
+    // NOLINTNEXTLINE(modernize-use-nullptr): as above
     friend constexpr auto operator<=>(const ClockInstant&, const ClockInstant&) = default;
 };
 

@@ -76,7 +76,7 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, 
     if (code != 0) {
         return Expected<Thread>::failure(os_error_text(code));
     }
-    start.release();  // now owned by the thread
+    static_cast<void>(start.release());  // now owned by the thread
     return Thread(std::move(native));
 }
 

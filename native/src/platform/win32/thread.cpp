@@ -49,7 +49,7 @@ void abandon_suspended(HANDLE handle, std::unique_ptr<StartBlock> start) {
     const bool ended = TerminateThread(handle, 1) && WaitForSingleObject(handle, INFINITE) == WAIT_OBJECT_0;
     if (!ended) {
         start->launch->body = nullptr;
-        start.release();
+        static_cast<void>(start.release());  // a thread that may still run keeps it
     }
     CloseHandle(handle);
 }
@@ -112,7 +112,7 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, 
         abandon_suspended(native->handle, std::move(start));
         return Expected<Thread>::failure(os_error_text(error));
     }
-    start.release();  // now owned by the thread
+    static_cast<void>(start.release());  // now owned by the thread
     return Thread(std::move(native));
 }
 
