@@ -15,8 +15,7 @@ export WINEDEBUG=-all
 step() { echo; echo "==== $* ===="; }
 
 step "Code style"
-git ls-files 'native/*' 'host/*' 'tests/*' 'bench/*' 'fuzz/*' 'examples/*' \
-    | grep -E '\.(c|cpp|h)$' | xargs clang-format --dry-run -Werror
+scripts/check-style.sh
 
 step "Native build"
 cmake --preset release

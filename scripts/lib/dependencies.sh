@@ -32,7 +32,7 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev
 # consumers of the reports: Chromium (with PIL for its screenshots) and
 # promtool; and for the release packages llvm-dlltool (quorlind.lib),
 # dpkg-shlibdeps, lintian and Python's venv, pip, setuptools and wheel.
-TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev clang-format git
+TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev clang-format clang-tidy git
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
     clang libclang-rt-14-dev valgrind python3 python3-jsonschema
     chromium python3-pil prometheus
