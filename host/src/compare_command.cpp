@@ -1,7 +1,5 @@
 #include "compare_command.h"
 
-#include <cstdio>
-#include <fstream>
 #include <optional>
 
 #include "comparison_json.h"
@@ -29,23 +27,17 @@ int exit_code_for(ComparisonOutcome outcome) {
     return exit_code::completed;
 }
 
-// The whole text in one write; a file that could not take all of it is removed.
-bool write_file(const std::string& path, const std::string& text) {
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        if (file && file.write(text.data(), static_cast<std::streamsize>(text.size())) && file.flush()) {
-            return true;
-        }
-    }
-    std::remove(path.c_str());
-    return false;
-}
-
 }  // namespace
 
 int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
                 std::ostream& err) {
-    // Claimed before anything is read; written whole at the end, or not at all.
+    // Claimed before anything is read; written whole at the end, or not at all,
+    // so that a failure never leaves a previous file cut short or removed.
+    std::optional<OutputFile> json_file;
+    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
+        err << tool_name << ": --json: cannot write to '" << printable(options.json_path) << "'\n";
+        return exit_code::usage;
+    }
     std::optional<OutputFile> html;
     if (!options.html_path.empty() && !html.emplace(options.html_path).ok()) {
         err << tool_name << ": --html: cannot write to '" << printable(options.html_path) << "'\n";
@@ -67,11 +59,11 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
         // File names are bytes and may not be UTF-8; they are then written with U+FFFD.
         const std::string text =
             record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-        if (options.json_to_stdout()) {
+        if (!json_file) {
             out << text;
-        } else if (!write_file(options.json_path, text)) {
-            err << tool_name << ": --json: cannot write to '" << printable(options.json_path) << "'\n";
-            return exit_code::usage;
+        } else if (const std::string error = json_file->commit(text); !error.empty()) {
+            err << tool_name << ": --json: " << printable(error) << '\n';
+            return exit_code::run_failed;
         }
     }
     if (html) {

@@ -131,6 +131,10 @@ TEST(CompareCommand, BadFileStopsEverythingAndWritesNothing) {
     EXPECT_TRUE(bad.out.empty()) << bad.out;
     EXPECT_THAT(bad.err, AllOf(HasSubstr("quorlind-bench: " + truncated + ": "), HasSubstr("truncated")));
     EXPECT_FALSE(exists(output)) << "no output file for a bad input";
+    std::ofstream(output, std::ios::binary) << "previous";
+    EXPECT_EQ(compare({"compare", base_file, truncated, "--json", output}).exit_code, 1);
+    EXPECT_EQ(read_text(output), "previous") << "an earlier file is left as it was";
+    std::remove(output.c_str());
     std::remove(truncated.c_str());
 
     const auto missing = compare({"compare", base_file, truncated});
@@ -141,6 +145,11 @@ TEST(CompareCommand, BadFileStopsEverythingAndWritesNothing) {
         compare({"compare", base_file, base_file, "--json", ::testing::TempDir() + "no-such-dir/out.json"});
     EXPECT_EQ(unwritable.exit_code, 2);
     EXPECT_THAT(unwritable.err, HasSubstr("--json: cannot write to"));
+    // Known before any input is read.
+    EXPECT_EQ(
+        compare({"compare", base_file, truncated, "--json", ::testing::TempDir() + "no-such-dir/out.json"})
+            .exit_code,
+        2);
 }
 
 TEST(CompareCommand, JsonToAFileOrAloneOnStandardOutput) {
