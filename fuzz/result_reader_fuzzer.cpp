@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
-#include "comparison.h"
-#include "comparison_json.h"
-#include "comparison_report.h"
-#include "result_reader.h"
+#include "compare/comparison.h"
+#include "compare/comparison_json.h"
+#include "report/text/comparison_report.h"
+#include "result/reader.h"
 
 namespace {
 

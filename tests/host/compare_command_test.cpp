@@ -1,6 +1,6 @@
 // The compare subcommand from parsed options to exit code, and its writers.
 // These run under Wine too, where no process test does.
-#include "compare_command.h"
+#include "app/compare_command.h"
 
 #include <cstdio>
 #include <fstream>
@@ -10,9 +10,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "comparison_json.h"
-#include "comparison_report.h"
-#include "options.h"
+#include "compare/comparison_json.h"
+#include "report/text/comparison_report.h"
+#include "app/options.h"
 #include "result_files.h"
 
 namespace quorlind::bench {

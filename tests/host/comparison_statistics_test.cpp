@@ -1,4 +1,4 @@
-#include "comparison_statistics.h"
+#include "stats/comparison_statistics.h"
 
 #include <cmath>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "comparison.h"
+#include "compare/comparison.h"
 
 #include <algorithm>
 

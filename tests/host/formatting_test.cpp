@@ -1,5 +1,5 @@
-#include "number_format.h"
-#include "report.h"
+#include "util/number_format.h"
+#include "report/text/run_report.h"
 #include "result_fixtures.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 // The HTML report's pieces: escaping, axes, and whole pages made from a
 // result document, read back as text. The browser test opens real ones.
-#include "html_report.h"
+#include "report/html/reports.h"
 
 #include <fstream>
 #include <regex>
@@ -9,10 +9,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "chart_axis.h"
-#include "html_escape.h"
-#include "number_format.h"
-#include "system_fields.h"
+#include "report/svg/axis.h"
+#include "util/html_escape.h"
+#include "util/number_format.h"
+#include "report/html/system_fields.h"
 
 namespace quorlind::bench {
 namespace {

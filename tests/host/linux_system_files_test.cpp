@@ -1,14 +1,14 @@
 // The Linux readers against made-up machines in tests/host/data, and against
 // the machine the tests run on.
-#include "linux_system_files.h"
+#include "system/linux/system_files.h"
 
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "system_probe.h"
-#include "topology.h"
-#include "topology_hwloc.h"
+#include "system/gather.h"
+#include "system/topology.h"
+#include "system/linux/topology.h"
 
 namespace quorlind::bench {
 namespace {

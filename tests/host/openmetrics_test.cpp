@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "openmetrics_output.h"
+#include "export/openmetrics.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "output_file.h"
+#include "util/output_file.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,7 +2,7 @@
 // consumer, in the version-2 layout, so that a schema check can see it.
 #include <iostream>
 
-#include "result_reader.h"
+#include "result/reader.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -1,5 +1,5 @@
-#include "environment_notes.h"
-#include "progress.h"
+#include "system/environment_notes.h"
+#include "run/progress.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "result_reader.h"
+#include "result/reader.h"
 
 namespace quorlind::bench::testing {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "run_record.h"
+#include "result/run_record.h"
 
 namespace quorlind::bench::testing {
 

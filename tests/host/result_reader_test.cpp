@@ -1,4 +1,4 @@
-#include "result_reader.h"
+#include "result/reader.h"
 
 #include <cstdio>
 #include <fstream>

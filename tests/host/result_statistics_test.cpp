@@ -1,12 +1,12 @@
-#include "result_statistics.h"
+#include "result/kind_statistics.h"
 
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "exit_codes.h"
+#include "app/exit_codes.h"
 #include "result_fixtures.h"
-#include "stability.h"
+#include "stats/stability.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "statistics.h"
+#include "stats/statistics.h"
 
 #include <cmath>
 #include <numbers>

@@ -2,16 +2,16 @@
 // operating system, on the machine the tests run on. Under Wine these read
 // what Wine passes through: CPUID is the real processor's, the topology and
 // clocks are what Wine builds from Linux's own files.
-#include "system_record.h"
+#include "system/system_record.h"
 
 #include <chrono>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "build_info.h"
-#include "cpu_probe.h"
-#include "system_probe.h"
+#include "system/build_info.h"
+#include "system/cpu_probe.h"
+#include "system/gather.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,5 +1,5 @@
-#include "csv_output.h"
-#include "json_output.h"
+#include "export/csv.h"
+#include "result/json_writer.h"
 #include "result_fixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,87 @@
+#include "app/compare_command.h"
+
+#include <optional>
+
+#include "compare/comparison_json.h"
+#include "report/text/comparison_report.h"
+#include "app/exit_codes.h"
+#include "report/html/reports.h"
+#include "util/output_file.h"
+#include "result/reader.h"
+#include "util/untrusted_text.h"
+
+namespace quorlind::bench {
+namespace {
+
+constexpr const char* tool_name = "quorlind-bench";
+
+int exit_code_for(ComparisonOutcome outcome) {
+    switch (outcome) {
+        case ComparisonOutcome::slower:
+            return exit_code::slower;
+        case ComparisonOutcome::not_comparable:
+            return exit_code::not_comparable;
+        case ComparisonOutcome::no_slowdown:
+            break;
+    }
+    return exit_code::completed;
+}
+
+}  // namespace
+
+int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
+                std::ostream& err) {
+    // Claimed before anything is read; written whole at the end, or not at all,
+    // so that a failure never leaves a previous file cut short or removed.
+    std::optional<OutputFile> json_file;
+    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
+        err << tool_name << ": --json: cannot write to '" << printable(options.json_path) << "'\n";
+        return exit_code::usage;
+    }
+    std::optional<OutputFile> html;
+    if (!options.html_path.empty() && !html.emplace(options.html_path).ok()) {
+        err << tool_name << ": --html: cannot write to '" << printable(options.html_path) << "'\n";
+        return exit_code::usage;
+    }
+    std::vector<ResultFile> files;
+    try {
+        for (const auto& path : options.files) {
+            files.push_back(read_result_file(path));
+        }
+    } catch (const InvalidResultFile& error) {
+        err << tool_name << ": " << printable(error.what(), 1000) << '\n';
+        return exit_code::invalid_file;
+    }
+    const Comparison comparison = compare_results(files, options.settings);
+    const nlohmann::ordered_json record = comparison_to_json(comparison, tool_version);
+
+    if (options.json) {
+        // File names are bytes and may not be UTF-8; they are then written with U+FFFD.
+        const std::string text =
+            record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+        if (!json_file) {
+            out << text;
+        } else if (const std::string error = json_file->commit(text); !error.empty()) {
+            err << tool_name << ": --json: " << printable(error) << '\n';
+            return exit_code::run_failed;
+        }
+    }
+    if (html) {
+        std::vector<Document> results;
+        results.reserve(files.size());
+        for (const auto& file : files) {
+            results.emplace_back(file.document);
+        }
+        if (const std::string error = html->commit(render_comparison_html(record, results)); !error.empty()) {
+            err << tool_name << ": --html: " << printable(error) << '\n';
+            return exit_code::run_failed;
+        }
+    }
+    if (!options.json_to_stdout()) {
+        write_comparison_report(out, comparison);
+    }
+    out.flush();
+    return exit_code_for(outcome_of(comparison));
+}
+
+}  // namespace quorlind::bench

@@ -1,0 +1,175 @@
+#include "compare/comparison.h"
+
+#include <algorithm>
+
+#include "util/number_format.h"
+
+namespace quorlind::bench {
+namespace {
+
+struct KindRuns {
+    std::size_t started = 0;
+    std::vector<double> throughputs;
+    std::vector<QuorlindIntervalSample> samples;
+};
+
+KindRuns completed_runs(const ResultFile& file, std::uint32_t benchmark) {
+    KindRuns runs;
+    for (const auto& run : file.runs) {
+        if (run.config.benchmark != benchmark) {
+            continue;
+        }
+        ++runs.started;
+        if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
+            runs.throughputs.push_back(run.summary.ops_per_second);
+            runs.samples.insert(runs.samples.end(), run.samples.begin(), run.samples.end());
+        }
+    }
+    return runs;
+}
+
+std::string seconds_text(double seconds) { return format_exact(seconds) + " s"; }
+
+// What makes the two files measure different work: then no verdict is fair.
+std::vector<std::string> workload_differences(const ResultFile& base, const ResultFile& candidate) {
+    std::vector<std::string> reasons;
+    if (base.library_version != candidate.library_version) {
+        reasons.push_back("the library version differs (" + base.library_version + " and " +
+                          candidate.library_version + "): the measured work may differ");
+    }
+    if (base.abi_version != candidate.abi_version) {
+        reasons.push_back("the library's C interface version differs (" + std::to_string(base.abi_version) +
+                          " and " + std::to_string(candidate.abi_version) + ")");
+    }
+    if (base.warmup_seconds != candidate.warmup_seconds) {
+        reasons.push_back("the warm-up differs (" + seconds_text(base.warmup_seconds) + " and " +
+                          seconds_text(candidate.warmup_seconds) + "): a cold processor runs differently");
+    }
+    if (base.measurement_seconds != candidate.measurement_seconds) {
+        reasons.push_back("the measured time differs (" + seconds_text(base.measurement_seconds) + " and " +
+                          seconds_text(candidate.measurement_seconds) + ")");
+    }
+    return reasons;
+}
+
+void note_left_out(const char* which, std::uint32_t benchmark, const KindRuns& runs,
+                   std::vector<std::string>& notes) {
+    const std::size_t left_out = runs.started - runs.throughputs.size();
+    if (left_out > 0) {
+        notes.push_back(std::string(which) + ": " + std::to_string(left_out) + " of " +
+                        std::to_string(runs.started) + " " + kind_label(benchmark) +
+                        (runs.started == 1 ? " run" : " runs") + " did not complete and " +
+                        (left_out == 1 ? "is" : "are") + " left out");
+    }
+}
+
+KindComparison compare_kind(std::uint32_t benchmark, const KindRuns& base, const KindRuns& candidate,
+                            const ComparisonSettings& settings) {
+    KindComparison kind;
+    kind.benchmark = benchmark;
+    if (base.throughputs.size() >= min_runs_for_run_to_run &&
+        candidate.throughputs.size() >= min_runs_for_run_to_run) {
+        kind.source = UncertaintySource::between_runs;
+        kind.base = *estimate_from_runs(base.throughputs);
+        kind.candidate = *estimate_from_runs(candidate.throughputs);
+    } else {
+        // A completed run may lack samples only in a hand-made file; its
+        // throughput then stands alone, without an error.
+        kind.source = UncertaintySource::within_runs;
+        kind.base = estimate_from_intervals(base.samples).value_or(*estimate_from_runs(base.throughputs));
+        kind.candidate =
+            estimate_from_intervals(candidate.samples).value_or(*estimate_from_runs(candidate.throughputs));
+    }
+    kind.base.runs = base.throughputs.size();
+    kind.candidate.runs = candidate.throughputs.size();
+    kind.ratio = compare_throughputs(kind.base, kind.candidate, settings.confidence);
+    return kind;
+}
+
+}  // namespace
+
+const char* kind_label(std::uint32_t benchmark) {
+    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
+}
+
+bool PairComparison::slower() const {
+    return std::any_of(kinds.begin(), kinds.end(),
+                       [](const KindComparison& kind) { return kind.verdict == Verdict::slower; });
+}
+
+PairComparison compare_pair(const ResultFile& base, const ResultFile& candidate,
+                            const ComparisonSettings& settings) {
+    PairComparison pair;
+    pair.not_comparable = workload_differences(base, candidate);
+    pair.environment = diff_environment(base.document, candidate.document);
+    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
+        const KindRuns base_runs = completed_runs(base, benchmark);
+        const KindRuns candidate_runs = completed_runs(candidate, benchmark);
+        note_left_out("BASE", benchmark, base_runs, pair.notes);
+        note_left_out("NEW", benchmark, candidate_runs, pair.notes);
+        if (base_runs.throughputs.empty() || candidate_runs.throughputs.empty()) {
+            if (!base_runs.throughputs.empty() || !candidate_runs.throughputs.empty()) {
+                pair.notes.push_back(std::string("only ") + (base_runs.throughputs.empty() ? "NEW" : "BASE") +
+                                     " has completed " + kind_label(benchmark) +
+                                     " runs; they are not compared");
+            }
+            continue;
+        }
+        pair.kinds.push_back(compare_kind(benchmark, base_runs, candidate_runs, settings));
+    }
+    if (pair.kinds.empty()) {
+        pair.not_comparable.push_back(
+            "no kind of run (single-thread or all-threads) completed in both files");
+    }
+    if (pair.comparable()) {
+        for (auto& kind : pair.kinds) {
+            kind.verdict = judge(kind.ratio, settings.threshold_percent);
+        }
+    }
+    return pair;
+}
+
+ComparisonOutcome outcome_of(const Comparison& comparison) {
+    const auto& pairs = comparison.pairs;
+    if (std::any_of(pairs.begin(), pairs.end(), [](const PairComparison& pair) { return pair.slower(); })) {
+        return ComparisonOutcome::slower;
+    }
+    if (std::any_of(pairs.begin(), pairs.end(),
+                    [](const PairComparison& pair) { return !pair.comparable(); })) {
+        return ComparisonOutcome::not_comparable;
+    }
+    return ComparisonOutcome::no_slowdown;
+}
+
+const char* outcome_text(ComparisonOutcome outcome) {
+    switch (outcome) {
+        case ComparisonOutcome::slower:
+            return "slower";
+        case ComparisonOutcome::not_comparable:
+            return "not comparable";
+        case ComparisonOutcome::no_slowdown:
+            break;
+    }
+    return "no slowdown";
+}
+
+Comparison compare_results(const std::vector<ResultFile>& files, const ComparisonSettings& settings) {
+    Comparison comparison;
+    comparison.settings = settings;
+    for (const auto& file : files) {
+        ComparedFile compared{file.path, file.schema_version_read, std::nullopt};
+        const auto& start = file.document.at("system").value("start_time_utc", nlohmann::json());
+        if (start.is_string()) {
+            compared.start_time_utc = start.get<std::string>();
+        }
+        comparison.files.push_back(std::move(compared));
+    }
+    for (std::size_t i = 1; i < files.size(); ++i) {
+        PairComparison pair = compare_pair(files[0], files[i], settings);
+        pair.candidate_file = i;
+        comparison.pairs.push_back(std::move(pair));
+    }
+    return comparison;
+}
+
+}  // namespace quorlind::bench

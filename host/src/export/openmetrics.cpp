@@ -1,0 +1,214 @@
+#include "export/openmetrics.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "util/utf8_text.h"
+
+namespace quorlind::bench {
+namespace {
+
+constexpr std::array<const char*, 2> kinds = {"single", "all"};
+
+std::string escape_label_value(std::string_view text) {
+    std::string out;
+    for (const char c : valid_utf8(text)) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// Fifteen digits hide the last-bit noise of a percentage turned into a ratio (0.029, not
+// 0.028999999999999998).
+std::string format_value(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    return buffer;
+}
+
+using Labels = std::vector<std::pair<std::string, std::string>>;
+
+// One metric family: HELP and TYPE once, then its samples.
+class Family {
+public:
+    Family(std::string name, std::string help) : name_(std::move(name)), help_(std::move(help)) {}
+
+    void add(const Labels& labels, std::optional<double> value) {
+        if (!value || !std::isfinite(*value)) {
+            return;
+        }
+        samples_ += name_ + "{";
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            samples_ +=
+                (i == 0 ? "" : ",") + labels[i].first + "=\"" + escape_label_value(labels[i].second) + "\"";
+        }
+        samples_ += "} " + format_value(*value) + "\n";
+    }
+
+    std::string text() const {
+        if (samples_.empty()) {
+            return {};
+        }
+        return "# HELP " + name_ + " " + help_ + "\n# TYPE " + name_ + " gauge\n" + samples_;
+    }
+
+private:
+    std::string name_;
+    std::string help_;
+    std::string samples_;
+};
+
+std::optional<double> ratio_from_percent(std::optional<double> percent) {
+    return percent ? std::optional<double>(*percent / 100.0) : std::nullopt;
+}
+
+struct KindRuns {
+    std::optional<double> largest_variation_percent;
+    bool any_unstable = false;
+    std::string reason = "none";
+};
+
+// The runs of one kind in a word: drift outweighs noise, and a run the
+// library marked unstable without a finer reason counts as high variation.
+KindRuns summarise_runs(const Document& result, const std::string& kind) {
+    KindRuns summary;
+    const Document* runs = find_member(result, {"runs"});
+    if (runs == nullptr || !runs->is_array()) {
+        return summary;
+    }
+    bool drift = false;
+    bool noise = false;
+    for (const auto& run : *runs) {
+        if (find_text(run, {"threads"}) != kind || find_text(run, {"status", "name"}) != "completed") {
+            continue;
+        }
+        if (const auto variation = find_number(run, {"summary", "variation_percent"})) {
+            summary.largest_variation_percent =
+                std::max(summary.largest_variation_percent.value_or(0.0), *variation);
+        }
+        const std::string instability = find_text(run, {"stability", "instability"});
+        drift = drift || instability == "drift";
+        noise = noise || instability == "noise";
+        summary.any_unstable =
+            summary.any_unstable || find_number(run, {"summary", "unstable"}).value_or(0.0) != 0.0;
+    }
+    summary.any_unstable = summary.any_unstable || drift || noise;
+    summary.reason = drift ? "drift" : noise ? "noise" : summary.any_unstable ? "variation" : "none";
+    return summary;
+}
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
+    year -= month <= 2 ? 1 : 0;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto year_of_era = static_cast<unsigned>(year - era * 400);
+    const unsigned day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> parse_utc_timestamp(std::string_view text) {
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z') {
+        return std::nullopt;
+    }
+    auto field = [&](std::size_t at, std::size_t length) -> std::optional<unsigned> {
+        unsigned value = 0;
+        const auto result = std::from_chars(text.data() + at, text.data() + at + length, value);
+        if (result.ec != std::errc{} || result.ptr != text.data() + at + length) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const auto year = field(0, 4);
+    const auto month = field(5, 2);
+    const auto day = field(8, 2);
+    const auto hour = field(11, 2);
+    const auto minute = field(14, 2);
+    const auto second = field(17, 2);
+    if (!year || !month || !day || !hour || !minute || !second || *month < 1 || *month > 12 || *day < 1 ||
+        *hour > 23 || *minute > 59 || *second > 60) {
+        return std::nullopt;
+    }
+    static constexpr std::array<unsigned, 12> month_days = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
+    if (*day > month_days[*month - 1] || (*month == 2 && *day == 29 && !leap)) {
+        return std::nullopt;
+    }
+    return days_from_civil(*year, *month, *day) * 86400 + std::int64_t{*hour} * 3600 +
+           std::int64_t{*minute} * 60 + *second;
+}
+
+std::string to_openmetrics(const Document& result) {
+    const Labels machine = {{"processor", find_text(result, {"system", "processor"})},
+                            {"library_version", find_text(result, {"system", "library_version"})}};
+    Family throughput("quorlind_throughput_operations_per_second",
+                      "Median throughput of the completed runs, in benchmark operations per second.");
+    Family half_width("quorlind_throughput_ci95_half_width_operations_per_second",
+                      "Half the width of the 95 % confidence interval of the mean throughput.");
+    Family run_variation("quorlind_run_to_run_variation_ratio",
+                         "Coefficient of variation of the runs' throughputs (0.01 is 1 %).");
+    Family interval_variation(
+        "quorlind_interval_variation_ratio",
+        "Largest variation of the interval rates within one completed run (0.1 is 10 %).");
+    Family unstable("quorlind_unstable",
+                    "1 when a completed run was unstable; the reason label says why: drift, noise, "
+                    "variation or none.");
+    Family runs("quorlind_runs", "Runs of this kind in the result, completed or not.");
+    Family completed("quorlind_runs_completed", "Runs of this kind that completed.");
+    for (const char* kind : kinds) {
+        const Document* statistics = find_member(result, {"statistics", kind});
+        if (statistics == nullptr) {
+            continue;
+        }
+        Labels labels = machine;
+        labels.emplace_back("kind", kind);
+        throughput.add(labels, find_number(*statistics, {"median"}));
+        const auto low = find_number(*statistics, {"ci95_low"});
+        const auto high = find_number(*statistics, {"ci95_high"});
+        if (low && high) {
+            half_width.add(labels, (*high - *low) / 2.0);
+        }
+        run_variation.add(labels, ratio_from_percent(find_number(*statistics, {"cv_percent"})));
+        const KindRuns kind_runs = summarise_runs(result, kind);
+        interval_variation.add(labels, ratio_from_percent(kind_runs.largest_variation_percent));
+        Labels with_reason = labels;
+        with_reason.emplace_back("reason", kind_runs.reason);
+        unstable.add(with_reason, kind_runs.any_unstable ? 1.0 : 0.0);
+        runs.add(labels, find_number(*statistics, {"runs"}));
+        completed.add(labels, find_number(*statistics, {"completed"}));
+    }
+    Family ratio("quorlind_multi_core_ratio",
+                 "Median all-threads throughput over the median single-thread one.");
+    ratio.add(machine, find_number(result, {"scaling", "multi_core_ratio"}));
+    Family start("quorlind_start_time_seconds", "When the benchmark started, in seconds since 1970 (UTC).");
+    if (const auto seconds = parse_utc_timestamp(find_text(result, {"system", "start_time_utc"}))) {
+        start.add(machine, static_cast<double>(*seconds));
+    }
+    std::string text;
+    for (const Family* family : {&throughput, &half_width, &run_variation, &interval_variation, &unstable,
+                                 &runs, &completed, &ratio, &start}) {
+        text += family->text();
+    }
+    return text;
+}
+
+}  // namespace quorlind::bench

@@ -1,0 +1,158 @@
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "util/html_escape.h"
+#include "report/svg/chart.h"
+#include "report/svg/parts.h"
+
+namespace quorlind::bench {
+namespace {
+
+using detail::svg_number;
+
+constexpr double chart_width = 640.0;
+constexpr double chart_height = 320.0;
+constexpr detail::PlotArea plot_area{66.0, 12.0, 612.0, 262.0};  // room for half of the last x label
+// Markers help tell series apart; more than this many per line only clutter it.
+constexpr std::size_t max_markers_per_series = 16;
+constexpr const char* trend_dash = "12 3 3 3";
+
+struct Extent {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+
+    void add(double value) {
+        if (std::isfinite(value)) {
+            low = std::min(low, value);
+            high = std::max(high, value);
+        }
+    }
+    bool empty() const { return low > high; }
+};
+
+std::string step_path(const StepSeries& series, const LinearScale& x, const LinearScale& y) {
+    std::string d;
+    double previous_end = std::numeric_limits<double>::quiet_NaN();
+    for (const auto& step : series.steps) {
+        const bool joined =
+            std::fabs(step.start - previous_end) <= 1e-9 * std::max(1.0, std::fabs(step.start));
+        if (joined) {
+            d += 'V';
+        } else {
+            d += 'M';
+            d += svg_number(x(step.start));
+            d += ',';
+        }
+        d += svg_number(y(step.value));
+        d += 'H';
+        d += svg_number(x(step.end));
+        previous_end = step.end;
+    }
+    return d;
+}
+
+std::string series_group(const StepSeries& series, std::size_t index, const LinearScale& x,
+                         const LinearScale& y) {
+    const detail::SeriesStyle style = detail::series_style(index);
+    std::string out = "<g class=\"series\" data-series=\"" + escape_html(series.name) + "\"><title>" +
+                      escape_html(series.name) + "</title>";
+    if (!series.steps.empty()) {
+        out += "<path d=\"" + step_path(series, x, y) + "\" fill=\"none\" stroke=\"" + style.colour +
+               "\" stroke-width=\"2\" stroke-linejoin=\"round\"";
+        if (*style.dash != '\0') {
+            out += std::string(" stroke-dasharray=\"") + style.dash + "\"";
+        }
+        out += "/>";
+        const std::size_t stride =
+            (series.steps.size() + max_markers_per_series - 1) / max_markers_per_series;
+        for (std::size_t i = 0; i < series.steps.size(); i += stride) {
+            const auto& step = series.steps[i];
+            out += detail::marker(style.marker, x((step.start + step.end) / 2.0), y(step.value), 3.5,
+                                  style.colour);
+        }
+    }
+    return out + "</g>";
+}
+
+}  // namespace
+
+std::string render_line_chart(const LineChart& chart) {
+    Extent xs;
+    Extent ys;
+    xs.add(0.0);
+    for (const auto& series : chart.series) {
+        for (const auto& step : series.steps) {
+            xs.add(step.start);
+            xs.add(step.end);
+            ys.add(step.value);
+        }
+    }
+    if (chart.band) {
+        ys.add(chart.band->low.value_or(chart.band->line));
+        ys.add(chart.band->high.value_or(chart.band->line));
+        ys.add(chart.band->line);
+    }
+    for (const auto& trend : chart.trends) {
+        ys.add(trend.from.y);
+        ys.add(trend.to.y);
+    }
+    const bool has_data = !ys.empty();
+    const AxisTicks x_ticks = nice_ticks(xs.low, has_data ? xs.high : 1.0, 7);
+    const AxisTicks y_ticks = has_data ? nice_ticks(ys.low, ys.high, 6) : nice_ticks(0.0, 1.0, 6);
+    const LinearScale x{x_ticks.low, x_ticks.high, plot_area.left, plot_area.right};
+    const LinearScale y{y_ticks.low, y_ticks.high, plot_area.bottom, plot_area.top};
+
+    std::string body = "<rect class=\"plot-area\" x=\"" + svg_number(plot_area.left) + "\" y=\"" +
+                       svg_number(plot_area.top) + "\" width=\"" +
+                       svg_number(plot_area.right - plot_area.left) + "\" height=\"" +
+                       svg_number(plot_area.bottom - plot_area.top) + "\"/>";
+    body += detail::vertical_axis(y_ticks, y, plot_area, chart.y_label);
+    body += detail::horizontal_axis(x_ticks, x, plot_area, chart.x_label);
+
+    std::vector<detail::LegendEntry> entries;
+    if (chart.band) {
+        const auto& band = *chart.band;
+        body += "<g class=\"band\" data-band=\"" + escape_html(band.line_name) + "\">";
+        if (band.low && band.high) {
+            body += "<rect x=\"" + svg_number(plot_area.left) + "\" y=\"" + svg_number(y(*band.high)) +
+                    "\" width=\"" + svg_number(plot_area.right - plot_area.left) + "\" height=\"" +
+                    svg_number(std::max(0.0, y(*band.low) - y(*band.high))) + "\" fill=\"" +
+                    detail::band_colour + "\" fill-opacity=\"0.22\"/>";
+            entries.push_back({detail::LegendEntry::Kind::band,
+                               band.band_name,
+                               {detail::band_colour, "", detail::MarkerShape::circle}});
+        }
+        body += "<line x1=\"" + svg_number(plot_area.left) + "\" x2=\"" + svg_number(plot_area.right) +
+                "\" y1=\"" + svg_number(y(band.line)) + "\" y2=\"" + svg_number(y(band.line)) +
+                "\" stroke=\"" + detail::ink_colour +
+                "\" stroke-width=\"1.5\" stroke-dasharray=\"6 3\"/></g>";
+        entries.push_back({detail::LegendEntry::Kind::line,
+                           band.line_name,
+                           {detail::ink_colour, "6 3", detail::MarkerShape::circle}});
+    }
+    for (std::size_t i = 0; i < chart.series.size(); ++i) {
+        body += series_group(chart.series[i], i, x, y);
+        entries.push_back({detail::LegendEntry::Kind::series, chart.series[i].name, detail::series_style(i)});
+    }
+    for (const auto& trend : chart.trends) {
+        const detail::SeriesStyle style = detail::series_style(trend.series);
+        const std::string ends = "x1=\"" + svg_number(x(trend.from.x)) + "\" y1=\"" +
+                                 svg_number(y(trend.from.y)) + "\" x2=\"" + svg_number(x(trend.to.x)) +
+                                 "\" y2=\"" + svg_number(y(trend.to.y)) + "\"";
+        // A pale halo keeps the fitted line readable where it crosses its own series.
+        body += "<g class=\"trend\" data-trend=\"" + escape_html(trend.name) + "\"><line " + ends +
+                " stroke=\"#ffffff\" stroke-width=\"5\"/><line " + ends + " stroke=\"" + style.colour +
+                "\" stroke-width=\"2.5\" stroke-dasharray=\"" + trend_dash + "\"/></g>";
+        entries.push_back(
+            {detail::LegendEntry::Kind::line, trend.name, {style.colour, trend_dash, style.marker}});
+    }
+    if (!has_data) {
+        body += "<text class=\"empty\" x=\"" + svg_number((plot_area.left + plot_area.right) / 2) +
+                "\" y=\"" + svg_number((plot_area.top + plot_area.bottom) / 2) +
+                "\" text-anchor=\"middle\">No intervals were measured.</text>";
+    }
+    return detail::figure(chart.id, chart.title, chart_width, chart_height, body, detail::legend(entries));
+}
+
+}  // namespace quorlind::bench

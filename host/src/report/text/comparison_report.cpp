@@ -1,0 +1,182 @@
+#include "report/text/comparison_report.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "util/number_format.h"
+#include "util/untrusted_text.h"
+
+namespace quorlind::bench {
+namespace {
+
+constexpr std::size_t max_path_bytes = 300;
+constexpr std::size_t max_value_bytes = 60;
+
+using Row = std::vector<std::string>;
+
+std::string pad(const std::string& text, std::size_t width, bool right) {
+    if (text.size() >= width) {
+        return text;
+    }
+    const std::string fill(width - text.size(), ' ');
+    return right ? fill + text : text + fill;
+}
+
+// Columns sized to their widest cell; numbers right-aligned.
+void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vector<bool>& right,
+                 std::size_t indent) {
+    std::vector<std::size_t> widths(right.size(), 0);
+    for (const auto& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    for (const auto& row : rows) {
+        std::string line(indent, ' ');
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            line += pad(row[i], widths[i], right[i]);
+            line += "  ";
+        }
+        line.erase(line.find_last_not_of(' ') + 1);
+        out << line << '\n';
+    }
+}
+
+// "BASE", then "NEW", or "NEW 1", "NEW 2", ... when there are several.
+std::string file_label(const Comparison& comparison, std::size_t index) {
+    if (index == 0) {
+        return "BASE";
+    }
+    return comparison.files.size() == 2 ? "NEW" : "NEW " + std::to_string(index);
+}
+
+std::string confidence_text(double confidence) { return format_exact(confidence * 100.0) + " %"; }
+
+Row table_row(const Comparison& comparison, const PairComparison& pair, const KindComparison& kind) {
+    Row row{file_label(comparison, pair.candidate_file), kind_label(kind.benchmark),
+            format_rate(kind.base.ops_per_second), format_rate(kind.candidate.ops_per_second),
+            format_fixed(kind.ratio.ratio, 4)};
+    row.push_back(kind.ratio.interval ? format_fixed(kind.ratio.interval->low, 4) + " - " +
+                                            format_fixed(kind.ratio.interval->high, 4)
+                                      : "unknown");
+    row.push_back(format_signed_percent((kind.ratio.ratio - 1.0) * 100.0));
+    row.push_back(kind.verdict ? verdict_text(*kind.verdict) : "not comparable");
+    return row;
+}
+
+std::string count_text(std::size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+std::string uncertainty_text(const KindComparison& kind) {
+    std::string text = std::string(kind_label(kind.benchmark)) + ": ";
+    if (kind.source == UncertaintySource::between_runs) {
+        text += "from the spread between runs, Welch's t-test on " + std::to_string(kind.base.runs) +
+                " and " + std::to_string(kind.candidate.runs) + " run throughputs";
+        if (kind.ratio.t) {
+            text += " (t = " + format_fixed(*kind.ratio.t, 2) + ", " +
+                    format_fixed(*kind.ratio.degrees_of_freedom, 1) +
+                    " degrees of freedom, p = " + format_fixed(*kind.ratio.p_value, 4) + ")";
+        }
+        return text;
+    }
+    text += "from the time-weighted interval rates within the runs (" +
+            count_text(kind.base.intervals, "interval", "intervals") + " in BASE, " +
+            std::to_string(kind.candidate.intervals) +
+            " in NEW); run-to-run variation is not covered, so run both with --repeat " +
+            std::to_string(min_runs_for_run_to_run) + " or more";
+    if (!kind.ratio.interval) {
+        text += "; too few intervals for an interval at all (each file needs 2), so no difference counts";
+    }
+    return text;
+}
+
+std::string value_text(const nlohmann::json& value) {
+    if (value.is_null()) {
+        return "unknown";
+    }
+    return printable(value.is_string() ? value.get<std::string>() : value.dump(), max_value_bytes);
+}
+
+void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out << "  " << pad(i == 0 ? label : "", 13, false) << lines[i] << '\n';
+    }
+}
+
+void write_pair_details(std::ostream& out, const Comparison& comparison, const PairComparison& pair) {
+    out << '\n'
+        << file_label(comparison, pair.candidate_file) << " against BASE"
+        << (pair.comparable() ? "" : ": not comparable") << '\n';
+    std::vector<std::string> reasons;
+    for (const auto& reason : pair.not_comparable) {
+        reasons.push_back(printable(reason, 300));
+    }
+    write_labelled(out, "Why not", reasons);
+    std::vector<std::string> sources;
+    for (const auto& kind : pair.kinds) {
+        sources.push_back(uncertainty_text(kind));
+    }
+    if (pair.comparable()) {
+        write_labelled(out, "Uncertainty", sources);
+    }
+
+    std::vector<Row> rows;
+    for (const auto& difference : pair.environment.differences) {
+        rows.push_back({printable(difference.field, max_value_bytes), value_text(difference.base), "->",
+                        value_text(difference.candidate)});
+    }
+    if (rows.empty()) {
+        out << "  Environment  no known difference\n";
+    } else {
+        out << "  Environment  BASE -> NEW\n";
+        write_table(out, rows, {false, false, false, false}, 15);
+    }
+    if (pair.environment.known_in_one_only > 0) {
+        out << "               and " << count_text(pair.environment.known_in_one_only, "field", "fields")
+            << " known in only one file\n";
+    }
+    std::vector<std::string> notes;
+    for (const auto& note : pair.notes) {
+        notes.push_back(printable(note, 300));
+    }
+    write_labelled(out, "Notes", notes);
+}
+
+}  // namespace
+
+void write_comparison_report(std::ostream& out, const Comparison& comparison) {
+    out << "Quorlind comparison: threshold " << format_exact(comparison.settings.threshold_percent)
+        << " %, confidence " << confidence_text(comparison.settings.confidence) << '\n';
+    for (std::size_t i = 0; i < comparison.files.size(); ++i) {
+        const ComparedFile& file = comparison.files[i];
+        out << "  " << pad(file_label(comparison, i), 7, false) << printable(file.path, max_path_bytes);
+        if (file.start_time_utc) {
+            out << " (started " << printable(*file.start_time_utc, 40) << ")";
+        }
+        if (file.schema_version_read == 1) {
+            out << " (an older result file: one run, no system details)";
+        }
+        out << '\n';
+    }
+    out << '\n';
+
+    std::vector<Row> rows{{"", "kind", "BASE ops/s", "NEW ops/s", "NEW/BASE",
+                           confidence_text(comparison.settings.confidence) + " interval", "change",
+                           "verdict"}};
+    for (const auto& pair : comparison.pairs) {
+        for (const auto& kind : pair.kinds) {
+            rows.push_back(table_row(comparison, pair, kind));
+        }
+        if (pair.kinds.empty()) {
+            rows.push_back({file_label(comparison, pair.candidate_file), "-", "-", "-", "-", "-", "-",
+                            "not comparable"});
+        }
+    }
+    write_table(out, rows, {false, false, true, true, true, false, true, false}, 2);
+    for (const auto& pair : comparison.pairs) {
+        write_pair_details(out, comparison, pair);
+    }
+}
+
+}  // namespace quorlind::bench

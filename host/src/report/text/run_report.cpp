@@ -1,0 +1,254 @@
+#include "report/text/run_report.h"
+
+#include "util/number_format.h"
+#include "result/kind_statistics.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace quorlind::bench {
+namespace {
+
+constexpr std::size_t max_table_rows = 20;
+
+std::string pad_left(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
+}
+
+std::string pad_right(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+// An interval's low end can fall below zero with few runs; show it as it is.
+std::string signed_rate(double rate) {
+    if (rate >= 0.0) {
+        return format_rate(rate);
+    }
+    std::string text = "-";
+    return text += format_rate(-rate);
+}
+
+std::string seconds_text(double seconds) { return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s"; }
+
+std::string variation_text(const QuorlindRunSummary& summary, const Stability& stability) {
+    if (summary.has_variation == 0) {
+        if (stability.instability == Instability::drift) {
+            return "not available (too few intervals); " + stability_mark(stability);
+        }
+        return "not available (too few intervals)";
+    }
+    return format_fixed(summary.variation_percent, 2) + " % (" + stability_mark(stability) + ")";
+}
+
+// The rate over what a cancelled run measured; the library gives none.
+std::optional<double> partial_rate(const RunRecord& run) {
+    if (run.summary.measured_seconds > 0.0) {
+        return static_cast<double>(run.summary.total_operations) / run.summary.measured_seconds;
+    }
+    return std::nullopt;
+}
+
+void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSample>& samples) {
+    if (samples.empty()) {
+        out << "  No intervals were measured.\n";
+        return;
+    }
+    const auto rows = join_samples(samples, max_table_rows);
+    out << "  Intervals";
+    if (rows.size() < samples.size()) {
+        out << " (" << samples.size() << " joined into " << rows.size() << " rows)";
+    }
+    out << ":\n";
+    out << "    " << pad_left("end (s)", 9) << pad_left("length (s)", 12) << pad_left("operations", 18)
+        << pad_left("ops/s", 18) << '\n';
+    for (const auto& row : rows) {
+        out << "    " << pad_left(format_fixed(row.end_seconds, 3), 9)
+            << pad_left(format_fixed(row.duration_seconds, 3), 12)
+            << pad_left(group_thousands(row.operations), 18) << pad_left(format_rate(row.ops_per_second), 18)
+            << '\n';
+    }
+}
+
+const char* kind_title(std::uint32_t benchmark) {
+    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
+}
+
+void write_single_run(std::ostream& out, const RunRecord& run) {
+    const QuorlindRunSummary& summary = run.summary;
+    const bool completed = summary.status == QUORLIND_STATUS_COMPLETED;
+    out << "Quorlind " << kind_title(summary.benchmark) << " benchmark: " << status_name(summary.status);
+    if (!completed && !run.reason.empty()) {
+        out << " (" << run.reason << ")";
+    }
+    out << '\n';
+
+    write_field(
+        out, "Throughput",
+        completed ? format_rate(summary.ops_per_second) + " operations/s" : "- (the run did not complete)");
+    write_field(out, "Workers", std::to_string(summary.workers));
+    write_field(out, "Measured",
+                format_fixed(summary.measured_seconds, 3) + " s (planned " +
+                    format_exact(summary.measurement_seconds) + " s after " +
+                    format_exact(summary.warmup_seconds) + " s warm-up)");
+    write_field(out, "Variation", variation_text(summary, assess_stability(summary, run.samples)));
+    write_field(out, "Operations", group_thousands(summary.total_operations));
+    write_field(out, "Checksum", format_hex64(summary.checksum));
+    write_sample_table(out, run.samples);
+}
+
+std::string run_remark(const RunRecord& run, const Stability& stability) {
+    switch (run.summary.status) {
+        case QUORLIND_STATUS_COMPLETED:
+            return stability_mark(stability);
+        case QUORLIND_STATUS_CANCELLED:
+            return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) +
+                   " s measured";
+        default:
+            return "failed: " + run.reason;
+    }
+}
+
+void write_run_table(std::ostream& out, const ResultRecord& record) {
+    out << "  " << pad_left("run", 4) << "  " << pad_right("threads", 8) << pad_right("status", 11)
+        << pad_left("ops/s", 16) << pad_left("variation", 11) << "  stability\n";
+    for (const auto& run : record.runs) {
+        const Stability stability = assess_stability(run.summary, run.samples);
+        std::string rate = "-";
+        if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
+            rate = format_rate(run.summary.ops_per_second);
+        } else if (const auto partial = partial_rate(run); partial && is_partial(run)) {
+            rate = format_rate(*partial);
+        }
+        const std::string variation =
+            run.summary.has_variation != 0 ? format_fixed(run.summary.variation_percent, 2) + " %" : "-";
+        out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
+            << pad_right(benchmark_name(run.config.benchmark), 8)
+            << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
+            << "  " << run_remark(run, stability) << '\n';
+    }
+}
+
+void write_kind_statistics(std::ostream& out, const char* title, const KindStatistics& statistics) {
+    out << title << ": " << statistics.runs << (statistics.runs == 1 ? " run, " : " runs, ")
+        << statistics.completed << " completed\n";
+    if (!statistics.median) {
+        return;
+    }
+    write_field(out, "Median", format_rate(*statistics.median) + " operations/s");
+    write_field(out, "Range", format_rate(*statistics.minimum) + " to " + format_rate(*statistics.maximum));
+    std::string mean = format_rate(*statistics.mean);
+    if (statistics.ci95) {
+        const std::size_t degrees = statistics.completed - 1;
+        mean += " (95 % confidence interval " + signed_rate(statistics.ci95->low) + " to " +
+                signed_rate(statistics.ci95->high) + ", Student's t with " + std::to_string(degrees) +
+                (degrees == 1 ? " degree" : " degrees") + " of freedom)";
+    } else {
+        mean += " (one run: no confidence interval)";
+    }
+    write_field(out, "Mean", mean);
+    write_field(out, "Run to run",
+                statistics.cv_percent
+                    ? "coefficient of variation " + format_fixed(*statistics.cv_percent, 2) + " %"
+                    : std::string("not available (fewer than two completed runs)"));
+}
+
+std::string percent(double fraction) { return format_fixed(fraction * 100.0, 1) + " %"; }
+
+void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord& system) {
+    out << "Scaling\n";
+    write_field(out, "Multi-core", format_fixed(scaling.multi_core_ratio, 2) + " x the single-thread median");
+    write_field(out, "Per logical",
+                percent(scaling.efficiency_per_logical_processor) + " of one thread's rate on each of " +
+                    std::to_string(system.logical_processors) + " logical processors");
+    if (!scaling.efficiency_per_physical_core) {
+        write_field(out, "Per core", "unknown (the number of physical cores is not known)");
+        return;
+    }
+    std::string per_core = percent(*scaling.efficiency_per_physical_core) + " on each of " +
+                           std::to_string(*system.topology.physical_cores) + " physical cores";
+    if (scaling.smt_gain) {
+        per_core += "; SMT gain " + format_signed_percent(*scaling.smt_gain * 100.0) +
+                    " over one thread per core scaling perfectly";
+    } else if (system.topology.smt && !*system.topology.smt) {
+        per_core += "; SMT is off";
+    }
+    write_field(out, "Per core", per_core);
+}
+
+std::string series_title(const ResultRecord& record) {
+    std::string kinds = record.threads == ThreadMode::both  ? "single and all threads alternating"
+                        : record.threads == ThreadMode::all ? "all threads"
+                                                            : "single thread";
+    return "Quorlind benchmark: " + std::to_string(record.runs.size()) + " runs (" + kinds + ", " +
+           std::to_string(record.repeat) + " of each planned), " + format_exact(record.warmup_seconds) +
+           " s warm-up and " + format_exact(record.measurement_seconds) + " s measured each";
+}
+
+void write_series(std::ostream& out, const ResultRecord& record) {
+    out << series_title(record) << '\n';
+    write_run_table(out, record);
+    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
+        if (const auto statistics = kind_statistics(record, benchmark)) {
+            write_kind_statistics(
+                out, benchmark == QUORLIND_BENCHMARK_SINGLE ? "Single thread" : "All threads", *statistics);
+        }
+    }
+    if (const auto scaling = result_scaling(record)) {
+        write_scaling(out, *scaling, record.system);
+    }
+}
+
+}  // namespace
+
+void write_field(std::ostream& out, const char* label, const std::string& value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "  %-12s", label);
+    out << buffer << value << '\n';
+}
+
+std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample>& samples,
+                                                 std::size_t max_rows) {
+    if (max_rows == 0 || samples.size() <= max_rows) {
+        return samples;
+    }
+    const std::size_t per_row = (samples.size() + max_rows - 1) / max_rows;
+    std::vector<QuorlindIntervalSample> rows;
+    for (std::size_t first = 0; first < samples.size(); first += per_row) {
+        QuorlindIntervalSample row{};
+        const std::size_t last = std::min(samples.size(), first + per_row);
+        for (std::size_t i = first; i < last; ++i) {
+            row.duration_seconds += samples[i].duration_seconds;
+            row.operations += samples[i].operations;
+        }
+        row.end_seconds = samples[last - 1].end_seconds;
+        row.ops_per_second =
+            row.duration_seconds > 0.0 ? static_cast<double>(row.operations) / row.duration_seconds : 0.0;
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string stability_mark(const Stability& stability) {
+    switch (stability.instability) {
+        case Instability::drift:
+            return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
+                   seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
+        case Instability::noise:
+            return "unstable: noisy, above 10 % without a significant trend";
+        case Instability::none:
+        default:
+            return "stable";
+    }
+}
+
+void write_report(std::ostream& out, const ResultRecord& record) {
+    write_system_report(out, record.system, record.tool_version, record.tool_build);
+    if (record.runs.size() == 1) {
+        write_single_run(out, record.runs.front());
+    } else {
+        write_series(out, record);
+    }
+}
+
+}  // namespace quorlind::bench

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "result/run_record.h"
+
+#include <nlohmann/json.hpp>
+
+namespace quorlind::bench {
+
+// The layout is documented in docs/json-output.md and described by
+// docs/schema/result.schema.json; keep the three in step. Additions keep
+// the version; anything else raises it.
+inline constexpr int result_schema_version = 2;
+
+nlohmann::ordered_json to_json(const ResultRecord& record);
+
+// What --system --json writes: the tool and the system record alone.
+nlohmann::ordered_json system_document_json(const std::string& tool_version, const BuildInfo& tool_build,
+                                            const SystemRecord& system);
+
+// The pieces, shared by both documents.
+nlohmann::ordered_json tool_json(const std::string& tool_version, const BuildInfo& tool_build);
+nlohmann::ordered_json system_json(const SystemRecord& system);
+
+// Unknown values are written as null, never left out.
+template <typename T>
+nlohmann::ordered_json optional_json(const std::optional<T>& value) {
+    return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json();
+}
+
+}  // namespace quorlind::bench

@@ -1,0 +1,125 @@
+#include "result/reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "result/json_writer.h"
+#include "result/layout.h"
+#include "util/untrusted_text.h"
+
+namespace quorlind::bench {
+namespace {
+
+using json = nlohmann::json;
+
+[[noreturn]] void refuse(const std::string& name, const std::string& what) {
+    throw InvalidResultFile(name + ": " + what);
+}
+
+std::string read_at_most(const std::string& path, std::size_t max_bytes) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        refuse(path, "is a directory, not a result file");
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        refuse(path, std::string("cannot open the file: ") + std::strerror(errno));
+    }
+    // Read in pieces rather than trusting a size: pipes and devices have none.
+    std::string text;
+    char buffer[1 << 16];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+        text.append(buffer, static_cast<std::size_t>(file.gcount()));
+        if (text.size() > max_bytes) {
+            refuse(path, "larger than " + std::to_string(max_bytes) +
+                             " bytes; result files are far smaller, so this is not one");
+        }
+    }
+    if (file.bad()) {
+        refuse(path, "cannot read the file");
+    }
+    return text;
+}
+
+json parse_json(std::string_view text, const std::string& name) {
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        refuse(name, "the file is empty");
+    }
+    const auto limit_depth = [](int depth, json::parse_event_t, json&) {
+        if (static_cast<std::size_t>(depth) > max_result_nesting) {
+            throw LayoutError("nested deeper than " + std::to_string(max_result_nesting) +
+                              " levels; no result is");
+        }
+        return true;
+    };
+    try {
+        return json::parse(text.begin(), text.end(), limit_depth);
+    } catch (const json::exception& error) {
+        // "[json.exception.parse_error.101] parse error at line 3, column 8: ..." without the tag.
+        std::string detail = error.what();
+        const auto tag_end = detail.find("] ");
+        if (tag_end != std::string::npos) {
+            detail.erase(0, tag_end + 2);
+        }
+        const auto* parse_error = dynamic_cast<const json::parse_error*>(&error);
+        const bool cut_short = parse_error != nullptr && parse_error->byte >= text.size();
+        refuse(name,
+               std::string(cut_short ? "the JSON ends too early (a truncated file?): " : "not valid JSON: ") +
+                   printable(detail, 160));
+    } catch (const LayoutError& error) {
+        refuse(name, error.what());
+    }
+}
+
+int schema_version_of(const json& document, const std::string& name) {
+    const std::string not_ours = "not a quorlind-bench result: ";
+    if (!document.is_object()) {
+        refuse(name, not_ours + "the document is " + describe_json_type(document) + ", not an object");
+    }
+    const auto tool = document.find("tool");
+    if (tool == document.end() || !tool->is_object() || !tool->contains("name") ||
+        !(*tool)["name"].is_string()) {
+        refuse(name, not_ours + "it has no tool.name");
+    }
+    const auto& tool_name = (*tool)["name"].get_ref<const std::string&>();
+    if (tool_name != "quorlind-bench") {
+        refuse(name, not_ours + "tool.name is '" + printable(tool_name, 60) + "'");
+    }
+    const auto version = document.find("schema_version");
+    if (version == document.end()) {
+        return 1;
+    }
+    if (!version->is_number_integer()) {
+        refuse(name, "schema_version should be a whole number, not " + describe_json_type(*version));
+    }
+    if (*version != 1 && *version != result_schema_version) {
+        refuse(name, "schema_version " + version->dump() +
+                         " is not one this tool reads (1 or 2); a newer quorlind-bench may read it");
+    }
+    return version->get<int>();
+}
+
+}  // namespace
+
+ResultFile parse_result_text(std::string_view text, const std::string& name) {
+    json document = parse_json(text, name);
+    const int version = schema_version_of(document, name);
+    try {
+        ResultFile result = read_version2(version == 1 ? upgrade_version1(document) : std::move(document));
+        result.path = name;
+        result.schema_version_read = version;
+        return result;
+    } catch (const LayoutError& error) {
+        refuse(name, error.what());
+    } catch (const json::exception& error) {
+        refuse(name, "unexpected layout: " + printable(error.what(), 160));
+    }
+}
+
+ResultFile read_result_file(const std::string& path, std::size_t max_bytes) {
+    return parse_result_text(read_at_most(path, max_bytes), path);
+}
+
+}  // namespace quorlind::bench

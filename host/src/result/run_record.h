@@ -1,0 +1,55 @@
+#pragma once
+
+#include "system/system_record.h"
+
+#include <quorlind.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorlind::bench {
+
+enum class ThreadMode { single, all, both };
+
+// One run through the library: what was asked and what came back.
+struct RunRecord {
+    std::size_t index = 0;  // position in the order the runs ran
+    QuorlindRunConfig config{};
+    QuorlindRunSummary summary{};
+    std::vector<QuorlindIntervalSample> samples;
+    std::string reason;
+};
+
+// Everything one invocation learned: what was asked, every run in the order
+// it ran, and where. The writers (report, JSON, CSV) read only this, and the
+// statistics are functions over it.
+struct ResultRecord {
+    std::string tool_version;
+    BuildInfo tool_build;
+    ThreadMode threads = ThreadMode::single;
+    unsigned repeat = 1;
+    double warmup_seconds = 0.0;
+    double measurement_seconds = 0.0;
+    SystemRecord system;
+    std::vector<RunRecord> runs;
+    std::vector<std::string> notes;
+};
+
+// Cancelled part-way: its numbers cover only what ran.
+inline bool is_partial(const RunRecord& run) { return run.summary.status == QUORLIND_STATUS_CANCELLED; }
+
+const char* status_name(std::uint32_t status);
+const char* benchmark_name(std::uint32_t benchmark);
+const char* thread_mode_name(ThreadMode mode);
+
+// Ctrl-C outranks a failure, which outranks success: the exit code names
+// the worst that happened to any run.
+int exit_code_for(const std::vector<RunRecord>& runs);
+
+// The kinds to run in order: with both, single and all alternate so that a
+// drifting machine affects them alike.
+std::vector<std::uint32_t> planned_benchmarks(ThreadMode mode, unsigned repeat);
+
+}  // namespace quorlind::bench

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "system/environment_notes.h"
+
+namespace quorlind::bench {
+
+// Every member that the system may not tell is optional: unknown is a value
+// here (null in JSON, "unknown" in the report), never an error.
+
+struct BuildInfo {
+    std::optional<std::string> compiler;  // "GCC", "Clang", "MSVC"
+    std::optional<std::string> compiler_version;
+    std::optional<std::string> build_type;  // the CMake build type
+};
+
+struct CacheLevel {
+    std::uint64_t size_bytes = 0;  // one cache
+    unsigned count = 0;            // caches of this level in the machine
+};
+
+struct Topology {
+    std::optional<unsigned> packages;
+    std::optional<unsigned> physical_cores;
+    std::optional<unsigned> logical_processors;
+    std::optional<unsigned> numa_nodes;
+    std::optional<bool> smt;
+    std::optional<CacheLevel> l1d;
+    std::optional<CacheLevel> l2;
+    std::optional<CacheLevel> l3;
+};
+
+struct ClockInfo {
+    std::optional<double> base_mhz;
+    std::optional<double> max_mhz;
+};
+
+struct PowerSettings {
+    std::vector<std::string> governors;  // one per processor that reports one
+    std::optional<bool> boost;
+};
+
+struct OsIdentity {
+    std::optional<std::string> name;
+    std::optional<std::string> version;
+    std::optional<std::string> build;
+};
+
+struct Hypervisor {
+    std::optional<bool> present;
+    std::optional<std::string> vendor;
+};
+
+using LoadAverage = std::array<double, 3>;  // 1, 5 and 15 minutes
+
+struct SystemRecord {
+    std::string processor;
+    unsigned logical_processors = 0;
+    std::string operating_system;  // one display line
+    std::string library_version;
+    std::uint32_t abi_version = 0;
+
+    std::optional<std::string> start_time_utc;  // "YYYY-MM-DDTHH:MM:SSZ"
+    std::optional<double> monotonic_start_seconds;
+    std::optional<std::string> host_name;
+
+    Topology topology;
+    ClockInfo clock;
+    std::optional<double> effective_clock_before_mhz;
+    std::optional<double> effective_clock_after_mhz;
+    PowerSettings power;
+    Hypervisor hypervisor;
+    OsIdentity os;
+    std::optional<LoadAverage> load_before;
+    std::optional<LoadAverage> load_after;
+    BuildInfo library_build;
+};
+
+// The governors as one value: the governor, or the distinct ones listed with
+// commas when processors differ; empty when none reported one.
+std::optional<std::string> governor_summary(const PowerSettings& power);
+
+// Seconds since the Unix epoch as "YYYY-MM-DDTHH:MM:SSZ".
+std::string format_utc(std::int64_t unix_seconds);
+
+// What the environment notes judge, taken from the record.
+EnvironmentFacts environment_facts(const SystemRecord& system);
+
+}  // namespace quorlind::bench
