@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the code style of every C and C++ source: the layout against
-# .clang-format, and the rules in .clang-tidy (braces, names, and the checks
+# .clang-format, the host's includes against host/layers.txt, and the rules in .clang-tidy (braces, names, and the checks
 # that catch real faults), where any finding fails. The sources Linux builds
 # are read as clang compiles them here; the Windows-only ones as mingw-w64
 # compiles them, through clang's Windows target. Only configures (in
@@ -17,6 +17,9 @@ database="python3 scripts/lib/compile_database.py"
 echo "clang-format"
 git ls-files 'native/*' 'host/*' 'tests/*' 'bench/*' 'fuzz/*' 'examples/*' \
     | grep -E '\.(c|cpp|h)$' | xargs clang-format --dry-run -Werror
+
+echo "host folders"
+python3 scripts/lib/check_host_includes.py
 
 echo "clang-tidy"
 CC=clang CXX=clang++ cmake -S . -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release \

@@ -1,4 +1,5 @@
 #include "app/options.h"
+#include "run/plan.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "result/run_record.h"
+
+#include <vector>
+
 namespace quorlind::bench::exit_code {
 
 inline constexpr int completed = 0;
@@ -14,3 +18,11 @@ inline constexpr int not_comparable = 4;
 inline constexpr int interrupted = 130;
 
 }  // namespace quorlind::bench::exit_code
+
+namespace quorlind::bench {
+
+// Ctrl-C outranks a failure, which outranks success: the exit code names
+// the worst that happened to any run.
+int exit_code_for(const std::vector<RunRecord>& runs);
+
+}  // namespace quorlind::bench

@@ -4,6 +4,7 @@
 #include "export/csv.h"
 #include "app/exit_codes.h"
 #include "run/interrupt.h"
+#include "run/plan.h"
 #include "result/json_writer.h"
 #include "app/options.h"
 #include "run/console.h"
@@ -92,7 +93,7 @@ void report_failures(const std::vector<RunRecord>& runs) {
 }
 
 int run(int argc, const char* const* argv) {
-    install_interrupt_handling();
+    install_interrupt_handling(exit_code::interrupted);
     QuorlindRunConfig defaults{};
     quorlind_default_config(&defaults);
     const ParsedCommandLine parsed = parse_command_line(argc, argv, defaults);

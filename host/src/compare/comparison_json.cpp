@@ -1,5 +1,6 @@
 #include "compare/comparison_json.h"
 
+#include "result/names.h"
 #include "result/json_writer.h"
 #include "result/run_record.h"
 

@@ -1,5 +1,6 @@
 #include "export/csv.h"
 
+#include "result/names.h"
 #include "util/number_format.h"
 
 namespace quorlind::bench {

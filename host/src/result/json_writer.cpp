@@ -1,5 +1,6 @@
 #include "result/json_writer.h"
 
+#include "result/names.h"
 #include "util/number_format.h"
 #include "result/kind_statistics.h"
 #include "stats/stability.h"

@@ -1,5 +1,6 @@
 #include "result/layout.h"
 
+#include "result/names.h"
 #include <string>
 
 #include "result/json_writer.h"

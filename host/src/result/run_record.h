@@ -40,16 +40,4 @@ struct ResultRecord {
 // Cancelled part-way: its numbers cover only what ran.
 inline bool is_partial(const RunRecord& run) { return run.summary.status == QUORLIND_STATUS_CANCELLED; }
 
-const char* status_name(std::uint32_t status);
-const char* benchmark_name(std::uint32_t benchmark);
-const char* thread_mode_name(ThreadMode mode);
-
-// Ctrl-C outranks a failure, which outranks success: the exit code names
-// the worst that happened to any run.
-int exit_code_for(const std::vector<RunRecord>& runs);
-
-// The kinds to run in order: with both, single and all alternate so that a
-// drifting machine affects them alike.
-std::vector<std::uint32_t> planned_benchmarks(ThreadMode mode, unsigned repeat);
-
 }  // namespace quorlind::bench

@@ -5,6 +5,7 @@
 // as a current run's would.
 #include <limits>
 
+#include "result/names.h"
 #include "result/json_writer.h"
 #include "result/layout.h"
 

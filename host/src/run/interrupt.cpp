@@ -1,6 +1,5 @@
 #include "run/interrupt.h"
 
-#include "app/exit_codes.h"
 #include "run/console.h"
 
 #include <atomic>
@@ -15,13 +14,14 @@ namespace {
 std::atomic<QuorlindRunHandle*> cancel_target{nullptr};
 std::atomic<int> interrupts{0};
 std::atomic<int> handlers_running{0};
+std::atomic<int> exit_code_on_repeat{1};
 
 static_assert(std::atomic<QuorlindRunHandle*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
 
 void on_interrupt() {
     if (interrupts.fetch_add(1) > 0) {
-        std::_Exit(exit_code::interrupted);
+        std::_Exit(exit_code_on_repeat.load());
     }
     handlers_running.fetch_add(1);
     if (QuorlindRunHandle* handle = cancel_target.load()) {
@@ -32,7 +32,10 @@ void on_interrupt() {
 
 }  // namespace
 
-void install_interrupt_handling() { platform::install_interrupt_handler(on_interrupt); }
+void install_interrupt_handling(int second_interrupt_exit_code) {
+    exit_code_on_repeat.store(second_interrupt_exit_code);
+    platform::install_interrupt_handler(on_interrupt);
+}
 
 bool interrupt_requested() { return interrupts.load() > 0; }
 

@@ -6,8 +6,9 @@ namespace quorlind::bench {
 
 // Installed once at start-up, so that a Ctrl-C arriving before the run
 // begins is not lost: the run is then cancelled before it starts. The first
-// Ctrl-C cancels; any further one ends the process at once with exit 130.
-void install_interrupt_handling();
+// Ctrl-C cancels; any further one ends the process at once with
+// `second_interrupt_exit_code`.
+void install_interrupt_handling(int second_interrupt_exit_code);
 
 // True once Ctrl-C was pressed: no further run should start.
 bool interrupt_requested();

@@ -1,5 +1,6 @@
 #include "report/text/run_report.h"
 
+#include "result/names.h"
 #include "util/number_format.h"
 #include "result/kind_statistics.h"
 

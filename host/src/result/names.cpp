@@ -1,6 +1,4 @@
-#include "result/run_record.h"
-
-#include "app/exit_codes.h"
+#include "result/names.h"
 
 namespace quorlind::bench {
 
@@ -38,32 +36,6 @@ const char* thread_mode_name(ThreadMode mode) {
         default:
             return "single";
     }
-}
-
-int exit_code_for(const std::vector<RunRecord>& runs) {
-    int code = exit_code::completed;
-    for (const auto& run : runs) {
-        if (run.summary.status == QUORLIND_STATUS_CANCELLED) {
-            return exit_code::interrupted;
-        }
-        if (run.summary.status != QUORLIND_STATUS_COMPLETED) {
-            code = exit_code::run_failed;
-        }
-    }
-    return code;
-}
-
-std::vector<std::uint32_t> planned_benchmarks(ThreadMode mode, unsigned repeat) {
-    std::vector<std::uint32_t> plan;
-    for (unsigned round = 0; round < repeat; ++round) {
-        if (mode != ThreadMode::all) {
-            plan.push_back(QUORLIND_BENCHMARK_SINGLE);
-        }
-        if (mode != ThreadMode::single) {
-            plan.push_back(QUORLIND_BENCHMARK_PER_CPU);
-        }
-    }
-    return plan;
 }
 
 }  // namespace quorlind::bench
