@@ -1,5 +1,6 @@
 // The Windows side of the platform layer: the system's own error texts, as
-// FormatMessage gives them, and a refused thread start.
+// FormatMessage gives them, refused thread starts, the processor count and
+// the placement of threads in processor groups.
 #include <cstdint>
 #include <memory>
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "../support/thread_probe.h"
 #include "platform/platform.h"
 
 namespace quorlind::platform {
@@ -39,6 +41,71 @@ TEST(PlatformErrors, RefusedThreadCarriesTheSystemTextAndNeverRunsItsBody) {
     EXPECT_THAT(thread.error(), not_enough_memory);
     EXPECT_FALSE(ran);
     EXPECT_TRUE(watch.expired()) << "the body was not released";
+}
+
+TEST(PlatformErrors, RefusedPlacementFailsTheStartAndNeverRunsItsBody) {
+    // No processor at all, and a group beyond the machine's.
+    const WORD groups = GetActiveProcessorGroupCount();
+    for (const ThreadPlacement placement : {ThreadPlacement{true, 0, 0}, ThreadPlacement{true, groups, 1}}) {
+        auto token = std::make_shared<int>(0);
+        std::weak_ptr<int> watch = token;
+        bool ran = false;
+        auto thread = start_thread(
+            "quorlind-0", std::size_t{2} << 20, [&ran, token = std::move(token)] { ran = true; }, placement);
+        ASSERT_FALSE(thread) << "group " << placement.group;
+        EXPECT_THAT(thread.error(), AnyOf(Eq("The parameter is incorrect. (os error 87)"),
+                                          Eq("Invalid parameter. (os error 87)")));
+        EXPECT_FALSE(ran);
+        EXPECT_TRUE(watch.expired()) << "the body was not released";
+    }
+}
+
+TEST(PlatformProcessors, OneGroupIsCountedAsGetSystemInfoAndNothingIsPlaced) {
+    const ProcessorSet processors = available_processors();
+    if (GetActiveProcessorGroupCount() > 1) {
+        EXPECT_EQ(processors.count, GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
+        EXPECT_EQ(processors.groups.size(), GetActiveProcessorGroupCount());
+        GTEST_SKIP() << "several processor groups here: the one-group path cannot be seen";
+    }
+    SYSTEM_INFO info{};
+    GetSystemInfo(&info);
+    EXPECT_EQ(processors.count, info.dwNumberOfProcessors);
+    EXPECT_EQ(logical_processor_count(), info.dwNumberOfProcessors);
+    EXPECT_TRUE(processors.groups.empty());
+    for (std::uint64_t index = 0; index <= processors.count; ++index) {
+        EXPECT_FALSE(worker_placement(processors, index).placed) << "worker " << index;
+    }
+}
+
+TEST(PlatformThread, UnplacedThreadRunsWhereTheProcessMay) {
+    DWORD_PTR process_mask = 0;
+    DWORD_PTR system_mask = 0;
+    ASSERT_TRUE(GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask));
+    GROUP_AFFINITY starter{};
+    ASSERT_TRUE(GetThreadGroupAffinity(GetCurrentThread(), &starter));
+
+    std::string seen;
+    auto thread = start_thread("quorlind-6", std::size_t{2} << 20,
+                               [&] { seen = testing::current_thread_processors(); });
+    ASSERT_TRUE(thread);
+    thread.value().join();
+    EXPECT_EQ(seen, "group " + std::to_string(starter.Group) + " mask " + std::to_string(process_mask));
+}
+
+TEST(PlatformThread, PlacedThreadIsInItsGroupBeforeItsBodyRuns) {
+    GROUP_AFFINITY starter{};
+    ASSERT_TRUE(GetThreadGroupAffinity(GetCurrentThread(), &starter));
+    // The lowest processor the process may use, so that the placement differs
+    // from the default wherever there are two.
+    const std::uint64_t lowest = starter.Mask & (~starter.Mask + 1);
+
+    std::string seen;
+    auto thread = start_thread(
+        "quorlind-7", std::size_t{2} << 20, [&] { seen = testing::current_thread_processors(); },
+        ThreadPlacement{true, starter.Group, lowest});
+    ASSERT_TRUE(thread) << thread.error();
+    thread.value().join();
+    EXPECT_EQ(seen, "group " + std::to_string(starter.Group) + " mask " + std::to_string(lowest));
 }
 
 }  // namespace

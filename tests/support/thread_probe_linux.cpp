@@ -1,4 +1,5 @@
 #include <pthread.h>
+#include <sched.h>
 
 #include "thread_probe.h"
 
@@ -21,6 +22,21 @@ std::size_t current_thread_stack_bytes() {
     pthread_attr_getstacksize(&attributes, &size);
     pthread_attr_destroy(&attributes);
     return size;
+}
+
+std::string current_thread_processors() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) != 0) {
+        return {};
+    }
+    std::string cpus;
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &set)) {
+            cpus += std::to_string(cpu) + " ";
+        }
+    }
+    return cpus;
 }
 
 }  // namespace quorlind::testing

@@ -32,4 +32,12 @@ std::size_t current_thread_stack_bytes() {
     return static_cast<std::size_t>(high - low);
 }
 
+std::string current_thread_processors() {
+    GROUP_AFFINITY affinity{};
+    if (!GetThreadGroupAffinity(GetCurrentThread(), &affinity)) {
+        return {};
+    }
+    return "group " + std::to_string(affinity.Group) + " mask " + std::to_string(affinity.Mask);
+}
+
 }  // namespace quorlind::testing

@@ -16,14 +16,17 @@ Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count) {
 }
 
 Expected<std::uint64_t> ProductionEnvironment::available_cpus() {
-    return cpus_from_system_count(platform::logical_processor_count());
+    processors_ = platform::available_processors();
+    return cpus_from_system_count(processors_.count);
 }
 
 Expected<platform::Thread> ProductionEnvironment::spawn_worker(std::uint64_t index, WorkerContext context) {
-    // No affinity and no priority: workers run wherever the system puts them.
+    // No priority, and no affinity beyond the processor group where the
+    // platform must choose one: workers run wherever the system puts them.
     return platform::start_thread(
         worker_thread_name(index), worker_stack_bytes,
-        [context = std::move(context)]() mutable { run_worker(std::move(context)); });
+        [context = std::move(context)]() mutable { run_worker(std::move(context)); },
+        platform::worker_placement(processors_, index));
 }
 
 Expected<WorkloadState> ProductionEnvironment::build_workload(std::uint64_t index) {

@@ -38,12 +38,18 @@ Expected<std::uint64_t> cpus_from_system_count(std::uint64_t count);
 
 // The environment of a real run: the processors this process may use,
 // operating-system threads with a 2 MiB stack, and the deterministic workload
-// of each index.
+// of each index. One per run.
 class ProductionEnvironment : public RunEnvironment {
 public:
     Expected<std::uint64_t> available_cpus() override;
     Expected<platform::Thread> spawn_worker(std::uint64_t index, WorkerContext context) override;
     Expected<WorkloadState> build_workload(std::uint64_t index) override;
+
+private:
+    // What available_cpus counted, over which the workers are then placed.
+    // Only a run of one worker per processor asks, so a single worker is
+    // never placed. Used on the coordinator's thread alone.
+    platform::ProcessorSet processors_;
 };
 
 }  // namespace quorlind

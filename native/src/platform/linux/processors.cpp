@@ -40,13 +40,14 @@ std::uint64_t affinity_count() {
 }  // namespace
 
 // The calling thread's mask is the one the workers it starts inherit, and the
-// one that taskset and container CPU limits narrow.
-std::uint64_t logical_processor_count() {
+// one that taskset and container CPU limits narrow. Linux schedules a thread
+// over its whole mask, so there are no groups to place workers in.
+ProcessorSet available_processors() {
     if (const std::uint64_t count = affinity_count(); count > 0) {
-        return count;
+        return {count, {}};
     }
     const long online = sysconf(_SC_NPROCESSORS_ONLN);
-    return online > 0 ? static_cast<std::uint64_t>(online) : 0;
+    return {online > 0 ? static_cast<std::uint64_t>(online) : 0, {}};
 }
 
 }  // namespace quorlind::platform

@@ -55,7 +55,10 @@ ThreadEnd Thread::join() {
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
-Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body) {
+// Linux has no processor groups: a thread runs anywhere in the affinity mask
+// it inherits, the one that was counted, so there is nothing to place.
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body,
+                              ThreadPlacement /*placement*/) {
     auto launch = std::make_shared<ThreadLaunch>();
     launch->name = name;
     launch->body = std::move(body);

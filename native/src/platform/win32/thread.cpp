@@ -41,8 +41,8 @@ Function kernel32_function(const char* name) {
                     : nullptr;
 }
 
-// A thread that could not be resumed has run nothing of its body: end it
-// where it stands, so that the context its body holds is released here as
+// A thread that could not be placed or resumed has run nothing of its body:
+// end it where it stands, so that the context its body holds is released here as
 // after any failed start. Should even that fail, the thread keeps its start
 // block, emptied, so that if it ever runs it ends at once.
 void abandon_suspended(HANDLE handle, std::unique_ptr<StartBlock> start) {
@@ -88,7 +88,8 @@ ThreadEnd Thread::join() {
     return native->launch->ended_abnormally.load() ? ThreadEnd::abnormal : ThreadEnd::normal;
 }
 
-Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body) {
+Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, std::function<void()> body,
+                              ThreadPlacement placement) {
     auto launch = std::make_shared<ThreadLaunch>();
     launch->name = name;
     launch->body = std::move(body);
@@ -106,11 +107,23 @@ Expected<Thread> start_thread(const std::string& name, std::size_t stack_bytes, 
     if (auto set_description = kernel32_function<SetThreadDescriptionFunction>("SetThreadDescription")) {
         set_description(native->handle, widen(name).c_str());
     }
-    // A thread left suspended would make its join wait for ever.
-    if (ResumeThread(native->handle) == static_cast<DWORD>(-1)) {
-        const DWORD error = GetLastError();
+    const auto abandon = [&](DWORD error) {
         abandon_suspended(native->handle, std::move(start));
         return Expected<Thread>::failure(os_error_text(error));
+    };
+    // Windows starts a thread in its process's primary group and keeps it
+    // there, so a worker meant for another group moves before it runs.
+    if (placement.placed) {
+        GROUP_AFFINITY affinity{};
+        affinity.Mask = static_cast<KAFFINITY>(placement.processors);
+        affinity.Group = placement.group;
+        if (!SetThreadGroupAffinity(native->handle, &affinity, nullptr)) {
+            return abandon(GetLastError());
+        }
+    }
+    // A thread left suspended would make its join wait for ever.
+    if (ResumeThread(native->handle) == static_cast<DWORD>(-1)) {
+        return abandon(GetLastError());
     }
     static_cast<void>(start.release());  // now owned by the thread
     return Thread(std::move(native));
