@@ -1,7 +1,6 @@
 #include "run/series.h"
 #include "system/build_info.h"
 #include "app/compare_command.h"
-#include "export/csv.h"
 #include "app/exit_codes.h"
 #include "run/interrupt.h"
 #include "run/plan.h"
@@ -11,11 +10,11 @@
 #include "report/text/run_report.h"
 #include "app/render_command.h"
 #include "app/output_files.h"
+#include "util/output_file.h"
 #include "system/gather.h"
 
 #include <quorlind.h>
 
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -37,15 +36,6 @@ void print_versions() {
               << ")\n";
 }
 
-// Output files are opened before the run, so a bad path costs nothing.
-std::optional<std::ofstream> open_output(const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        return std::nullopt;
-    }
-    return file;
-}
-
 ProgressStyle choose_progress_style(const Options& options) {
     if (options.quiet) {
         return ProgressStyle::none;
@@ -61,20 +51,24 @@ SystemRecord describe_this_system() {
 }
 
 int show_system(const Options& options) {
+    const std::string cannot_write = "--json: cannot write to '" + options.json_path + "'";
+    std::optional<OutputFile> json_file;
+    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
+        return usage_failure(cannot_write);
+    }
     const SystemRecord system = describe_this_system();
     const BuildInfo tool_build = tool_build_info();
     if (!options.json) {
         write_system_report(std::cout, system, QUORLIND_BENCH_VERSION, tool_build);
         return exit_code::completed;
     }
-    const std::string text = system_document_json(QUORLIND_BENCH_VERSION, tool_build, system).dump(2) + "\n";
-    if (options.json_to_stdout()) {
+    const std::string text = json_text(system_document_json(QUORLIND_BENCH_VERSION, tool_build, system));
+    if (!json_file) {
         std::cout << text;
         return exit_code::completed;
     }
-    std::ofstream file(options.json_path, std::ios::binary | std::ios::trunc);
-    if (!(file << text) || !file.flush()) {
-        return usage_failure("--json: cannot write to '" + options.json_path + "'");
+    if (!json_file->commit(text).empty()) {
+        return usage_failure(cannot_write);
     }
     return exit_code::completed;
 }
@@ -118,17 +112,10 @@ int run(int argc, const char* const* argv) {
         return show_system(options);
     }
 
-    std::optional<std::ofstream> json_file;
-    if (options.json && !options.json_to_stdout() && !(json_file = open_output(options.json_path))) {
-        return usage_failure("--json: cannot write to '" + options.json_path + "'");
-    }
-    std::optional<std::ofstream> csv_file;
-    if (!options.csv_path.empty() && !(csv_file = open_output(options.csv_path))) {
-        return usage_failure("--csv: cannot write to '" + options.csv_path + "'");
-    }
-    ResultOutputs result_outputs(options.html_path, options.openmetrics_path);
-    if (!result_outputs.open_error().empty()) {
-        return usage_failure(result_outputs.open_error());
+    // Claimed before the run, so a bad path costs nothing; written at the end.
+    RunOutputs outputs(options);
+    if (!outputs.open_error().empty()) {
+        return usage_failure(outputs.open_error());
     }
 
     ResultRecord record;
@@ -154,16 +141,8 @@ int run(int argc, const char* const* argv) {
     finish_system_record(record.system);
 
     const nlohmann::ordered_json document = to_json(record);
-    if (options.json) {
-        const std::string text = document.dump(2) + "\n";
-        if (json_file) {
-            *json_file << text;
-        } else {
-            std::cout << text;
-        }
-    }
-    if (csv_file) {
-        write_samples_csv(*csv_file, record);
+    if (options.json_to_stdout()) {
+        std::cout << json_text(document);
     }
     report_failures(record.runs);
     // A lone failed run has nothing to report beyond its reason.
@@ -173,11 +152,7 @@ int run(int argc, const char* const* argv) {
         write_report(std::cout, record);
     }
     std::cout.flush();
-    if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {
-        std::cerr << tool_name << ": writing the output files failed\n";
-        return exit_code::run_failed;
-    }
-    if (const std::string error = result_outputs.write(document); !error.empty()) {
+    if (const std::string error = outputs.write(record, document); !error.empty()) {
         std::cerr << tool_name << ": " << error << '\n';
         return exit_code::run_failed;
     }
