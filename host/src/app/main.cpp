@@ -70,7 +70,7 @@ ProgressStyle choose_progress_style(const Options& options) {
     if (options.quiet) {
         return ProgressStyle::none;
     }
-    return platform::stderr_is_terminal() ? ProgressStyle::terminal : ProgressStyle::plain;
+    return console::stderr_is_terminal() ? ProgressStyle::terminal : ProgressStyle::plain;
 }
 
 // What is known before the first run: what was asked, and the machine.

@@ -34,7 +34,7 @@ void on_interrupt() {
 
 void install_interrupt_handling(int second_interrupt_exit_code) {
     exit_code_on_repeat.store(second_interrupt_exit_code);
-    platform::install_interrupt_handler(on_interrupt);
+    console::install_interrupt_handler(on_interrupt);
 }
 
 bool interrupt_requested() { return interrupts.load() > 0; }
