@@ -7,6 +7,7 @@
 #include "util/number_format.h"
 #include "stats/statistics.h"
 #include "report/svg/line_chart.h"
+#include "report/svg/row_chart.h"
 #include "report/html/system_fields.h"
 
 namespace quorlind::bench {

@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "util/html_escape.h"
-#include "report/svg/line_chart.h"
+#include "report/svg/row_chart.h"
 #include "report/svg/parts.h"
 
 namespace quorlind::bench {
