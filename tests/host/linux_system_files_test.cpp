@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "system/gather.h"
+#include "system/os_description.h"
 #include "system/topology.h"
 #include "system/linux/topology.h"
 
@@ -113,7 +113,7 @@ TEST(LinuxFiles, ThisMachineReadsWithoutSurprises) {
     EXPECT_TRUE(topology.l1d) << "hwloc reads caches from CPUID where sysfs has none";
 
     SystemRecord system;
-    platform::describe_platform(system);
+    os::describe(system);
     EXPECT_EQ(topology.logical_processors, system.logical_processors) << "hwloc and sysconf count alike";
     EXPECT_FALSE(system.processor.empty());
     EXPECT_EQ(system.operating_system.rfind("Linux ", 0), 0u);

@@ -1,5 +1,9 @@
 #include "util/output_file.h"
 
+#include "app/output_files.h"
+#include "result/json_writer.h"
+#include "result_fixtures.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -68,6 +72,73 @@ TEST_F(OutputFileTest, UnwritablePlacesAreKnownBeforeAnyWork) {
     OutputFile empty("");
     EXPECT_FALSE(empty.ok());
     EXPECT_EQ(entries(), 0u);
+}
+
+// A run's --json and --csv files, as the older results a script keeps.
+class RunOutputsTest : public OutputFileTest {
+protected:
+    void SetUp() override {
+        OutputFileTest::SetUp();
+        options_.json = true;
+        options_.json_path = json_path_ = path("result.json");
+        options_.csv_path = csv_path_ = path("samples.csv");
+        std::ofstream(json_path_, std::ios::binary) << "{\"earlier\": true}\n";
+        std::ofstream(csv_path_, std::ios::binary) << "earlier,samples\r\n";
+        record_.system = testing::test_system();
+        record_.runs.push_back(testing::completed_run(0, QUORLIND_BENCHMARK_SINGLE, 1000.0));
+    }
+
+    void expect_earlier_files() const {
+        EXPECT_EQ(read(json_path_), "{\"earlier\": true}\n");
+        EXPECT_EQ(read(csv_path_), "earlier,samples\r\n");
+    }
+
+    std::string json_path_;
+    std::string csv_path_;
+    Options options_;
+    ResultRecord record_;
+};
+
+TEST_F(RunOutputsTest, EarlierFilesStayWholeUntilTheNewOnesReplaceThem) {
+    RunOutputs outputs(options_);
+    ASSERT_EQ(outputs.open_error(), "");
+    expect_earlier_files();  // all through the run
+
+    const Document document = to_json(record_);
+    EXPECT_EQ(outputs.write(record_, document), "");
+    EXPECT_EQ(read(options_.json_path), json_text(document));
+    EXPECT_EQ(read(options_.csv_path).rfind("interval,end_seconds,", 0), 0u);
+    EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(RunOutputsTest, AFailedWriteLeavesEveryEarlierFile) {
+    std::optional<RunOutputs> outputs(std::in_place, options_);
+    ASSERT_EQ(outputs->open_error(), "");
+    // A directory where the JSON's temporary file was: writing it must fail.
+    for (const auto& entry : fs::directory_iterator(directory_)) {
+        if (entry.path().filename().string().rfind("result.json.tmp-", 0) == 0) {
+            fs::remove(entry.path());
+            fs::create_directory(entry.path());
+        }
+    }
+    EXPECT_EQ(outputs->write(record_, to_json(record_)),
+              "--json: writing '" + options_.json_path + "' failed");
+    outputs.reset();
+    expect_earlier_files();
+    EXPECT_EQ(entries(), 2u);
+}
+
+TEST_F(RunOutputsTest, AnUnwritablePathIsNamedWithItsOption) {
+    options_.csv_path = path("no-such-directory/samples.csv");
+    {
+        RunOutputs outputs(options_);
+        EXPECT_EQ(outputs.open_error(), "--csv: cannot write to '" + options_.csv_path + "'");
+        EXPECT_EQ(outputs.write(record_, to_json(record_)), outputs.open_error());
+    }
+    options_.json_path = directory_.string();
+    EXPECT_EQ(RunOutputs(options_).open_error(), "--json: cannot write to '" + directory_.string() + "'");
+    expect_earlier_files();
+    EXPECT_EQ(entries(), 2u);  // no claimed file left behind
 }
 
 }  // namespace

@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace quorlind::bench {
 namespace {
@@ -235,6 +237,88 @@ TEST(BenchProcess, CtrlCInASeriesKeepsTheRunsSoFarAndMarksThePartialOne) {
     EXPECT_EQ(json.at("statistics").at("single").at("completed"), 1);
     EXPECT_THAT(result.err, Not(HasSubstr("run 3 of 3")));
     EXPECT_THAT(result.out, HasSubstr("partial: cancelled after"));
+}
+
+// What a script kept from last week, in every file a run writes.
+struct EarlierFiles {
+    std::vector<std::pair<std::string, std::string>> options;  // option, path
+
+    EarlierFiles() {
+        const std::string prefix = ::testing::TempDir() + "quorlind-bench-earlier";
+        for (const char* option : {"--json", "--csv", "--html", "--openmetrics"}) {
+            const std::string path = prefix + (option + 1);
+            std::ofstream(path, std::ios::binary) << "last week's " << option << '\n';
+            options.emplace_back(option, path);
+        }
+    }
+    // With the temporary files that a killed run leaves beside them.
+    ~EarlierFiles() {
+        for (const auto& entry : std::filesystem::directory_iterator(::testing::TempDir())) {
+            if (entry.path().filename().string().rfind("quorlind-bench-earlier-", 0) == 0) {
+                std::filesystem::remove(entry.path());
+            }
+        }
+    }
+    std::vector<std::string> arguments() const {
+        std::vector<std::string> arguments;
+        for (const auto& [option, path] : options) {
+            arguments.insert(arguments.end(), {option, path});
+        }
+        return arguments;
+    }
+    void expect_intact() const {
+        for (const auto& [option, path] : options) {
+            EXPECT_EQ(read_file(path), "last week's " + option + "\n") << option;
+        }
+    }
+};
+
+TEST(BenchProcess, ARunThatNeverFinishesLeavesTheEarlierFilesIntact) {
+    // Killed mid-run, as by a second Ctrl-C (which quits at once) or a power
+    // cut: no new content was complete, so nothing may have been replaced.
+    const EarlierFiles earlier;
+    std::vector<std::string> arguments{QUORLIND_BENCH_EXECUTABLE, "--warmup", "60", "--measure", "1"};
+    const auto files = earlier.arguments();
+    arguments.insert(arguments.end(), files.begin(), files.end());
+    ChildProcess child(arguments);
+    ASSERT_TRUE(child.wait_for_stderr("warm-up", std::chrono::seconds(20)));
+    earlier.expect_intact();
+    child.send_signal(SIGKILL);
+    child.finish(std::chrono::seconds(30));
+    earlier.expect_intact();
+}
+
+TEST(BenchProcess, AFailedRunIsStillWrittenOverTheEarlierFile) {
+    const EarlierFiles earlier;
+    const std::string& json_path = earlier.options.front().second;
+    const auto result = bench({"--warmup", "1e20", "--measure", "0.3", "--quiet", "--json", json_path});
+    EXPECT_EQ(result.exit_code, 1) << result.err;
+    const auto json = nlohmann::json::parse(read_file(json_path));
+    EXPECT_EQ(json.at("runs").at(0).at("status").at("name"), "failed");
+}
+
+TEST(BenchProcess, UnwritableFilesAreRefusedBeforeAnythingRuns) {
+    const std::string directory = ::testing::TempDir();
+    const std::vector<std::string> refused[] = {{"--json", "/nonexistent-dir/result.json"},
+                                                {"--json", directory},
+                                                {"--html", "/nonexistent-dir/report.html"},
+                                                {"--openmetrics", directory},
+                                                {"--system", "--json", "/nonexistent-dir/system.json"}};
+    for (auto arguments : refused) {
+        const std::string option = arguments[arguments.size() - 2];
+        const std::string expected = option + ": cannot write to '" + arguments.back() + "'\n";
+        arguments.insert(arguments.end(), {"--warmup", "60"});  // a run would take a minute
+        const auto result = bench(arguments);
+        EXPECT_EQ(result.exit_code, 2) << arguments[0];
+        EXPECT_EQ(result.err, "quorlind-bench: " + expected);
+        EXPECT_TRUE(result.out.empty()) << result.out;
+    }
+
+    const EarlierFiles earlier;
+    const std::string& json_path = earlier.options.front().second;
+    const auto system = bench({"--system", "--json", json_path});
+    ASSERT_EQ(system.exit_code, 0) << system.err;
+    expect_valid(json_path, "system_document");
 }
 
 TEST(BenchProcess, SystemAloneRunsNothing) {

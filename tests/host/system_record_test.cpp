@@ -7,14 +7,18 @@
 #include <chrono>
 #include <string>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "system/build_info.h"
 #include "system/cpu_probe.h"
+#include "system/environment_notes.h"
 #include "system/gather.h"
 
 namespace quorlind::bench {
 namespace {
+
+using ::testing::HasSubstr;
 
 TEST(SystemRecord, UtcTimesAreIso8601) {
     EXPECT_EQ(format_utc(0), "1970-01-01T00:00:00Z");
@@ -46,6 +50,24 @@ TEST(SystemRecord, NotesComeFromTheRecord) {
     EXPECT_EQ(environment_facts(system).hypervisor, "unknown vendor");
     system.hypervisor = {false, std::nullopt};
     EXPECT_FALSE(environment_facts(system).hypervisor);
+}
+
+TEST(EnvironmentNotes, WarnAboutGovernorLoadAndVirtualMachines) {
+    EXPECT_TRUE(environment_notes({{"performance", "performance"}, 0.2, std::nullopt}).empty());
+    EXPECT_TRUE(environment_notes({{}, std::nullopt, std::nullopt}).empty());
+
+    const auto governor = environment_notes({{"performance", "powersave", "powersave"}, 0.0, std::nullopt});
+    ASSERT_EQ(governor.size(), 1u);
+    EXPECT_THAT(governor[0], HasSubstr("'powersave' on 2 of 3"));
+
+    const auto load = environment_notes({{}, 3.5, std::nullopt});
+    ASSERT_EQ(load.size(), 1u);
+    EXPECT_THAT(load[0], HasSubstr("3.50"));
+
+    const auto virtual_machine = environment_notes({{}, std::nullopt, "KVM"});
+    ASSERT_EQ(virtual_machine.size(), 1u);
+    EXPECT_EQ(virtual_machine[0],
+              "running inside a virtual machine (KVM): results vary with the host's load");
 }
 
 TEST(SystemRecord, BuildsNameTheirCompiler) {

@@ -1,21 +1,20 @@
+#include "app/compare_command.h"
+#include "app/exit_codes.h"
+#include "app/options.h"
+#include "app/output_files.h"
+#include "app/render_command.h"
+#include "report/text/run_report.h"
+#include "result/json_writer.h"
+#include "run/console.h"
+#include "run/interrupt.h"
+#include "run/library_info.h"
+#include "run/plan.h"
 #include "run/series.h"
 #include "system/build_info.h"
-#include "app/compare_command.h"
-#include "export/csv.h"
-#include "app/exit_codes.h"
-#include "run/interrupt.h"
-#include "run/plan.h"
-#include "result/json_writer.h"
-#include "app/options.h"
-#include "run/console.h"
-#include "report/text/run_report.h"
-#include "app/render_command.h"
-#include "app/output_files.h"
+#include "system/environment_notes.h"
 #include "system/gather.h"
+#include "util/output_file.h"
 
-#include <quorlind.h>
-
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <vector>
@@ -30,53 +29,70 @@ int usage_failure(const std::string& message) {
     return exit_code::usage;
 }
 
-void print_versions() {
+void print_versions(const LibraryInfo& library) {
     std::cout << tool_name << ' ' << QUORLIND_BENCH_VERSION << '\n'
-              << "library " << quorlind_version() << '\n'
-              << "C interface " << quorlind_abi_version() << " (built against " << QUORLIND_ABI_VERSION
-              << ")\n";
+              << "library " << library.version << '\n'
+              << "C interface " << library.abi_version << " (built against " << QUORLIND_ABI_VERSION << ")\n";
 }
 
-// Output files are opened before the run, so a bad path costs nothing.
-std::optional<std::ofstream> open_output(const std::string& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        return std::nullopt;
+SystemRecord describe_this_system(const LibraryInfo& library) {
+    SystemRecord system = gather_system_record();
+    system.library_version = library.version;
+    system.abi_version = library.abi_version;
+    return system;
+}
+
+// --system: the record alone, as text or as JSON.
+int show_system(const Options& options, const LibraryInfo& library) {
+    const std::string cannot_write = "--json: cannot write to '" + options.json_path + "'";
+    std::optional<OutputFile> json_file;
+    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
+        return usage_failure(cannot_write);
     }
-    return file;
+    const SystemRecord system = describe_this_system(library);
+    const BuildInfo tool_build = tool_build_info();
+    if (!options.json) {
+        write_system_report(std::cout, system, QUORLIND_BENCH_VERSION, tool_build);
+        return exit_code::completed;
+    }
+    const std::string text = json_text(system_document_json(QUORLIND_BENCH_VERSION, tool_build, system));
+    if (!json_file) {
+        std::cout << text;
+        return exit_code::completed;
+    }
+    if (!json_file->commit(text).empty()) {
+        return usage_failure(cannot_write);
+    }
+    return exit_code::completed;
 }
 
 ProgressStyle choose_progress_style(const Options& options) {
     if (options.quiet) {
         return ProgressStyle::none;
     }
-    return platform::stderr_is_terminal() ? ProgressStyle::terminal : ProgressStyle::plain;
+    return console::stderr_is_terminal() ? ProgressStyle::terminal : ProgressStyle::plain;
 }
 
-SystemRecord describe_this_system() {
-    SystemRecord system = gather_system_record();
-    system.library_version = quorlind_version();
-    system.abi_version = quorlind_abi_version();
-    return system;
+// What is known before the first run: what was asked, and the machine.
+ResultRecord start_result(const Options& options, const LibraryInfo& library) {
+    ResultRecord record;
+    record.tool_version = QUORLIND_BENCH_VERSION;
+    record.tool_build = tool_build_info();
+    record.threads = options.threads;
+    record.repeat = options.repeat;
+    record.warmup_seconds = options.warmup_seconds;
+    record.measurement_seconds = options.measurement_seconds;
+    record.system = describe_this_system(library);
+    record.notes = environment_notes(environment_facts(record.system));
+    return record;
 }
 
-int show_system(const Options& options) {
-    const SystemRecord system = describe_this_system();
-    const BuildInfo tool_build = tool_build_info();
-    if (!options.json) {
-        write_system_report(std::cout, system, QUORLIND_BENCH_VERSION, tool_build);
-        return exit_code::completed;
+std::vector<QuorlindRunConfig> run_configs(const Options& options, const QuorlindRunConfig& defaults) {
+    std::vector<QuorlindRunConfig> configs;
+    for (const std::uint32_t benchmark : planned_benchmarks(options.threads, options.repeat)) {
+        configs.push_back(make_run_config(options, defaults, benchmark));
     }
-    const std::string text = system_document_json(QUORLIND_BENCH_VERSION, tool_build, system).dump(2) + "\n";
-    if (options.json_to_stdout()) {
-        std::cout << text;
-        return exit_code::completed;
-    }
-    std::ofstream file(options.json_path, std::ios::binary | std::ios::trunc);
-    if (!(file << text) || !file.flush()) {
-        return usage_failure("--json: cannot write to '" + options.json_path + "'");
-    }
-    return exit_code::completed;
+    return configs;
 }
 
 void report_failures(const std::vector<RunRecord>& runs) {
@@ -92,17 +108,57 @@ void report_failures(const std::vector<RunRecord>& runs) {
     }
 }
 
+// Standard output gets either the JSON alone or the report.
+void print_result(const Options& options, const ResultRecord& record,
+                  const nlohmann::ordered_json& document) {
+    if (options.json_to_stdout()) {
+        std::cout << json_text(document);
+    }
+    report_failures(record.runs);
+    // A lone failed run has nothing to report beyond its reason.
+    const bool lone_failure =
+        record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
+    if (!lone_failure && !options.json_to_stdout()) {
+        write_report(std::cout, record);
+    }
+    std::cout.flush();
+}
+
+int run_benchmarks(const Options& options, const LibraryInfo& library) {
+    // Claimed before the run, so a bad path costs nothing; written at the end.
+    RunOutputs outputs(options);
+    if (!outputs.open_error().empty()) {
+        return usage_failure(outputs.open_error());
+    }
+    ResultRecord record = start_result(options, library);
+    if (!options.quiet) {
+        for (const auto& note : record.notes) {
+            std::cerr << "note: " << note << '\n';
+        }
+    }
+    run_series(record, run_configs(options, library.defaults), choose_progress_style(options), std::cerr);
+    finish_system_record(record.system);
+
+    const nlohmann::ordered_json document = to_json(record);
+    print_result(options, record, document);
+    if (const std::string error = outputs.write(record, document); !error.empty()) {
+        std::cerr << tool_name << ": " << error << '\n';
+        return exit_code::run_failed;
+    }
+    // A Ctrl-C that fell between two runs cancelled none, yet ended the series.
+    return interrupt_requested() ? exit_code::interrupted : exit_code_for(record.runs);
+}
+
 int run(int argc, const char* const* argv) {
     install_interrupt_handling(exit_code::interrupted);
-    QuorlindRunConfig defaults{};
-    quorlind_default_config(&defaults);
-    const ParsedCommandLine parsed = parse_command_line(argc, argv, defaults);
+    const LibraryInfo library = library_info();
+    const ParsedCommandLine parsed = parse_command_line(argc, argv, library.defaults);
     switch (parsed.action) {
         case CommandAction::show_help:
             std::cout << parsed.text;
             return exit_code::completed;
         case CommandAction::show_version:
-            print_versions();
+            print_versions(library);
             return exit_code::completed;
         case CommandAction::usage_error:
             return usage_failure(parsed.text);
@@ -113,76 +169,10 @@ int run(int argc, const char* const* argv) {
         case CommandAction::run:
             break;
     }
-    const Options& options = parsed.options;
-    if (options.system_only) {
-        return show_system(options);
+    if (parsed.options.system_only) {
+        return show_system(parsed.options, library);
     }
-
-    std::optional<std::ofstream> json_file;
-    if (options.json && !options.json_to_stdout() && !(json_file = open_output(options.json_path))) {
-        return usage_failure("--json: cannot write to '" + options.json_path + "'");
-    }
-    std::optional<std::ofstream> csv_file;
-    if (!options.csv_path.empty() && !(csv_file = open_output(options.csv_path))) {
-        return usage_failure("--csv: cannot write to '" + options.csv_path + "'");
-    }
-    ResultOutputs result_outputs(options.html_path, options.openmetrics_path);
-    if (!result_outputs.open_error().empty()) {
-        return usage_failure(result_outputs.open_error());
-    }
-
-    ResultRecord record;
-    record.tool_version = QUORLIND_BENCH_VERSION;
-    record.tool_build = tool_build_info();
-    record.threads = options.threads;
-    record.repeat = options.repeat;
-    record.warmup_seconds = options.warmup_seconds;
-    record.measurement_seconds = options.measurement_seconds;
-    record.system = describe_this_system();
-    record.notes = environment_notes(environment_facts(record.system));
-    if (!options.quiet) {
-        for (const auto& note : record.notes) {
-            std::cerr << "note: " << note << '\n';
-        }
-    }
-
-    std::vector<QuorlindRunConfig> configs;
-    for (const std::uint32_t benchmark : planned_benchmarks(options.threads, options.repeat)) {
-        configs.push_back(make_run_config(options, defaults, benchmark));
-    }
-    run_series(record, configs, choose_progress_style(options), std::cerr);
-    finish_system_record(record.system);
-
-    const nlohmann::ordered_json document = to_json(record);
-    if (options.json) {
-        const std::string text = document.dump(2) + "\n";
-        if (json_file) {
-            *json_file << text;
-        } else {
-            std::cout << text;
-        }
-    }
-    if (csv_file) {
-        write_samples_csv(*csv_file, record);
-    }
-    report_failures(record.runs);
-    // A lone failed run has nothing to report beyond its reason.
-    const bool lone_failure =
-        record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
-    if (!lone_failure && !options.json_to_stdout()) {
-        write_report(std::cout, record);
-    }
-    std::cout.flush();
-    if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {
-        std::cerr << tool_name << ": writing the output files failed\n";
-        return exit_code::run_failed;
-    }
-    if (const std::string error = result_outputs.write(document); !error.empty()) {
-        std::cerr << tool_name << ": " << error << '\n';
-        return exit_code::run_failed;
-    }
-    // A Ctrl-C that fell between two runs cancelled none, yet ended the series.
-    return interrupt_requested() ? exit_code::interrupted : exit_code_for(record.runs);
+    return run_benchmarks(parsed.options, library);
 }
 
 }  // namespace

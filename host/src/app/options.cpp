@@ -38,11 +38,15 @@ struct RawArguments {
     bool system = false;
 };
 
-ParsedCommandLine usage_error(std::string message) {
+ParsedCommandLine action_only(CommandAction action, std::string text = {}) {
     ParsedCommandLine parsed;
-    parsed.action = CommandAction::usage_error;
-    parsed.text = std::move(message);
+    parsed.action = action;
+    parsed.text = std::move(text);
     return parsed;
+}
+
+ParsedCommandLine usage_error(std::string message) {
+    return action_only(CommandAction::usage_error, std::move(message));
 }
 
 // compare and report run nothing, so the options of a run have no place beside them.
@@ -82,14 +86,9 @@ ParsedCommandLine finish_report(const CLI::App& app, const ReportOptions& report
     return parsed;
 }
 
-}  // namespace
-
-ParsedCommandLine parse_command_line(int argc, const char* const* argv, const QuorlindRunConfig& defaults) {
-    RawArguments raw;
-    CLI::App app{"Measures how many benchmark operations per second this processor sustains.",
-                 "quorlind-bench"};
-    // CLI11 would read "/name" as an option on Windows; here it is a path, as under Wine.
-    app.allow_windows_style_options(false);
+// The options of a benchmark run, on the top-level command. Returns --json,
+// whose presence alone matters when it names no file.
+CLI::Option* add_run_options(CLI::App& app, RawArguments& raw, const QuorlindRunConfig& defaults) {
     app.add_option(
            "--threads", raw.threads,
            "single: one worker thread (default); all: one per logical processor; both: single, then all")
@@ -117,10 +116,10 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, const Qu
     app.add_flag("--quiet", raw.quiet, "No progress output while running");
     app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
     app.add_flag("--system", raw.system, "Describe this machine (as JSON with --json) and run nothing");
-    app.footer(exit_code_help);
-    CompareArguments compare_raw;
-    CLI::App* compare = add_compare_command(app, compare_raw);
-    ReportOptions report_options;
+    return json;
+}
+
+CLI::App* add_report_command(CLI::App& app, ReportOptions& report_options) {
     CLI::App* report =
         app.add_subcommand("report", "Render a saved result file (from --json) without running anything");
     report->add_option("result", report_options.result_path, "The result file")
@@ -130,19 +129,130 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, const Qu
         ->type_name("FILE");
     report->add_option("--openmetrics", report_options.openmetrics_path, "Write Prometheus metrics to FILE")
         ->type_name("FILE");
+    return report;
+}
+
+std::optional<ThreadMode> thread_mode_from(const std::string& text) {
+    if (text == "single") {
+        return ThreadMode::single;
+    }
+    if (text == "all") {
+        return ThreadMode::all;
+    }
+    if (text == "both") {
+        return ThreadMode::both;
+    }
+    return std::nullopt;
+}
+
+std::optional<unsigned> repeat_from(const std::string& text) {
+    unsigned repeat = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    const auto [end, error] = std::from_chars(first, last, repeat);
+    if (error != std::errc{} || end != last || repeat < 1 || repeat > max_repeat) {
+        return std::nullopt;
+    }
+    return repeat;
+}
+
+// --threads, --repeat, --warmup and --measure; an empty text when all are valid.
+std::string read_run_shape(const CLI::App& app, const RawArguments& raw, const QuorlindRunConfig& defaults,
+                           Options& options) {
+    if (const auto mode = thread_mode_from(raw.threads)) {
+        options.threads = *mode;
+    } else {
+        return "--threads: expected 'single', 'all' or 'both', got '" + raw.threads + "'";
+    }
+    if (app.count("--repeat") > 0) {
+        if (const auto repeat = repeat_from(raw.repeat)) {
+            options.repeat = *repeat;
+        } else {
+            return "--repeat: expected a whole number from 1 to " + std::to_string(max_repeat) + ", got '" +
+                   raw.repeat + "'";
+        }
+    }
+    options.warmup_seconds = defaults.warmup_seconds;
+    if (!raw.warmup.empty() || app.count("--warmup") > 0) {
+        const auto value = parse_finite_number(raw.warmup);
+        if (!value || *value < 0.0) {
+            return "--warmup: expected a finite number of seconds >= 0, got '" + raw.warmup + "'";
+        }
+        options.warmup_seconds = *value;
+    }
+    options.measurement_seconds = defaults.measurement_seconds;
+    if (!raw.measure.empty() || app.count("--measure") > 0) {
+        const auto value = parse_finite_number(raw.measure);
+        if (!value || *value <= 0.0) {
+            return "--measure: expected a finite number of seconds > 0, got '" + raw.measure + "'";
+        }
+        options.measurement_seconds = *value;
+    }
+    return {};
+}
+
+// --json, --csv, --html and --openmetrics; an empty text when all are valid.
+std::string read_outputs(const CLI::App& app, const RawArguments& raw, bool json_given, Options& options) {
+    options.json = json_given;
+    options.json_path = raw.json_path;
+    if (app.count("--csv") > 0 && raw.csv_path.empty()) {
+        return "--csv: expected a file name";
+    }
+    options.csv_path = raw.csv_path;
+    for (const auto& [name, path] : {std::pair<const char*, const std::string&>{"--html", raw.html_path},
+                                     {"--openmetrics", raw.openmetrics_path}}) {
+        if (app.count(name) > 0 && path.empty()) {
+            return std::string(name) + ": expected a file name";
+        }
+    }
+    options.html_path = raw.html_path;
+    options.openmetrics_path = raw.openmetrics_path;
+    return {};
+}
+
+ParsedCommandLine finish_run(const CLI::App& app, const RawArguments& raw, bool json_given,
+                             const QuorlindRunConfig& defaults) {
+    ParsedCommandLine parsed;
+    Options& options = parsed.options;
+    if (std::string error = read_run_shape(app, raw, defaults, options); !error.empty()) {
+        return usage_error(std::move(error));
+    }
+    if (std::string error = read_outputs(app, raw, json_given, options); !error.empty()) {
+        return usage_error(std::move(error));
+    }
+    options.quiet = raw.quiet;
+    options.system_only = raw.system;
+    if (options.system_only && !(options.html_path.empty() && options.openmetrics_path.empty())) {
+        return usage_error("--system runs nothing, so there is no result for --html or --openmetrics");
+    }
+    return parsed;
+}
+
+}  // namespace
+
+ParsedCommandLine parse_command_line(int argc, const char* const* argv, const QuorlindRunConfig& defaults) {
+    CLI::App app{"Measures how many benchmark operations per second this processor sustains.",
+                 "quorlind-bench"};
+    // CLI11 would read "/name" as an option on Windows; here it is a path, as under Wine.
+    app.allow_windows_style_options(false);
+    RawArguments raw;
+    const CLI::Option* json = add_run_options(app, raw, defaults);
+    // Before the subcommands, which take the footer from here.
+    app.footer(exit_code_help);
+    CompareArguments compare_raw;
+    CLI::App* compare = add_compare_command(app, compare_raw);
+    ReportOptions report_options;
+    CLI::App* report = add_report_command(app, report_options);
 
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-        ParsedCommandLine parsed;
-        parsed.action = CommandAction::show_help;
-        parsed.text = compare->parsed() ? compare->help() : report->parsed() ? report->help() : app.help();
-        return parsed;
+        return action_only(CommandAction::show_help, compare->parsed()  ? compare->help()
+                                                     : report->parsed() ? report->help()
+                                                                        : app.help());
     } catch (const CLI::ParseError& error) {
         return usage_error(std::string(error.what()) + " (see --help)");
     }
-
-    ParsedCommandLine parsed;
     if (compare->parsed()) {
         return finish_compare(app, *compare, compare_raw);
     }
@@ -150,73 +260,9 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, const Qu
         return finish_report(app, report_options);
     }
     if (raw.version) {
-        parsed.action = CommandAction::show_version;
-        return parsed;
+        return action_only(CommandAction::show_version);
     }
-
-    Options& options = parsed.options;
-    if (raw.threads == "single") {
-        options.threads = ThreadMode::single;
-    } else if (raw.threads == "all") {
-        options.threads = ThreadMode::all;
-    } else if (raw.threads == "both") {
-        options.threads = ThreadMode::both;
-    } else {
-        return usage_error("--threads: expected 'single', 'all' or 'both', got '" + raw.threads + "'");
-    }
-
-    if (app.count("--repeat") > 0) {
-        unsigned repeat = 0;
-        const char* first = raw.repeat.data();
-        const char* last = first + raw.repeat.size();
-        const auto [end, error] = std::from_chars(first, last, repeat);
-        if (error != std::errc{} || end != last || repeat < 1 || repeat > max_repeat) {
-            return usage_error("--repeat: expected a whole number from 1 to " + std::to_string(max_repeat) +
-                               ", got '" + raw.repeat + "'");
-        }
-        options.repeat = repeat;
-    }
-
-    options.warmup_seconds = defaults.warmup_seconds;
-    if (!raw.warmup.empty() || app.count("--warmup") > 0) {
-        auto value = parse_finite_number(raw.warmup);
-        if (!value || *value < 0.0) {
-            return usage_error("--warmup: expected a finite number of seconds >= 0, got '" + raw.warmup +
-                               "'");
-        }
-        options.warmup_seconds = *value;
-    }
-
-    options.measurement_seconds = defaults.measurement_seconds;
-    if (!raw.measure.empty() || app.count("--measure") > 0) {
-        auto value = parse_finite_number(raw.measure);
-        if (!value || *value <= 0.0) {
-            return usage_error("--measure: expected a finite number of seconds > 0, got '" + raw.measure +
-                               "'");
-        }
-        options.measurement_seconds = *value;
-    }
-
-    options.json = json->count() > 0;
-    options.json_path = raw.json_path;
-    if (app.count("--csv") > 0 && raw.csv_path.empty()) {
-        return usage_error("--csv: expected a file name");
-    }
-    options.csv_path = raw.csv_path;
-    for (const auto& [name, path] : {std::pair<const char*, const std::string&>{"--html", raw.html_path},
-                                     {"--openmetrics", raw.openmetrics_path}}) {
-        if (app.count(name) > 0 && path.empty()) {
-            return usage_error(std::string(name) + ": expected a file name");
-        }
-    }
-    options.html_path = raw.html_path;
-    options.openmetrics_path = raw.openmetrics_path;
-    options.quiet = raw.quiet;
-    options.system_only = raw.system;
-    if (options.system_only && !(options.html_path.empty() && options.openmetrics_path.empty())) {
-        return usage_error("--system runs nothing, so there is no result for --html or --openmetrics");
-    }
-    return parsed;
+    return finish_run(app, raw, json->count() > 0, defaults);
 }
 
 QuorlindRunConfig make_run_config(const Options& options, const QuorlindRunConfig& defaults,

@@ -1,9 +1,14 @@
 #include "app/output_files.h"
 
-#include "report/html/reports.h"
+#include "export/csv.h"
 #include "export/openmetrics.h"
+#include "report/html/reports.h"
+
+#include <sstream>
 
 namespace quorlind::bench {
+
+std::string json_text(const Document& document) { return document.dump(2) + "\n"; }
 
 ResultOutputs::ResultOutputs(const std::string& html_path, const std::string& openmetrics_path) {
     if (!html_path.empty() && !html_.emplace(html_path).ok()) {
@@ -28,6 +33,37 @@ std::string ResultOutputs::write(const Document& result) {
         }
     }
     return {};
+}
+
+RunOutputs::RunOutputs(const Options& options) {
+    if (options.json && !options.json_to_stdout() && !json_.emplace(options.json_path).ok()) {
+        open_error_ = "--json: cannot write to '" + options.json_path + "'";
+        return;
+    }
+    if (!options.csv_path.empty() && !csv_.emplace(options.csv_path).ok()) {
+        open_error_ = "--csv: cannot write to '" + options.csv_path + "'";
+        return;
+    }
+    open_error_ = reports_.emplace(options.html_path, options.openmetrics_path).open_error();
+}
+
+std::string RunOutputs::write(const ResultRecord& record, const Document& result) {
+    if (!open_error_.empty()) {
+        return open_error_;
+    }
+    if (json_) {
+        if (std::string error = json_->commit(json_text(result)); !error.empty()) {
+            return "--json: " + error;
+        }
+    }
+    if (csv_) {
+        std::ostringstream csv;
+        write_samples_csv(csv, record);
+        if (std::string error = csv_->commit(csv.str()); !error.empty()) {
+            return "--csv: " + error;
+        }
+    }
+    return reports_->write(result);
 }
 
 }  // namespace quorlind::bench

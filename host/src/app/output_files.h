@@ -3,10 +3,15 @@
 #include <optional>
 #include <string>
 
+#include "app/options.h"
 #include "result/json_lookup.h"
+#include "result/run_record.h"
 #include "util/output_file.h"
 
 namespace quorlind::bench {
+
+// A JSON document as the tool writes it, to a file or to standard output.
+std::string json_text(const Document& document);
 
 // The files made from a result document (--html, --openmetrics), for a run and
 // for `report` alike: claimed before any work, so a bad path costs nothing,
@@ -25,6 +30,28 @@ public:
 private:
     std::optional<OutputFile> html_;
     std::optional<OutputFile> openmetrics_;
+    std::string open_error_;
+};
+
+// Every file a benchmark run writes: --json FILE, --csv FILE, --html and
+// --openmetrics, claimed in that order before the run and written at its
+// end. A run of minutes that fails to finish, or a process that quits midway,
+// leaves every earlier file as it was.
+class RunOutputs {
+public:
+    explicit RunOutputs(const Options& options);
+
+    // Empty when every file asked for can be written; else which option and path cannot.
+    const std::string& open_error() const { return open_error_; }
+
+    // Writes every file asked for, stopping at the first that fails; empty on
+    // success, else which option and what failed.
+    std::string write(const ResultRecord& record, const Document& result);
+
+private:
+    std::optional<OutputFile> json_;
+    std::optional<OutputFile> csv_;
+    std::optional<ResultOutputs> reports_;
     std::string open_error_;
 };
 

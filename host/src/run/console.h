@@ -1,6 +1,7 @@
 #pragma once
 
-namespace quorlind::bench::platform {
+// The terminal the tool runs in: one implementation per operating system.
+namespace quorlind::bench::console {
 
 bool stderr_is_terminal();
 
@@ -8,4 +9,4 @@ bool stderr_is_terminal();
 // so it must stay async-signal-safe.
 void install_interrupt_handler(void (*on_interrupt)());
 
-}  // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::console

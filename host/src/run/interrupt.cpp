@@ -19,6 +19,14 @@ std::atomic<int> exit_code_on_repeat{1};
 static_assert(std::atomic<QuorlindRunHandle*>::is_always_lock_free);
 static_assert(std::atomic<int>::is_always_lock_free);
 
+}  // namespace
+
+void install_interrupt_handling(int second_interrupt_exit_code) {
+    exit_code_on_repeat.store(second_interrupt_exit_code);
+    interrupts.store(0);
+    console::install_interrupt_handler(on_interrupt);
+}
+
 void on_interrupt() {
     if (interrupts.fetch_add(1) > 0) {
         std::_Exit(exit_code_on_repeat.load());
@@ -28,13 +36,6 @@ void on_interrupt() {
         quorlind_cancel(handle);
     }
     handlers_running.fetch_sub(1);
-}
-
-}  // namespace
-
-void install_interrupt_handling(int second_interrupt_exit_code) {
-    exit_code_on_repeat.store(second_interrupt_exit_code);
-    platform::install_interrupt_handler(on_interrupt);
 }
 
 bool interrupt_requested() { return interrupts.load() > 0; }

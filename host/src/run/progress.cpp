@@ -26,8 +26,6 @@ std::string bar(double fraction, int width) {
     return text;
 }
 
-}  // namespace
-
 const char* phase_name(std::uint32_t phase) {
     switch (phase) {
         case QUORLIND_PHASE_WARMUP:
@@ -49,6 +47,8 @@ bool is_final_phase(std::uint32_t phase) {
     return phase == QUORLIND_PHASE_COMPLETED || phase == QUORLIND_PHASE_CANCELLED ||
            phase == QUORLIND_PHASE_FAILED;
 }
+
+}  // namespace
 
 double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan) {
     double remaining = 0.0;

@@ -19,10 +19,6 @@ struct RunPlan {
     double measurement_seconds = 0.0;
 };
 
-const char* phase_name(std::uint32_t phase);
-
-bool is_final_phase(std::uint32_t phase);
-
 // Seconds left in the run as configured; workload building is not foreseeable.
 double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan);
 

@@ -4,6 +4,7 @@
 
 #include "system/build_info.h"
 #include "system/cpu_probe.h"
+#include "system/os_description.h"
 
 namespace quorlind::bench {
 
@@ -14,7 +15,7 @@ SystemRecord gather_system_record() {
     system.start_time_utc =
         format_utc(std::chrono::duration_cast<std::chrono::seconds>(wall.time_since_epoch()).count());
     system.monotonic_start_seconds = std::chrono::duration<double>(monotonic.time_since_epoch()).count();
-    platform::describe_platform(system);
+    os::describe(system);
     // CPUID names the processor the same way on every system; the OS's name
     // stays where there is no CPUID.
     if (auto brand = cpu_brand_string()) {
@@ -28,7 +29,7 @@ SystemRecord gather_system_record() {
 
 void finish_system_record(SystemRecord& system) {
     system.effective_clock_after_mhz = measure_effective_clock_mhz();
-    system.load_after = platform::read_load_average();
+    system.load_after = os::read_load_average();
 }
 
 }  // namespace quorlind::bench

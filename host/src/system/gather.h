@@ -1,7 +1,5 @@
 #pragma once
 
-#include <optional>
-
 #include "system/system_record.h"
 
 namespace quorlind::bench {
@@ -15,14 +13,4 @@ SystemRecord gather_system_record();
 // After the last run: the second effective clock and load readings.
 void finish_system_record(SystemRecord& system);
 
-namespace platform {
-
-// What the operating system tells: logical processors, the processor's name,
-// the OS line and identity, host name, topology, clocks, power settings and
-// the load. One implementation per operating system.
-void describe_platform(SystemRecord& system);
-
-std::optional<LoadAverage> read_load_average();
-
-}  // namespace platform
 }  // namespace quorlind::bench

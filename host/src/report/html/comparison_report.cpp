@@ -5,7 +5,7 @@
 #include "report/html/page.h"
 #include "report/html/reports.h"
 #include "util/number_format.h"
-#include "report/svg/chart.h"
+#include "report/svg/row_chart.h"
 #include "report/html/system_fields.h"
 
 namespace quorlind::bench {

@@ -6,7 +6,8 @@
 #include "report/html/reports.h"
 #include "util/number_format.h"
 #include "stats/statistics.h"
-#include "report/svg/chart.h"
+#include "report/svg/line_chart.h"
+#include "report/svg/row_chart.h"
 #include "report/html/system_fields.h"
 
 namespace quorlind::bench {

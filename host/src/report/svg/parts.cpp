@@ -123,6 +123,12 @@ std::string marker(MarkerShape shape, double x, double y, double radius, const c
     return {};
 }
 
+std::string plot_background(const PlotArea& area) {
+    return "<rect class=\"plot-area\" x=\"" + svg_number(area.left) + "\" y=\"" + svg_number(area.top) +
+           "\" width=\"" + svg_number(area.right - area.left) + "\" height=\"" +
+           svg_number(area.bottom - area.top) + "\"/>";
+}
+
 std::string vertical_axis(const AxisTicks& ticks, const LinearScale& scale, const PlotArea& area,
                           const std::string& label) {
     std::string out = "<g class=\"axis axis-y\">";

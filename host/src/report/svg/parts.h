@@ -37,6 +37,9 @@ struct PlotArea {
     double bottom = 0.0;
 };
 
+// The plot area's background, under the grid.
+std::string plot_background(const PlotArea& area);
+
 // Grid lines, tick labels and the axis title along the left or the bottom of the plot area.
 std::string vertical_axis(const AxisTicks& ticks, const LinearScale& scale, const PlotArea& area,
                           const std::string& label);

@@ -4,7 +4,7 @@
 
 #include <unistd.h>
 
-namespace quorlind::bench::platform {
+namespace quorlind::bench::console {
 namespace {
 
 void (*interrupt_callback)() = nullptr;
@@ -28,4 +28,4 @@ void install_interrupt_handler(void (*on_interrupt)()) {
     sigaction(SIGINT, &action, nullptr);
 }
 
-}  // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::console

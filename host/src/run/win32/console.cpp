@@ -5,7 +5,7 @@
 #include <io.h>
 #include <windows.h>
 
-namespace quorlind::bench::platform {
+namespace quorlind::bench::console {
 namespace {
 
 void (*interrupt_callback)() = nullptr;
@@ -27,4 +27,4 @@ void install_interrupt_handler(void (*on_interrupt)()) {
     SetConsoleCtrlHandler(handle_console_control, TRUE);
 }
 
-}  // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::console

@@ -6,10 +6,10 @@
 #include <sys/utsname.h>
 
 #include "system/linux/system_files.h"
-#include "system/gather.h"
+#include "system/os_description.h"
 #include "system/topology.h"
 
-namespace quorlind::bench::platform {
+namespace quorlind::bench::os {
 namespace {
 
 std::optional<std::string> host_name() {
@@ -22,7 +22,7 @@ std::optional<std::string> host_name() {
 
 }  // namespace
 
-void describe_platform(SystemRecord& system) {
+void describe(SystemRecord& system) {
     const std::filesystem::path root = "/";
     const long online = sysconf(_SC_NPROCESSORS_ONLN);
     system.logical_processors =
@@ -52,4 +52,4 @@ std::optional<LoadAverage> read_load_average() {
     return load;
 }
 
-}  // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::os

@@ -1,7 +1,7 @@
 #include <string>
 #include <vector>
 
-#include "system/gather.h"
+#include "system/os_description.h"
 #include "system/topology.h"
 
 // The other Win32 headers need windows.h before them.
@@ -10,7 +10,7 @@
 #include <powrprof.h>
 // clang-format on
 
-namespace quorlind::bench::platform {
+namespace quorlind::bench::os {
 namespace {
 
 // Documented for CallNtPowerInformation(ProcessorInformation) but in no header.
@@ -123,7 +123,7 @@ ClockInfo clock_info(unsigned processors) {
 
 }  // namespace
 
-void describe_platform(SystemRecord& system) {
+void describe(SystemRecord& system) {
     system.logical_processors = static_cast<unsigned>(GetActiveProcessorCount(ALL_PROCESSOR_GROUPS));
     system.processor = registry_text(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
                                      "ProcessorNameString")
@@ -143,4 +143,4 @@ void describe_platform(SystemRecord& system) {
 
 std::optional<LoadAverage> read_load_average() { return std::nullopt; }
 
-}  // namespace quorlind::bench::platform
+}  // namespace quorlind::bench::os

@@ -1,4 +1,3 @@
-#include "system/environment_notes.h"
 #include "run/progress.h"
 
 #include <gmock/gmock.h>
@@ -92,24 +91,6 @@ TEST(Progress, LabelLeadsEveryLineOfARunInASeries) {
     ProgressReporter unlabelled(ProgressStyle::plain, lone, plan);
     unlabelled.on_event(event(QUORLIND_PHASE_WARMUP, 0.0, 0), 0.0);
     EXPECT_EQ(lone.str().rfind("warm-up", 0), 0u);
-}
-
-TEST(EnvironmentNotes, WarnAboutGovernorLoadAndVirtualMachines) {
-    EXPECT_TRUE(environment_notes({{"performance", "performance"}, 0.2, std::nullopt}).empty());
-    EXPECT_TRUE(environment_notes({{}, std::nullopt, std::nullopt}).empty());
-
-    const auto governor = environment_notes({{"performance", "powersave", "powersave"}, 0.0, std::nullopt});
-    ASSERT_EQ(governor.size(), 1u);
-    EXPECT_THAT(governor[0], HasSubstr("'powersave' on 2 of 3"));
-
-    const auto load = environment_notes({{}, 3.5, std::nullopt});
-    ASSERT_EQ(load.size(), 1u);
-    EXPECT_THAT(load[0], HasSubstr("3.50"));
-
-    const auto virtual_machine = environment_notes({{}, std::nullopt, "KVM"});
-    ASSERT_EQ(virtual_machine.size(), 1u);
-    EXPECT_EQ(virtual_machine[0],
-              "running inside a virtual machine (KVM): results vary with the host's load");
 }
 
 }  // namespace
