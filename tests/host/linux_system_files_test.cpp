@@ -91,6 +91,24 @@ TEST(HwlocTopology, TwoPackagesWithSmtAndSharedCaches) {
     EXPECT_EQ(topology.l3->count, 2u);
 }
 
+TEST(HwlocTopology, UsableProcessorsAndCoresFollowTheBinding) {
+    const std::string path = (data / "topology-two-packages-smt.xml").string();
+    const Topology unbound = read_topology_from_xml(path);
+    EXPECT_FALSE(unbound.usable_logical_processors) << "a saved machine has no binding of its own";
+    EXPECT_FALSE(unbound.processor_groups) << "Linux has no processor groups";
+
+    const Topology whole = read_topology_from_xml(path, "0-31");
+    EXPECT_EQ(whole.usable_logical_processors, 32u);
+    EXPECT_EQ(whole.usable_physical_cores, 16u);
+
+    const Topology one = read_topology_from_xml(path, "5");
+    EXPECT_EQ(one.usable_logical_processors, 1u);
+    EXPECT_EQ(one.usable_physical_cores, 1u);
+
+    const Topology beyond = read_topology_from_xml(path, "40-47");
+    EXPECT_FALSE(beyond.usable_logical_processors) << "processors the machine lacks count for nothing";
+}
+
 TEST(HwlocTopology, OneCoreWithoutL3OrSmt) {
     const Topology topology = read_topology_from_xml((data / "topology-one-core.xml").string());
     EXPECT_EQ(topology.packages, 1u);

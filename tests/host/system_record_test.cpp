@@ -5,7 +5,10 @@
 #include "system/system_record.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -52,19 +55,38 @@ TEST(SystemRecord, NotesComeFromTheRecord) {
     EXPECT_FALSE(environment_facts(system).hypervisor);
 }
 
-TEST(EnvironmentNotes, WarnAboutGovernorLoadAndVirtualMachines) {
-    EXPECT_TRUE(environment_notes({{"performance", "performance"}, 0.2, std::nullopt}).empty());
-    EXPECT_TRUE(environment_notes({{}, std::nullopt, std::nullopt}).empty());
+EnvironmentFacts facts_of(std::vector<std::string> governors, std::optional<double> load,
+                          std::optional<std::string> hypervisor) {
+    EnvironmentFacts facts;
+    facts.frequency_governors = std::move(governors);
+    facts.load_average = load;
+    facts.hypervisor = std::move(hypervisor);
+    return facts;
+}
 
-    const auto governor = environment_notes({{"performance", "powersave", "powersave"}, 0.0, std::nullopt});
+TEST(EnvironmentNotes, WarnAboutGovernorLoadAndVirtualMachines) {
+    EXPECT_TRUE(environment_notes(facts_of({"performance", "performance"}, 0.2, std::nullopt)).empty());
+    EXPECT_TRUE(environment_notes(facts_of({}, std::nullopt, std::nullopt)).empty());
+
+    const auto governor =
+        environment_notes(facts_of({"performance", "powersave", "powersave"}, 0.0, std::nullopt));
     ASSERT_EQ(governor.size(), 1u);
     EXPECT_THAT(governor[0], HasSubstr("'powersave' on 2 of 3"));
 
-    const auto load = environment_notes({{}, 3.5, std::nullopt});
+    const auto load = environment_notes(facts_of({}, 3.5, std::nullopt));
     ASSERT_EQ(load.size(), 1u);
     EXPECT_THAT(load[0], HasSubstr("3.50"));
 
-    const auto virtual_machine = environment_notes({{}, std::nullopt, "KVM"});
+    EnvironmentFacts restricted;
+    restricted.logical_processors = 16;
+    restricted.usable_processors = 16;
+    EXPECT_TRUE(environment_notes(restricted).empty()) << "every processor usable";
+    restricted.usable_processors = 4;
+    const auto affinity = environment_notes(restricted);
+    ASSERT_EQ(affinity.size(), 1u);
+    EXPECT_THAT(affinity[0], HasSubstr("only 4 of the machine's 16 logical processors"));
+
+    const auto virtual_machine = environment_notes(facts_of({}, std::nullopt, "KVM"));
     ASSERT_EQ(virtual_machine.size(), 1u);
     EXPECT_EQ(virtual_machine[0],
               "running inside a virtual machine (KVM): results vary with the host's load");

@@ -36,6 +36,9 @@ Json system_json(const SystemRecord& system) {
     json["physical_cores"] = optional_json(topology.physical_cores);
     json["smt"] = optional_json(topology.smt);
     json["numa_nodes"] = optional_json(topology.numa_nodes);
+    json["usable_logical_processors"] = optional_json(topology.usable_logical_processors);
+    json["usable_physical_cores"] = optional_json(topology.usable_physical_cores);
+    json["processor_groups"] = optional_json(topology.processor_groups);
     json["caches"] = {
         {"l1d", cache_json(topology.l1d)}, {"l2", cache_json(topology.l2)}, {"l3", cache_json(topology.l3)}};
     json["base_frequency_mhz"] = optional_json(system.clock.base_mhz);

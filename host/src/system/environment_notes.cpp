@@ -24,6 +24,14 @@ std::vector<std::string> environment_notes(const EnvironmentFacts& facts) {
         notes.push_back("the load average is " + format_fixed(*facts.load_average, 2) +
                         " before the run; other work on this machine may lower the result");
     }
+    if (facts.usable_processors && *facts.usable_processors < facts.logical_processors) {
+        notes.push_back(
+            "this process may run on only " + std::to_string(*facts.usable_processors) +
+            " of the machine's " + std::to_string(facts.logical_processors) +
+            " logical processors (an affinity mask or a job limit): the all-threads figure covers "
+            "those " +
+            std::to_string(*facts.usable_processors));
+    }
     if (facts.hypervisor) {
         notes.push_back("running inside a virtual machine (" + *facts.hypervisor +
                         "): results vary with the host's load");

@@ -46,6 +46,8 @@ EnvironmentFacts environment_facts(const SystemRecord& system) {
     if (system.hypervisor.present.value_or(false)) {
         facts.hypervisor = system.hypervisor.vendor.value_or("unknown vendor");
     }
+    facts.logical_processors = system.logical_processors;
+    facts.usable_processors = system.topology.usable_logical_processors;
     return facts;
 }
 

@@ -33,6 +33,12 @@ struct Topology {
     std::optional<CacheLevel> l1d;
     std::optional<CacheLevel> l2;
     std::optional<CacheLevel> l3;
+    // What this process may run on: its affinity mask, which taskset, a
+    // container or a job object narrows. Unknown where the system does not say.
+    std::optional<unsigned> usable_logical_processors;
+    std::optional<unsigned> usable_physical_cores;  // cores with a usable logical processor
+    // Windows keeps logical processors in groups of at most 64; Linux has none.
+    std::optional<unsigned> processor_groups;
 };
 
 struct ClockInfo {

@@ -56,6 +56,11 @@ std::string hypervisor_text(const Hypervisor& hypervisor) {
     return hypervisor.vendor.value_or("present, vendor unknown");
 }
 
+// Only where there is more than one group, which only Windows has.
+std::string groups_text(const std::optional<unsigned>& groups) {
+    return groups && *groups > 1 ? " in " + std::to_string(*groups) + " processor groups" : std::string();
+}
+
 }  // namespace
 
 void write_system_report(std::ostream& out, const SystemRecord& system, const std::string& tool_version,
@@ -66,7 +71,8 @@ void write_system_report(std::ostream& out, const SystemRecord& system, const st
                 text_or_unknown(system.start_time_utc) + " on host " + text_or_unknown(system.host_name));
     write_field(out, "Processor",
                 (system.processor.empty() ? std::string("unknown processor") : system.processor) + ", " +
-                    std::to_string(system.logical_processors) + " logical processors");
+                    std::to_string(system.logical_processors) + " logical processors" +
+                    groups_text(topology.processor_groups));
     write_field(out, "Topology",
                 count_text(topology.packages, "package", "packages") + ", " +
                     count_text(topology.physical_cores, "physical core", "physical cores") + ", SMT " +

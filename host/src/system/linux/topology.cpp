@@ -50,8 +50,42 @@ Topology describe(hwloc_topology_t topology) {
     return result;
 }
 
-// from_xml empty: the running machine.
-Topology load(const std::string& from_xml) {
+void count_usable(hwloc_topology_t topology, hwloc_const_cpuset_t usable, Topology& result) {
+    unsigned processors = 0;
+    for (hwloc_obj_t unit = hwloc_get_next_obj_by_type(topology, HWLOC_OBJ_PU, nullptr); unit != nullptr;
+         unit = hwloc_get_next_obj_by_type(topology, HWLOC_OBJ_PU, unit)) {
+        processors += hwloc_bitmap_isset(usable, unit->os_index) ? 1 : 0;
+    }
+    unsigned cores = 0;
+    for (hwloc_obj_t core = hwloc_get_next_obj_by_type(topology, HWLOC_OBJ_CORE, nullptr); core != nullptr;
+         core = hwloc_get_next_obj_by_type(topology, HWLOC_OBJ_CORE, core)) {
+        cores += hwloc_bitmap_intersects(core->cpuset, usable) ? 1 : 0;
+    }
+    if (processors > 0) {
+        result.usable_logical_processors = processors;
+    }
+    if (cores > 0) {
+        result.usable_physical_cores = cores;
+    }
+}
+
+struct BitmapDeleter {
+    void operator()(hwloc_bitmap_s* bitmap) const { hwloc_bitmap_free(bitmap); }
+};
+using UniqueBitmap = std::unique_ptr<hwloc_bitmap_s, BitmapDeleter>;
+
+// The processors this process is bound to, as the threads it starts inherit them.
+UniqueBitmap process_binding(hwloc_topology_t topology) {
+    UniqueBitmap binding(hwloc_bitmap_alloc());
+    if (!binding || hwloc_get_cpubind(topology, binding.get(), HWLOC_CPUBIND_PROCESS) != 0) {
+        return nullptr;
+    }
+    return binding;
+}
+
+// from_xml empty: the running machine, bound as this process is; else the
+// saved machine with `usable` (a list such as "0-3") as its binding.
+Topology load(const std::string& from_xml, const std::string& usable) {
     hwloc_topology_t raw = nullptr;
     if (hwloc_topology_init(&raw) != 0) {
         return {};
@@ -65,13 +99,28 @@ Topology load(const std::string& from_xml) {
     if (hwloc_topology_load(raw) != 0) {
         return {};
     }
-    return describe(raw);
+    Topology result = describe(raw);
+    UniqueBitmap binding;
+    if (from_xml.empty()) {
+        binding = process_binding(raw);
+    } else if (!usable.empty()) {
+        binding.reset(hwloc_bitmap_alloc());
+        if (binding && hwloc_bitmap_list_sscanf(binding.get(), usable.c_str()) != 0) {
+            binding.reset();
+        }
+    }
+    if (binding) {
+        count_usable(raw, binding.get(), result);
+    }
+    return result;
 }
 
 }  // namespace
 
-Topology read_topology() { return load({}); }
+Topology read_topology() { return load({}, {}); }
 
-Topology read_topology_from_xml(const std::string& path) { return path.empty() ? Topology{} : load(path); }
+Topology read_topology_from_xml(const std::string& path, const std::string& usable) {
+    return path.empty() ? Topology{} : load(path, usable);
+}
 
 }  // namespace quorlind::bench

@@ -21,6 +21,20 @@ std::optional<unsigned> known(unsigned count) {
     return count > 0 ? std::optional<unsigned>(count) : std::nullopt;
 }
 
+// The process's affinity mask within its one group; empty where the process
+// spans several groups, where Windows has no single mask to give.
+std::optional<std::uint64_t> process_affinity() {
+    DWORD_PTR process_mask = 0;
+    DWORD_PTR system_mask = 0;
+    USHORT group = 0;
+    USHORT group_count = 1;
+    if (!GetProcessGroupAffinity(GetCurrentProcess(), &group_count, &group) || group != 0 ||
+        !GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask) || process_mask == 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(process_mask);
+}
+
 }  // namespace
 
 Topology read_topology() {
@@ -35,6 +49,8 @@ Topology read_topology() {
         return {};
     }
     Topology topology;
+    const std::optional<std::uint64_t> affinity = process_affinity();
+    unsigned usable_cores = 0;
     unsigned packages = 0;
     unsigned cores = 0;
     unsigned logical = 0;
@@ -55,8 +71,11 @@ Topology read_topology() {
                 ++cores;
                 smt = smt || (entry.Processor.Flags & LTP_PC_SMT) != 0;
                 for (WORD group = 0; group < entry.Processor.GroupCount; ++group) {
-                    logical += static_cast<unsigned>(
-                        std::popcount(static_cast<std::uint64_t>(entry.Processor.GroupMask[group].Mask)));
+                    const GROUP_AFFINITY& mask = entry.Processor.GroupMask[group];
+                    logical += static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(mask.Mask)));
+                    if (affinity && mask.Group == 0 && (mask.Mask & *affinity) != 0) {
+                        ++usable_cores;
+                    }
                 }
                 break;
             case RelationNumaNode:
@@ -87,6 +106,11 @@ Topology read_topology() {
     topology.numa_nodes = known(nodes);
     if (cores > 0) {
         topology.smt = smt;
+    }
+    topology.processor_groups = known(GetActiveProcessorGroupCount());
+    if (affinity) {
+        topology.usable_logical_processors = known(static_cast<unsigned>(std::popcount(*affinity)));
+        topology.usable_physical_cores = known(usable_cores);
     }
     return topology;
 }
