@@ -28,9 +28,7 @@ std::vector<std::string> environment_notes(const EnvironmentFacts& facts) {
         notes.push_back(
             "this process may run on only " + std::to_string(*facts.usable_processors) +
             " of the machine's " + std::to_string(facts.logical_processors) +
-            " logical processors (an affinity mask or a job limit): the all-threads figure covers "
-            "those " +
-            std::to_string(*facts.usable_processors));
+            " logical processors (an affinity mask or a job limit); an all-threads run measures those alone");
     }
     if (facts.hypervisor) {
         notes.push_back("running inside a virtual machine (" + *facts.hypervisor +
