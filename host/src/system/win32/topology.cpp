@@ -21,15 +21,19 @@ std::optional<unsigned> known(unsigned count) {
     return count > 0 ? std::optional<unsigned>(count) : std::nullopt;
 }
 
-// The process's affinity mask within its one group; empty where the process
-// spans several groups, where Windows has no single mask to give.
+// The process's affinity mask in group 0; empty where the process may run in
+// other groups, where Windows has no single mask to give.
 std::optional<std::uint64_t> process_affinity() {
+    if (GetActiveProcessorGroupCount() > 1) {
+        USHORT group = 0;
+        USHORT group_count = 1;
+        if (!GetProcessGroupAffinity(GetCurrentProcess(), &group_count, &group) || group != 0) {
+            return std::nullopt;
+        }
+    }
     DWORD_PTR process_mask = 0;
     DWORD_PTR system_mask = 0;
-    USHORT group = 0;
-    USHORT group_count = 1;
-    if (!GetProcessGroupAffinity(GetCurrentProcess(), &group_count, &group) || group != 0 ||
-        !GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask) || process_mask == 0) {
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask) || process_mask == 0) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(process_mask);
