@@ -1,6 +1,6 @@
 // The HTML report's pieces: escaping, axes, and whole pages made from a
 // result document, read back as text. The browser test opens real ones.
-#include "report/html/reports.h"
+#include "report/html/run_report.h"
 
 #include <fstream>
 #include <regex>

@@ -5,10 +5,10 @@
 #include "compare/comparison_json.h"
 #include "report/text/comparison_report.h"
 #include "app/exit_codes.h"
-#include "report/html/reports.h"
+#include "report/html/run_report.h"
 #include "util/output_file.h"
 #include "result/reader.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {

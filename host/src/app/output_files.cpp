@@ -1,6 +1,6 @@
 #include "app/output_files.h"
 
-#include "report/html/reports.h"
+#include "report/html/run_report.h"
 #include "export/openmetrics.h"
 
 namespace quorlind::bench {

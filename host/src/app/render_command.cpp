@@ -3,7 +3,7 @@
 #include "app/exit_codes.h"
 #include "app/output_files.h"
 #include "result/reader.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 

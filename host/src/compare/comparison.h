@@ -8,7 +8,7 @@
 
 #include "stats/comparison_statistics.h"
 #include "compare/environment_diff.h"
-#include "result/result_file.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 

@@ -5,7 +5,7 @@
 
 #include "result/json_writer.h"
 #include "result/run_record.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {

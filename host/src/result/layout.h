@@ -6,7 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "result/json_checks.h"
-#include "result/result_file.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 

@@ -7,7 +7,7 @@
 
 #include "result/json_writer.h"
 #include "result/layout.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "result/result_file.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 

@@ -3,7 +3,7 @@
 
 #include "util/html_escape.h"
 #include "report/html/page.h"
-#include "report/html/reports.h"
+#include "report/html/run_report.h"
 #include "util/number_format.h"
 #include "report/svg/chart.h"
 #include "report/html/system_fields.h"

@@ -3,7 +3,7 @@
 
 #include "util/html_escape.h"
 #include "report/html/page.h"
-#include "report/html/reports.h"
+#include "report/html/run_report.h"
 #include "util/number_format.h"
 #include "stats/statistics.h"
 #include "report/svg/chart.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "util/number_format.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 #include <cstdio>
 
