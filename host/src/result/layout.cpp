@@ -62,14 +62,14 @@ void check_stability(const CheckedObject& stability) {
     const std::string instability = stability.text("instability");
     if (instability != "none" && instability != "noise" && instability != "drift") {
         fail(stability.place("instability") + " should be none, noise or drift, not '" +
-             printable(instability, 40) + "'");
+             printable_text(instability, 40) + "'");
     }
 }
 
 void check_statistics(const CheckedObject& statistics) {
     for (const auto& [kind, value] : statistics.value().items()) {
         if (kind != "single" && kind != "all") {
-            fail(statistics.where() + " has a member '" + printable(kind, 40) +
+            fail(statistics.where() + " has a member '" + printable_text(kind, 40) +
                  "'; only single and all belong there");
         }
         const CheckedObject figures = statistics.object(kind);
@@ -85,7 +85,7 @@ void check_statistics(const CheckedObject& statistics) {
 std::string threads_name(const CheckedObject& object) {
     std::string threads = object.text("threads");
     if (threads != "single" && threads != "all") {
-        fail(object.place("threads") + " should be single or all, not '" + printable(threads, 40) + "'");
+        fail(object.place("threads") + " should be single or all, not '" + printable_text(threads, 40) + "'");
     }
     return threads;
 }
@@ -160,7 +160,7 @@ ResultFile read_version2(nlohmann::json document) {
     const std::string threads = configuration.text("threads");
     if (threads != "single" && threads != "all" && threads != "both") {
         fail(configuration.place("threads") + " should be single, all or both, not '" +
-             printable(threads, 40) + "'");
+             printable_text(threads, 40) + "'");
     }
     if (configuration.count("repeat") == 0) {
         fail(configuration.place("repeat") + " should be at least 1, not 0");

@@ -67,7 +67,7 @@ json parse_json(std::string_view text, const std::string& name) {
         const bool cut_short = parse_error != nullptr && parse_error->byte >= text.size();
         refuse(name,
                std::string(cut_short ? "the JSON ends too early (a truncated file?): " : "not valid JSON: ") +
-                   printable(detail, 160));
+                   printable_text(detail, 160));
     } catch (const LayoutError& error) {
         refuse(name, error.what());
     }
@@ -85,7 +85,7 @@ int schema_version_of(const json& document, const std::string& name) {
     }
     const auto& tool_name = (*tool)["name"].get_ref<const std::string&>();
     if (tool_name != "quorlind-bench") {
-        refuse(name, not_ours + "tool.name is '" + printable(tool_name, 60) + "'");
+        refuse(name, not_ours + "tool.name is '" + printable_text(tool_name, 60) + "'");
     }
     const auto version = document.find("schema_version");
     if (version == document.end()) {
@@ -114,7 +114,7 @@ ResultFile parse_result_text(std::string_view text, const std::string& name) {
     } catch (const LayoutError& error) {
         refuse(name, error.what());
     } catch (const json::exception& error) {
-        refuse(name, "unexpected layout: " + printable(error.what(), 160));
+        refuse(name, "unexpected layout: " + printable_text(error.what(), 160));
     }
 }
 

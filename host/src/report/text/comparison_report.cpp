@@ -95,7 +95,7 @@ std::string value_text(const nlohmann::json& value) {
     if (value.is_null()) {
         return "unknown";
     }
-    return printable(value.is_string() ? value.get<std::string>() : value.dump(), max_value_bytes);
+    return printable_text(value.is_string() ? value.get<std::string>() : value.dump(), max_value_bytes);
 }
 
 void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {
@@ -110,7 +110,7 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
         << (pair.comparable() ? "" : ": not comparable") << '\n';
     std::vector<std::string> reasons;
     for (const auto& reason : pair.not_comparable) {
-        reasons.push_back(printable(reason, 300));
+        reasons.push_back(printable_text(reason, 300));
     }
     write_labelled(out, "Why not", reasons);
     std::vector<std::string> sources;
@@ -123,7 +123,7 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
 
     std::vector<Row> rows;
     for (const auto& difference : pair.environment.differences) {
-        rows.push_back({printable(difference.field, max_value_bytes), value_text(difference.base), "->",
+        rows.push_back({printable_text(difference.field, max_value_bytes), value_text(difference.base), "->",
                         value_text(difference.candidate)});
     }
     if (rows.empty()) {
@@ -138,7 +138,7 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
     }
     std::vector<std::string> notes;
     for (const auto& note : pair.notes) {
-        notes.push_back(printable(note, 300));
+        notes.push_back(printable_text(note, 300));
     }
     write_labelled(out, "Notes", notes);
 }
@@ -150,9 +150,9 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
         << " %, confidence " << confidence_text(comparison.settings.confidence) << '\n';
     for (std::size_t i = 0; i < comparison.files.size(); ++i) {
         const ComparedFile& file = comparison.files[i];
-        out << "  " << pad(file_label(comparison, i), 7, false) << printable(file.path, max_path_bytes);
+        out << "  " << pad(file_label(comparison, i), 7, false) << printable_text(file.path, max_path_bytes);
         if (file.start_time_utc) {
-            out << " (started " << printable(*file.start_time_utc, 40) << ")";
+            out << " (started " << printable_text(*file.start_time_utc, 40) << ")";
         }
         if (file.schema_version_read == 1) {
             out << " (an older result file: one run, no system details)";
