@@ -1,5 +1,6 @@
 #include "util/number_format.h"
 #include "report/text/run_report.h"
+#include "report/text/system_report.h"
 #include "result_fixtures.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,7 @@
 // The HTML report's pieces: escaping, axes, and whole pages made from a
 // result document, read back as text. The browser test opens real ones.
 #include "report/html/run_report.h"
+#include "report/html/comparison_report.h"
 
 #include <fstream>
 #include <regex>

@@ -5,7 +5,7 @@
 #include "compare/comparison_json.h"
 #include "report/text/comparison_report.h"
 #include "app/exit_codes.h"
-#include "report/html/run_report.h"
+#include "report/html/comparison_report.h"
 #include "util/output_file.h"
 #include "result/reader.h"
 #include "util/printable_text.h"

@@ -9,6 +9,7 @@
 #include "app/options.h"
 #include "run/console.h"
 #include "report/text/run_report.h"
+#include "report/text/system_report.h"
 #include "app/render_command.h"
 #include "app/output_files.h"
 #include "system/gather.h"

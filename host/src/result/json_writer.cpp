@@ -1,6 +1,7 @@
 #include "result/json_writer.h"
 
 #include "result/names.h"
+#include "result/system_json.h"
 #include "util/number_format.h"
 #include "result/kind_statistics.h"
 #include "stats/stability.h"
@@ -101,8 +102,6 @@ Json scaling_json(const std::optional<Scaling>& scaling) {
     return json;
 }
 
-}  // namespace
-
 Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     Json json;
     json["name"] = "quorlind-bench";
@@ -112,6 +111,8 @@ Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     json["build_type"] = optional_json(tool_build.build_type);
     return json;
 }
+
+}  // namespace
 
 Json to_json(const ResultRecord& record) {
     Json json;

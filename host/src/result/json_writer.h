@@ -17,10 +17,6 @@ nlohmann::ordered_json to_json(const ResultRecord& record);
 nlohmann::ordered_json system_document_json(const std::string& tool_version, const BuildInfo& tool_build,
                                             const SystemRecord& system);
 
-// The pieces, shared by both documents.
-nlohmann::ordered_json tool_json(const std::string& tool_version, const BuildInfo& tool_build);
-nlohmann::ordered_json system_json(const SystemRecord& system);
-
 // Unknown values are written as null, never left out.
 template <typename T>
 nlohmann::ordered_json optional_json(const std::optional<T>& value) {

@@ -21,8 +21,4 @@ void check_notes(const CheckedObject& document);
 // Checks a version-2 document and takes out the parts consumers compute with.
 ResultFile read_version2(nlohmann::json document);
 
-// Checks a version-1 document (no schema_version) and turns it into the
-// version-2 layout: one run, statistics of that run, unknown system fields null.
-nlohmann::json upgrade_version1(const nlohmann::json& document);
-
 }  // namespace quorlind::bench

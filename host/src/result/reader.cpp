@@ -7,6 +7,7 @@
 
 #include "result/json_writer.h"
 #include "result/layout.h"
+#include "result/upgrade.h"
 #include "util/printable_text.h"
 
 namespace quorlind::bench {

@@ -1,3 +1,5 @@
+#include "result/system_json.h"
+
 #include "result/json_writer.h"
 
 namespace quorlind::bench {

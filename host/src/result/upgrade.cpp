@@ -3,11 +3,13 @@
 // They are rebuilt into the record a run leaves today and written by the
 // same writer, so statistics, stability and unknown fields come out exactly
 // as a current run's would.
+#include "result/upgrade.h"
+
 #include <limits>
 
-#include "result/names.h"
 #include "result/json_writer.h"
 #include "result/layout.h"
+#include "result/names.h"
 
 namespace quorlind::bench {
 namespace {

@@ -1,9 +1,10 @@
+#include "report/html/comparison_report.h"
+
 #include <array>
 #include <cmath>
 
 #include "util/html_escape.h"
 #include "report/html/page.h"
-#include "report/html/run_report.h"
 #include "util/number_format.h"
 #include "report/svg/chart.h"
 #include "report/html/system_fields.h"

@@ -1,25 +1,18 @@
 #include "report/text/run_report.h"
 
+#include "report/text/columns.h"
+#include "report/text/system_report.h"
 #include "result/names.h"
 #include "util/number_format.h"
 #include "result/kind_statistics.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 namespace quorlind::bench {
 namespace {
 
 constexpr std::size_t max_table_rows = 20;
-
-std::string pad_left(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-std::string pad_right(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
 
 // An interval's low end can fall below zero with few runs; show it as it is.
 std::string signed_rate(double rate) {
@@ -31,6 +24,21 @@ std::string signed_rate(double rate) {
 }
 
 std::string seconds_text(double seconds) { return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s"; }
+
+// "stable", "unstable: drifting -7.8 % over 60 s (throttling or a clock
+// change?)", "unstable: noisy, ...".
+std::string stability_mark(const Stability& stability) {
+    switch (stability.instability) {
+        case Instability::drift:
+            return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
+                   seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
+        case Instability::noise:
+            return "unstable: noisy, above 10 % without a significant trend";
+        case Instability::none:
+        default:
+            return "stable";
+    }
+}
 
 std::string variation_text(const QuorlindRunSummary& summary, const Stability& stability) {
     if (summary.has_variation == 0) {
@@ -202,12 +210,6 @@ void write_series(std::ostream& out, const ResultRecord& record) {
 
 }  // namespace
 
-void write_field(std::ostream& out, const char* label, const std::string& value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "  %-12s", label);
-    out << buffer << value << '\n';
-}
-
 std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample>& samples,
                                                  std::size_t max_rows) {
     if (max_rows == 0 || samples.size() <= max_rows) {
@@ -228,19 +230,6 @@ std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindInter
         rows.push_back(row);
     }
     return rows;
-}
-
-std::string stability_mark(const Stability& stability) {
-    switch (stability.instability) {
-        case Instability::drift:
-            return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
-                   seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
-        case Instability::noise:
-            return "unstable: noisy, above 10 % without a significant trend";
-        case Instability::none:
-        default:
-            return "stable";
-    }
 }
 
 void write_report(std::ostream& out, const ResultRecord& record) {

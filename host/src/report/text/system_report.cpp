@@ -1,7 +1,7 @@
-#include <string>
+#include "report/text/system_report.h"
 
+#include "report/text/columns.h"
 #include "util/number_format.h"
-#include "report/text/run_report.h"
 
 namespace quorlind::bench {
 namespace {
