@@ -2,10 +2,12 @@
 #include "system/build_info.h"
 #include "app/compare_command.h"
 #include "export/csv.h"
+#include "app/error_prefix.h"
 #include "app/exit_codes.h"
 #include "run/interrupt.h"
 #include "run/plan.h"
 #include "result/json_writer.h"
+#include "result/names.h"
 #include "app/options.h"
 #include "run/console.h"
 #include "report/text/run_report.h"
@@ -24,10 +26,8 @@
 namespace quorlind::bench {
 namespace {
 
-constexpr const char* tool_name = "quorlind-bench";
-
 int usage_failure(const std::string& message) {
-    std::cerr << tool_name << ": " << message << '\n';
+    std::cerr << error_prefix() << message << '\n';
     return exit_code::usage;
 }
 
@@ -86,9 +86,9 @@ void report_failures(const std::vector<RunRecord>& runs) {
             continue;
         }
         if (runs.size() == 1) {
-            std::cerr << tool_name << ": the run failed: " << run.reason << '\n';
+            std::cerr << error_prefix() << "the run failed: " << run.reason << '\n';
         } else {
-            std::cerr << tool_name << ": run " << run.index + 1 << " failed: " << run.reason << '\n';
+            std::cerr << error_prefix() << "run " << run.index + 1 << " failed: " << run.reason << '\n';
         }
     }
 }
@@ -175,11 +175,11 @@ int run(int argc, const char* const* argv) {
     }
     std::cout.flush();
     if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {
-        std::cerr << tool_name << ": writing the output files failed\n";
+        std::cerr << error_prefix() << "writing the output files failed\n";
         return exit_code::run_failed;
     }
     if (const std::string error = result_outputs.write(document); !error.empty()) {
-        std::cerr << tool_name << ": " << error << '\n';
+        std::cerr << error_prefix() << error << '\n';
         return exit_code::run_failed;
     }
     // A Ctrl-C that fell between two runs cancelled none, yet ended the series.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "result/names.h"
 #include "util/number_format.h"
 
 namespace quorlind::bench {
@@ -88,10 +89,6 @@ KindComparison compare_kind(std::uint32_t benchmark, const KindRuns& base, const
 
 }  // namespace
 
-const char* kind_label(std::uint32_t benchmark) {
-    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
-}
-
 bool PairComparison::slower() const {
     return std::any_of(kinds.begin(), kinds.end(),
                        [](const KindComparison& kind) { return kind.verdict == Verdict::slower; });
@@ -102,7 +99,7 @@ PairComparison compare_pair(const ResultFile& base, const ResultFile& candidate,
     PairComparison pair;
     pair.not_comparable = workload_differences(base, candidate);
     pair.environment = diff_environment(base.document, candidate.document);
-    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
+    for (const std::uint32_t benchmark : benchmark_kinds) {
         const KindRuns base_runs = completed_runs(base, benchmark);
         const KindRuns candidate_runs = completed_runs(candidate, benchmark);
         note_left_out("BASE", benchmark, base_runs, pair.notes);

@@ -73,6 +73,4 @@ PairComparison compare_pair(const ResultFile& base, const ResultFile& candidate,
 // files[0] is the base; needs at least two files.
 Comparison compare_results(const std::vector<ResultFile>& files, const ComparisonSettings& settings);
 
-const char* kind_label(std::uint32_t benchmark);  // "single-thread", "all-threads"
-
 }  // namespace quorlind::bench

@@ -71,7 +71,7 @@ json comparison_to_json(const Comparison& comparison, const std::string& tool_ve
         pairs.push_back(pair_json(pair));
     }
     return {{"schema_version", comparison_schema_version},
-            {"tool", {{"name", "quorlind-bench"}, {"version", tool_version}}},
+            {"tool", {{"name", tool_name}, {"version", tool_version}}},
             {"settings",
              {{"threshold_percent", comparison.settings.threshold_percent},
               {"confidence", comparison.settings.confidence},

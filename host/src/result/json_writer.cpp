@@ -82,7 +82,7 @@ Json kind_statistics_json(const KindStatistics& statistics) {
 
 Json statistics_json(const ResultRecord& record) {
     Json json = Json::object();
-    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
+    for (const std::uint32_t benchmark : benchmark_kinds) {
         if (const auto statistics = kind_statistics(record, benchmark)) {
             json[benchmark_name(benchmark)] = kind_statistics_json(*statistics);
         }
@@ -104,7 +104,7 @@ Json scaling_json(const std::optional<Scaling>& scaling) {
 
 Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     Json json;
-    json["name"] = "quorlind-bench";
+    json["name"] = tool_name;
     json["version"] = tool_version;
     json["compiler"] = optional_json(tool_build.compiler);
     json["compiler_version"] = optional_json(tool_build.compiler_version);

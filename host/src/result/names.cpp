@@ -38,4 +38,16 @@ const char* thread_mode_name(ThreadMode mode) {
     }
 }
 
+const char* kind_label(std::uint32_t benchmark) {
+    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
+}
+
+const char* kind_words(std::uint32_t benchmark) {
+    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all threads" : "single thread";
+}
+
+const char* kind_heading(std::uint32_t benchmark) {
+    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "All threads" : "Single thread";
+}
+
 }  // namespace quorlind::bench

@@ -7,6 +7,7 @@
 
 #include "result/json_writer.h"
 #include "result/layout.h"
+#include "result/names.h"
 #include "result/upgrade.h"
 #include "util/printable_text.h"
 
@@ -75,7 +76,7 @@ json parse_json(std::string_view text, const std::string& name) {
 }
 
 int schema_version_of(const json& document, const std::string& name) {
-    const std::string not_ours = "not a quorlind-bench result: ";
+    const std::string not_ours = std::string("not a ") + tool_name + " result: ";
     if (!document.is_object()) {
         refuse(name, not_ours + "the document is " + describe_json_type(document) + ", not an object");
     }
@@ -84,9 +85,9 @@ int schema_version_of(const json& document, const std::string& name) {
         !(*tool)["name"].is_string()) {
         refuse(name, not_ours + "it has no tool.name");
     }
-    const auto& tool_name = (*tool)["name"].get_ref<const std::string&>();
-    if (tool_name != "quorlind-bench") {
-        refuse(name, not_ours + "tool.name is '" + printable_text(tool_name, 60) + "'");
+    const auto& name_read = (*tool)["name"].get_ref<const std::string&>();
+    if (name_read != tool_name) {
+        refuse(name, not_ours + "tool.name is '" + printable_text(name_read, 60) + "'");
     }
     const auto version = document.find("schema_version");
     if (version == document.end()) {
@@ -96,8 +97,8 @@ int schema_version_of(const json& document, const std::string& name) {
         refuse(name, "schema_version should be a whole number, not " + describe_json_type(*version));
     }
     if (*version != 1 && *version != result_schema_version) {
-        refuse(name, "schema_version " + version->dump() +
-                         " is not one this tool reads (1 or 2); a newer quorlind-bench may read it");
+        refuse(name, "schema_version " + version->dump() + " is not one this tool reads (1 or 2); a newer " +
+                         tool_name + " may read it");
     }
     return version->get<int>();
 }

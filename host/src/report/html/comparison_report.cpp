@@ -5,6 +5,7 @@
 
 #include "util/html_escape.h"
 #include "report/html/page.h"
+#include "result/names.h"
 #include "util/number_format.h"
 #include "report/svg/chart.h"
 #include "report/html/system_fields.h"
@@ -287,7 +288,7 @@ std::string render_comparison_html(const Document& comparison, const std::vector
             body += pair_section(comparison, (*pairs)[i], i + 1);
         }
     }
-    body += "<footer><p>Written by quorlind-bench " +
+    body += "<footer><p>Written by " + std::string(tool_name) + " " +
             escape_html(find_text(comparison, {"tool", "version"})) +
             ". The comparison and the result documents it read are embedded in this page as JSON, in the "
             "element with the id quorlind-data.</p></footer>\n";

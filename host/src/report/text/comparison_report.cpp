@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "result/names.h"
 #include "util/number_format.h"
 #include "util/printable_text.h"
 

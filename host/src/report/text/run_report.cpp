@@ -79,14 +79,10 @@ void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSam
     }
 }
 
-const char* kind_title(std::uint32_t benchmark) {
-    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
-}
-
 void write_single_run(std::ostream& out, const RunRecord& run) {
     const QuorlindRunSummary& summary = run.summary;
     const bool completed = summary.status == QUORLIND_STATUS_COMPLETED;
-    out << "Quorlind " << kind_title(summary.benchmark) << " benchmark: " << status_name(summary.status);
+    out << "Quorlind " << kind_label(summary.benchmark) << " benchmark: " << status_name(summary.status);
     if (!completed && !run.reason.empty()) {
         out << " (" << run.reason << ")";
     }
@@ -186,9 +182,10 @@ void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord
 }
 
 std::string series_title(const ResultRecord& record) {
-    std::string kinds = record.threads == ThreadMode::both  ? "single and all threads alternating"
-                        : record.threads == ThreadMode::all ? "all threads"
-                                                            : "single thread";
+    const std::string kinds = record.threads == ThreadMode::both
+                                  ? "single and all threads alternating"
+                                  : kind_words(record.threads == ThreadMode::all ? QUORLIND_BENCHMARK_PER_CPU
+                                                                                 : QUORLIND_BENCHMARK_SINGLE);
     return "Quorlind benchmark: " + std::to_string(record.runs.size()) + " runs (" + kinds + ", " +
            std::to_string(record.repeat) + " of each planned), " + format_exact(record.warmup_seconds) +
            " s warm-up and " + format_exact(record.measurement_seconds) + " s measured each";
@@ -197,10 +194,9 @@ std::string series_title(const ResultRecord& record) {
 void write_series(std::ostream& out, const ResultRecord& record) {
     out << series_title(record) << '\n';
     write_run_table(out, record);
-    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
+    for (const std::uint32_t benchmark : benchmark_kinds) {
         if (const auto statistics = kind_statistics(record, benchmark)) {
-            write_kind_statistics(
-                out, benchmark == QUORLIND_BENCHMARK_SINGLE ? "Single thread" : "All threads", *statistics);
+            write_kind_statistics(out, kind_heading(benchmark), *statistics);
         }
     }
     if (const auto scaling = result_scaling(record)) {
