@@ -29,8 +29,6 @@ KindRuns completed_runs(const ResultFile& file, std::uint32_t benchmark) {
     return runs;
 }
 
-std::string seconds_text(double seconds) { return format_exact(seconds) + " s"; }
-
 // What makes the two files measure different work: then no verdict is fair.
 std::vector<std::string> workload_differences(const ResultFile& base, const ResultFile& candidate) {
     std::vector<std::string> reasons;
@@ -43,12 +41,13 @@ std::vector<std::string> workload_differences(const ResultFile& base, const Resu
                           " and " + std::to_string(candidate.abi_version) + ")");
     }
     if (base.warmup_seconds != candidate.warmup_seconds) {
-        reasons.push_back("the warm-up differs (" + seconds_text(base.warmup_seconds) + " and " +
-                          seconds_text(candidate.warmup_seconds) + "): a cold processor runs differently");
+        reasons.push_back("the warm-up differs (" + format_seconds_exact(base.warmup_seconds) + " and " +
+                          format_seconds_exact(candidate.warmup_seconds) +
+                          "): a cold processor runs differently");
     }
     if (base.measurement_seconds != candidate.measurement_seconds) {
-        reasons.push_back("the measured time differs (" + seconds_text(base.measurement_seconds) + " and " +
-                          seconds_text(candidate.measurement_seconds) + ")");
+        reasons.push_back("the measured time differs (" + format_seconds_exact(base.measurement_seconds) +
+                          " and " + format_seconds_exact(candidate.measurement_seconds) + ")");
     }
     return reasons;
 }

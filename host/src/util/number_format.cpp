@@ -110,4 +110,16 @@ std::string format_signed_percent(double percent) {
     return sign + digits + " %";
 }
 
+std::string format_percent(double percent, int decimals) { return format_fixed(percent, decimals) + " %"; }
+
+std::string format_count(std::size_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+std::string format_seconds_exact(double seconds) { return format_exact(seconds) + " s"; }
+
+std::string format_seconds_rounded(double seconds) {
+    return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s";
+}
+
 }  // namespace quorlind::bench

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,5 +33,17 @@ std::string format_bytes(std::uint64_t bytes);
 
 // A signed change with one decimal: "+3.2 %", "-7.8 %".
 std::string format_signed_percent(double percent);
+
+// "12.50 %" with two decimals.
+std::string format_percent(double percent, int decimals);
+
+// "1 run", "3 runs".
+std::string format_count(std::size_t count, const char* singular, const char* plural);
+
+// Lengths a user chose, exactly as given: "0.5 s", "120 s".
+std::string format_seconds_exact(double seconds);
+
+// Lengths measured, for a glance: a tenth below ten seconds, whole above: "7.9 s", "60 s".
+std::string format_seconds_rounded(double seconds);
 
 }  // namespace quorlind::bench

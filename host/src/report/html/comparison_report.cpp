@@ -41,15 +41,13 @@ std::size_t file_index(const Document& pair, const char* member) {
     return index && *index >= 0 ? static_cast<std::size_t>(*index) : 0;
 }
 
-std::string percent_text(double value, int decimals) { return format_fixed(value, decimals) + " %"; }
-
 // "3.2 % slower", in words a reader need not decode.
 std::string change_words(double ratio) {
     const double change = (ratio - 1.0) * 100.0;
     if (std::fabs(change) < 0.05) {
         return "the same speed";
     }
-    return percent_text(std::fabs(change), 1) + (change < 0 ? " slower" : " faster");
+    return format_percent(std::fabs(change), 1) + (change < 0 ? " slower" : " faster");
 }
 
 std::string verdict_class(const std::string& verdict) {

@@ -28,8 +28,6 @@ std::string rate_text(std::optional<double> rate) {
     return rate ? format_rate(*rate) + " operations/s" : "-";
 }
 
-std::string percent_text(double value, int decimals) { return format_fixed(value, decimals) + " %"; }
-
 int run_number(const Document& run, std::size_t position) {
     const auto index = find_number(run, {"index"});
     return (index ? static_cast<int>(*index) : static_cast<int>(position)) + 1;
@@ -217,7 +215,7 @@ std::string kind_card(const Document& result, const std::string& kind) {
     if (minimum && maximum) {
         std::string line = "range " + format_rate(*minimum) + " to " + format_rate(*maximum);
         if (const auto cv = find_number(*statistics, {"cv_percent"})) {
-            line += ", run-to-run variation " + percent_text(*cv, 2);
+            line += ", run-to-run variation " + format_percent(*cv, 2);
         }
         lines.push_back(line);
     }
@@ -232,10 +230,10 @@ std::string scaling_card(const Document& result) {
     const auto ratio = find_number(*scaling, {"multi_core_ratio"});
     std::vector<std::string> lines;
     if (const auto efficiency = find_number(*scaling, {"efficiency_per_logical_processor"})) {
-        lines.push_back("efficiency per logical processor " + percent_text(*efficiency * 100.0, 1));
+        lines.push_back("efficiency per logical processor " + format_percent(*efficiency * 100.0, 1));
     }
     if (const auto efficiency = find_number(*scaling, {"efficiency_per_physical_core"})) {
-        lines.push_back("efficiency per physical core " + percent_text(*efficiency * 100.0, 1));
+        lines.push_back("efficiency per physical core " + format_percent(*efficiency * 100.0, 1));
     }
     if (const auto gain = find_number(*scaling, {"smt_gain"})) {
         lines.push_back("SMT adds " + format_signed_percent(*gain * 100.0) + " over one thread per core");
@@ -256,7 +254,7 @@ std::string runs_table(const Document& result) {
                              {kind_title(find_text(run, {"threads"})), ""},
                              {run_state(run), ""},
                              {completed && rate ? format_rate(*rate) : "-", "number"},
-                             {variation ? percent_text(*variation, 2) : "-", "number"},
+                             {variation ? format_percent(*variation, 2) : "-", "number"},
                              {stability_text(run), ""},
                              {find_text(run, {"status", "reason"}), ""}},
                             completed ? "" : "incomplete"});
@@ -303,8 +301,8 @@ std::string header(const Document& result) {
     const auto measure = find_number(result, {"configuration", "measurement_seconds"});
     std::string plan;
     if (warmup && measure) {
-        plan =
-            "Each run: " + format_exact(*warmup) + " s warm-up, " + format_exact(*measure) + " s measured.";
+        plan = "Each run: " + format_seconds_exact(*warmup) + " warm-up, " + format_seconds_exact(*measure) +
+               " measured.";
     }
     return "<header><h1>Quorlind benchmark result</h1><p class=\"meta\">" + escape_html(line) + "</p>" +
            (plan.empty() ? "" : "<p class=\"meta\">" + escape_html(plan) + "</p>") + "</header>\n";

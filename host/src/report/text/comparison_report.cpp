@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "report/text/columns.h"
 #include "result/names.h"
 #include "util/number_format.h"
 #include "util/printable_text.h"
@@ -14,14 +15,6 @@ constexpr std::size_t max_path_bytes = 300;
 constexpr std::size_t max_value_bytes = 60;
 
 using Row = std::vector<std::string>;
-
-std::string pad(const std::string& text, std::size_t width, bool right) {
-    if (text.size() >= width) {
-        return text;
-    }
-    const std::string fill(width - text.size(), ' ');
-    return right ? fill + text : text + fill;
-}
 
 // Columns sized to their widest cell; numbers right-aligned.
 void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vector<bool>& right,
@@ -35,7 +28,7 @@ void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vec
     for (const auto& row : rows) {
         std::string line(indent, ' ');
         for (std::size_t i = 0; i < row.size(); ++i) {
-            line += pad(row[i], widths[i], right[i]);
+            line += right[i] ? pad_left(row[i], widths[i]) : pad_right(row[i], widths[i]);
             line += "  ";
         }
         line.erase(line.find_last_not_of(' ') + 1);
@@ -65,10 +58,6 @@ Row table_row(const Comparison& comparison, const PairComparison& pair, const Ki
     return row;
 }
 
-std::string count_text(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
-}
-
 std::string uncertainty_text(const KindComparison& kind) {
     std::string text = std::string(kind_label(kind.benchmark)) + ": ";
     if (kind.source == UncertaintySource::between_runs) {
@@ -82,7 +71,7 @@ std::string uncertainty_text(const KindComparison& kind) {
         return text;
     }
     text += "from the time-weighted interval rates within the runs (" +
-            count_text(kind.base.intervals, "interval", "intervals") + " in BASE, " +
+            format_count(kind.base.intervals, "interval", "intervals") + " in BASE, " +
             std::to_string(kind.candidate.intervals) +
             " in NEW); run-to-run variation is not covered, so run both with --repeat " +
             std::to_string(min_runs_for_run_to_run) + " or more";
@@ -101,7 +90,7 @@ std::string value_text(const nlohmann::json& value) {
 
 void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        out << "  " << pad(i == 0 ? label : "", 13, false) << lines[i] << '\n';
+        out << "  " << pad_right(i == 0 ? label : "", 13) << lines[i] << '\n';
     }
 }
 
@@ -134,7 +123,7 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
         write_table(out, rows, {false, false, false, false}, 15);
     }
     if (pair.environment.known_in_one_only > 0) {
-        out << "               and " << count_text(pair.environment.known_in_one_only, "field", "fields")
+        out << "               and " << format_count(pair.environment.known_in_one_only, "field", "fields")
             << " known in only one file\n";
     }
     std::vector<std::string> notes;
@@ -151,7 +140,7 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
         << " %, confidence " << confidence_text(comparison.settings.confidence) << '\n';
     for (std::size_t i = 0; i < comparison.files.size(); ++i) {
         const ComparedFile& file = comparison.files[i];
-        out << "  " << pad(file_label(comparison, i), 7, false) << printable_text(file.path, max_path_bytes);
+        out << "  " << pad_right(file_label(comparison, i), 7) << printable_text(file.path, max_path_bytes);
         if (file.start_time_utc) {
             out << " (started " << printable_text(*file.start_time_utc, 40) << ")";
         }

@@ -23,15 +23,13 @@ std::string signed_rate(double rate) {
     return text += format_rate(-rate);
 }
 
-std::string seconds_text(double seconds) { return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s"; }
-
 // "stable", "unstable: drifting -7.8 % over 60 s (throttling or a clock
 // change?)", "unstable: noisy, ...".
 std::string stability_mark(const Stability& stability) {
     switch (stability.instability) {
         case Instability::drift:
             return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
-                   seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
+                   format_seconds_rounded(stability.measured_seconds) + " (throttling or a clock change?)";
         case Instability::noise:
             return "unstable: noisy, above 10 % without a significant trend";
         case Instability::none:
@@ -47,7 +45,7 @@ std::string variation_text(const QuorlindRunSummary& summary, const Stability& s
         }
         return "not available (too few intervals)";
     }
-    return format_fixed(summary.variation_percent, 2) + " % (" + stability_mark(stability) + ")";
+    return format_percent(summary.variation_percent, 2) + " (" + stability_mark(stability) + ")";
 }
 
 // The rate over what a cancelled run measured; the library gives none.
@@ -94,8 +92,8 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
     write_field(out, "Workers", std::to_string(summary.workers));
     write_field(out, "Measured",
                 format_fixed(summary.measured_seconds, 3) + " s (planned " +
-                    format_exact(summary.measurement_seconds) + " s after " +
-                    format_exact(summary.warmup_seconds) + " s warm-up)");
+                    format_seconds_exact(summary.measurement_seconds) + " after " +
+                    format_seconds_exact(summary.warmup_seconds) + " warm-up)");
     write_field(out, "Variation", variation_text(summary, assess_stability(summary, run.samples)));
     write_field(out, "Operations", group_thousands(summary.total_operations));
     write_field(out, "Checksum", format_hex64(summary.checksum));
@@ -126,7 +124,7 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
             rate = format_rate(*partial);
         }
         const std::string variation =
-            run.summary.has_variation != 0 ? format_fixed(run.summary.variation_percent, 2) + " %" : "-";
+            run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-";
         out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
             << pad_right(benchmark_name(run.config.benchmark), 8)
             << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
@@ -135,8 +133,8 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
 }
 
 void write_kind_statistics(std::ostream& out, const char* title, const KindStatistics& statistics) {
-    out << title << ": " << statistics.runs << (statistics.runs == 1 ? " run, " : " runs, ")
-        << statistics.completed << " completed\n";
+    out << title << ": " << format_count(statistics.runs, "run", "runs") << ", " << statistics.completed
+        << " completed\n";
     if (!statistics.median) {
         return;
     }
@@ -146,19 +144,19 @@ void write_kind_statistics(std::ostream& out, const char* title, const KindStati
     if (statistics.ci95) {
         const std::size_t degrees = statistics.completed - 1;
         mean += " (95 % confidence interval " + signed_rate(statistics.ci95->low) + " to " +
-                signed_rate(statistics.ci95->high) + ", Student's t with " + std::to_string(degrees) +
-                (degrees == 1 ? " degree" : " degrees") + " of freedom)";
+                signed_rate(statistics.ci95->high) + ", Student's t with " +
+                format_count(degrees, "degree", "degrees") + " of freedom)";
     } else {
         mean += " (one run: no confidence interval)";
     }
     write_field(out, "Mean", mean);
     write_field(out, "Run to run",
                 statistics.cv_percent
-                    ? "coefficient of variation " + format_fixed(*statistics.cv_percent, 2) + " %"
+                    ? "coefficient of variation " + format_percent(*statistics.cv_percent, 2)
                     : std::string("not available (fewer than two completed runs)"));
 }
 
-std::string percent(double fraction) { return format_fixed(fraction * 100.0, 1) + " %"; }
+std::string percent(double fraction) { return format_percent(fraction * 100.0, 1); }
 
 void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord& system) {
     out << "Scaling\n";
@@ -187,8 +185,9 @@ std::string series_title(const ResultRecord& record) {
                                   : kind_words(record.threads == ThreadMode::all ? QUORLIND_BENCHMARK_PER_CPU
                                                                                  : QUORLIND_BENCHMARK_SINGLE);
     return "Quorlind benchmark: " + std::to_string(record.runs.size()) + " runs (" + kinds + ", " +
-           std::to_string(record.repeat) + " of each planned), " + format_exact(record.warmup_seconds) +
-           " s warm-up and " + format_exact(record.measurement_seconds) + " s measured each";
+           std::to_string(record.repeat) + " of each planned), " +
+           format_seconds_exact(record.warmup_seconds) + " warm-up and " +
+           format_seconds_exact(record.measurement_seconds) + " measured each";
 }
 
 void write_series(std::ostream& out, const ResultRecord& record) {
