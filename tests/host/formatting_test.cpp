@@ -91,7 +91,7 @@ ResultRecord completed_result() {
 
 std::string report_of(const ResultRecord& record) {
     std::ostringstream out;
-    write_report(out, record);
+    write_report(out, result_of_run(record));
     return out.str();
 }
 

@@ -42,7 +42,7 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
         err << error_prefix() << "--html: cannot write to '" << printable_text(options.html_path) << "'\n";
         return exit_code::usage;
     }
-    std::vector<ResultFile> files;
+    std::vector<Result> files;
     try {
         for (const auto& path : options.files) {
             files.push_back(read_result_file(path));

@@ -154,7 +154,8 @@ int run(int argc, const char* const* argv) {
     run_series(record, configs, choose_progress_style(options), std::cerr);
     finish_system_record(record.system);
 
-    const nlohmann::ordered_json document = to_json(record);
+    const Result result = result_of_run(record);
+    const Document& document = result.document;
     if (options.json) {
         const std::string text = document.dump(2) + "\n";
         if (json_file) {
@@ -164,14 +165,14 @@ int run(int argc, const char* const* argv) {
         }
     }
     if (csv_file) {
-        write_samples_csv(*csv_file, record);
+        write_samples_csv(*csv_file, result);
     }
     report_failures(record.runs);
     // A lone failed run has nothing to report beyond its reason.
     const bool lone_failure =
         record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
     if (!lone_failure && !options.json_to_stdout()) {
-        write_report(std::cout, record);
+        write_report(std::cout, result);
     }
     std::cout.flush();
     if ((json_file && !json_file->flush()) || (csv_file && !csv_file->flush())) {

@@ -14,9 +14,9 @@ struct KindRuns {
     std::vector<QuorlindIntervalSample> samples;
 };
 
-KindRuns completed_runs(const ResultFile& file, std::uint32_t benchmark) {
+KindRuns completed_runs(const Result& file, std::uint32_t benchmark) {
     KindRuns runs;
-    for (const auto& run : file.runs) {
+    for (const auto& run : file.record.runs) {
         if (run.config.benchmark != benchmark) {
             continue;
         }
@@ -30,15 +30,18 @@ KindRuns completed_runs(const ResultFile& file, std::uint32_t benchmark) {
 }
 
 // What makes the two files measure different work: then no verdict is fair.
-std::vector<std::string> workload_differences(const ResultFile& base, const ResultFile& candidate) {
+std::vector<std::string> workload_differences(const Result& base_result, const Result& candidate_result) {
+    const ResultRecord& base = base_result.record;
+    const ResultRecord& candidate = candidate_result.record;
     std::vector<std::string> reasons;
-    if (base.library_version != candidate.library_version) {
-        reasons.push_back("the library version differs (" + base.library_version + " and " +
-                          candidate.library_version + "): the measured work may differ");
+    if (base.system.library_version != candidate.system.library_version) {
+        reasons.push_back("the library version differs (" + base.system.library_version + " and " +
+                          candidate.system.library_version + "): the measured work may differ");
     }
-    if (base.abi_version != candidate.abi_version) {
-        reasons.push_back("the library's C interface version differs (" + std::to_string(base.abi_version) +
-                          " and " + std::to_string(candidate.abi_version) + ")");
+    if (base.system.abi_version != candidate.system.abi_version) {
+        reasons.push_back("the library's C interface version differs (" +
+                          std::to_string(base.system.abi_version) + " and " +
+                          std::to_string(candidate.system.abi_version) + ")");
     }
     if (base.warmup_seconds != candidate.warmup_seconds) {
         reasons.push_back("the warm-up differs (" + format_seconds_exact(base.warmup_seconds) + " and " +
@@ -93,8 +96,7 @@ bool PairComparison::slower() const {
                        [](const KindComparison& kind) { return kind.verdict == Verdict::slower; });
 }
 
-PairComparison compare_pair(const ResultFile& base, const ResultFile& candidate,
-                            const ComparisonSettings& settings) {
+PairComparison compare_pair(const Result& base, const Result& candidate, const ComparisonSettings& settings) {
     PairComparison pair;
     pair.not_comparable = workload_differences(base, candidate);
     pair.environment = diff_environment(base.document, candidate.document);
@@ -149,16 +151,11 @@ const char* outcome_text(ComparisonOutcome outcome) {
     return "no slowdown";
 }
 
-Comparison compare_results(const std::vector<ResultFile>& files, const ComparisonSettings& settings) {
+Comparison compare_results(const std::vector<Result>& files, const ComparisonSettings& settings) {
     Comparison comparison;
     comparison.settings = settings;
     for (const auto& file : files) {
-        ComparedFile compared{file.path, file.schema_version_read, std::nullopt};
-        const auto& start = file.document.at("system").value("start_time_utc", nlohmann::json());
-        if (start.is_string()) {
-            compared.start_time_utc = start.get<std::string>();
-        }
-        comparison.files.push_back(std::move(compared));
+        comparison.files.push_back({file.path, file.schema_version_read, file.record.system.start_time_utc});
     }
     for (std::size_t i = 1; i < files.size(); ++i) {
         PairComparison pair = compare_pair(files[0], files[i], settings);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace quorlind::bench {
 namespace {
@@ -147,6 +148,14 @@ std::uint64_t CheckedObject::count(std::string_view name) const {
         return static_cast<std::uint64_t>(signed_value);
     }
     fail(place(name), wrong_type("a whole number", value));
+}
+
+std::uint32_t CheckedObject::small_count(std::string_view name) const {
+    const std::uint64_t value = count(name);
+    if (value > std::numeric_limits<std::uint32_t>::max()) {
+        fail(place(name), "is too large (" + std::to_string(value) + ")");
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 std::uint64_t CheckedObject::one_of(std::string_view name,

@@ -42,8 +42,9 @@ public:
     std::optional<double> optional_number(std::string_view name) const;
     std::optional<double> optional_number_at_least(std::string_view name, double minimum) const;
 
-    // Whole numbers >= 0.
+    // Whole numbers >= 0; small ones fit in 32 bits, as the records hold them.
     std::uint64_t count(std::string_view name) const;
+    std::uint32_t small_count(std::string_view name) const;
     std::uint64_t one_of(std::string_view name, std::initializer_list<std::uint64_t> allowed) const;
 
 private:

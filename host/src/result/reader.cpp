@@ -105,11 +105,11 @@ int schema_version_of(const json& document, const std::string& name) {
 
 }  // namespace
 
-ResultFile parse_result_text(std::string_view text, const std::string& name) {
+Result parse_result_text(std::string_view text, const std::string& name) {
     json document = parse_json(text, name);
     const int version = schema_version_of(document, name);
     try {
-        ResultFile result = read_version2(version == 1 ? upgrade_version1(document) : std::move(document));
+        Result result = read_version2(version == 1 ? upgrade_version1(document) : std::move(document));
         result.path = name;
         result.schema_version_read = version;
         return result;
@@ -120,7 +120,7 @@ ResultFile parse_result_text(std::string_view text, const std::string& name) {
     }
 }
 
-ResultFile read_result_file(const std::string& path, std::size_t max_bytes) {
+Result read_result_file(const std::string& path, std::size_t max_bytes) {
     return parse_result_text(read_at_most(path, max_bytes), path);
 }
 

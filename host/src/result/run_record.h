@@ -1,5 +1,6 @@
 #pragma once
 
+#include "stats/stability.h"
 #include "system/system_record.h"
 
 #include <quorlind.h>
@@ -20,16 +21,19 @@ struct RunRecord {
     QuorlindRunSummary summary{};
     std::vector<QuorlindIntervalSample> samples;
     std::string reason;
+    // Worked out from the samples once, when the result is made
+    // (result_of_run), or read from the file.
+    Stability stability;
 };
 
 // Everything one invocation learned: what was asked, every run in the order
-// it ran, and where. The writers (report, JSON, CSV) read only this, and the
-// statistics are functions over it.
+// it ran, and where. The statistics are functions over it; the writers read
+// it inside a Result (result/result.h).
 struct ResultRecord {
     std::string tool_version;
     BuildInfo tool_build;
     ThreadMode threads = ThreadMode::single;
-    unsigned repeat = 1;
+    std::uint64_t repeat = 1;  // as wide as a file may hold
     double warmup_seconds = 0.0;
     double measurement_seconds = 0.0;
     SystemRecord system;

@@ -4,7 +4,6 @@
 #include "report/text/system_report.h"
 #include "result/names.h"
 #include "util/number_format.h"
-#include "result/kind_statistics.h"
 
 #include <algorithm>
 #include <string>
@@ -94,16 +93,16 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
                 format_fixed(summary.measured_seconds, 3) + " s (planned " +
                     format_seconds_exact(summary.measurement_seconds) + " after " +
                     format_seconds_exact(summary.warmup_seconds) + " warm-up)");
-    write_field(out, "Variation", variation_text(summary, assess_stability(summary, run.samples)));
+    write_field(out, "Variation", variation_text(summary, run.stability));
     write_field(out, "Operations", group_thousands(summary.total_operations));
     write_field(out, "Checksum", format_hex64(summary.checksum));
     write_sample_table(out, run.samples);
 }
 
-std::string run_remark(const RunRecord& run, const Stability& stability) {
+std::string run_remark(const RunRecord& run) {
     switch (run.summary.status) {
         case QUORLIND_STATUS_COMPLETED:
-            return stability_mark(stability);
+            return stability_mark(run.stability);
         case QUORLIND_STATUS_CANCELLED:
             return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) +
                    " s measured";
@@ -116,7 +115,6 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
     out << "  " << pad_left("run", 4) << "  " << pad_right("threads", 8) << pad_right("status", 11)
         << pad_left("ops/s", 16) << pad_left("variation", 11) << "  stability\n";
     for (const auto& run : record.runs) {
-        const Stability stability = assess_stability(run.summary, run.samples);
         std::string rate = "-";
         if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
             rate = format_rate(run.summary.ops_per_second);
@@ -128,7 +126,7 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
         out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
             << pad_right(benchmark_name(run.config.benchmark), 8)
             << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
-            << "  " << run_remark(run, stability) << '\n';
+            << "  " << run_remark(run) << '\n';
     }
 }
 
@@ -164,7 +162,7 @@ void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord
     write_field(out, "Per logical",
                 percent(scaling.efficiency_per_logical_processor) + " of one thread's rate on each of " +
                     std::to_string(system.logical_processors) + " logical processors");
-    if (!scaling.efficiency_per_physical_core) {
+    if (!scaling.efficiency_per_physical_core || !system.topology.physical_cores) {
         write_field(out, "Per core", "unknown (the number of physical cores is not known)");
         return;
     }
@@ -190,16 +188,16 @@ std::string series_title(const ResultRecord& record) {
            format_seconds_exact(record.measurement_seconds) + " measured each";
 }
 
-void write_series(std::ostream& out, const ResultRecord& record) {
-    out << series_title(record) << '\n';
-    write_run_table(out, record);
+void write_series(std::ostream& out, const Result& result) {
+    out << series_title(result.record) << '\n';
+    write_run_table(out, result.record);
     for (const std::uint32_t benchmark : benchmark_kinds) {
-        if (const auto statistics = kind_statistics(record, benchmark)) {
+        if (const auto& statistics = result.statistics(benchmark)) {
             write_kind_statistics(out, kind_heading(benchmark), *statistics);
         }
     }
-    if (const auto scaling = result_scaling(record)) {
-        write_scaling(out, *scaling, record.system);
+    if (result.scaling) {
+        write_scaling(out, *result.scaling, result.record.system);
     }
 }
 
@@ -227,12 +225,13 @@ std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindInter
     return rows;
 }
 
-void write_report(std::ostream& out, const ResultRecord& record) {
+void write_report(std::ostream& out, const Result& result) {
+    const ResultRecord& record = result.record;
     write_system_report(out, record.system, record.tool_version, record.tool_build);
     if (record.runs.size() == 1) {
         write_single_run(out, record.runs.front());
     } else {
-        write_series(out, record);
+        write_series(out, result);
     }
 }
 

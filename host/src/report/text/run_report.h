@@ -1,7 +1,6 @@
 #pragma once
 
-#include "result/run_record.h"
-#include "stats/stability.h"
+#include "result/result.h"
 
 #include <cstddef>
 #include <ostream>
@@ -18,6 +17,6 @@ std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindInter
 // One run: every figure and its intervals. Several: a line per run, then the
 // statistics of each kind and the scaling between them. The system record
 // heads both.
-void write_report(std::ostream& out, const ResultRecord& record);
+void write_report(std::ostream& out, const Result& result);
 
 }  // namespace quorlind::bench
