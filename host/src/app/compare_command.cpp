@@ -66,12 +66,8 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
         }
     }
     if (html) {
-        std::vector<Document> results;
-        results.reserve(files.size());
-        for (const auto& file : files) {
-            results.emplace_back(file.document);
-        }
-        if (const std::string error = html->commit(render_comparison_html(record, results)); !error.empty()) {
+        if (const std::string error = html->commit(render_comparison_html(comparison, files, tool_version));
+            !error.empty()) {
             err << error_prefix() << "--html: " << printable_text(error) << '\n';
             return exit_code::run_failed;
         }

@@ -155,9 +155,8 @@ int run(int argc, const char* const* argv) {
     finish_system_record(record.system);
 
     const Result result = result_of_run(record);
-    const Document& document = result.document;
     if (options.json) {
-        const std::string text = document.dump(2) + "\n";
+        const std::string text = result.document.dump(2) + "\n";
         if (json_file) {
             *json_file << text;
         } else {
@@ -179,7 +178,7 @@ int run(int argc, const char* const* argv) {
         std::cerr << error_prefix() << "writing the output files failed\n";
         return exit_code::run_failed;
     }
-    if (const std::string error = result_outputs.write(document); !error.empty()) {
+    if (const std::string error = result_outputs.write(result); !error.empty()) {
         std::cerr << error_prefix() << error << '\n';
         return exit_code::run_failed;
     }

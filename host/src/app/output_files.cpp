@@ -13,7 +13,7 @@ ResultOutputs::ResultOutputs(const std::string& html_path, const std::string& op
     }
 }
 
-std::string ResultOutputs::write(const Document& result) {
+std::string ResultOutputs::write(const Result& result) {
     if (!open_error_.empty()) {
         return open_error_;
     }

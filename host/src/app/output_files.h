@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "result/json_lookup.h"
+#include "result/result.h"
 #include "util/output_file.h"
 
 namespace quorlind::bench {
@@ -20,7 +20,7 @@ public:
     const std::string& open_error() const { return open_error_; }
 
     // Renders and writes every file asked for; empty on success, else what failed.
-    std::string write(const Document& result);
+    std::string write(const Result& result);
 
 private:
     std::optional<OutputFile> html_;

@@ -15,9 +15,9 @@ int render_saved_result(const ReportOptions& options, std::ostream& errors) {
         errors << error_prefix("report") << printable_text(outputs.open_error(), 1000) << '\n';
         return exit_code::usage;
     }
-    Document result;
+    Result result;
     try {
-        result = read_result_file(options.result_path).document;
+        result = read_result_file(options.result_path);
     } catch (const InvalidResultFile& error) {
         errors << error_prefix("report") << printable_text(error.what(), 1000) << '\n';
         return exit_code::invalid_file;

@@ -56,18 +56,12 @@ std::optional<bool> find_bool(const Json& document, std::initializer_list<std::s
 }
 
 template <typename Json>
-std::optional<std::string> find_optional_text(const Json& document,
-                                              std::initializer_list<std::string_view> path) {
+std::optional<std::string> find_text(const Json& document, std::initializer_list<std::string_view> path) {
     const Json* value = find_member(document, path);
     if (value == nullptr || !value->is_string()) {
         return std::nullopt;
     }
     return value->template get<std::string>();
-}
-
-template <typename Json>
-std::string find_text(const Json& document, std::initializer_list<std::string_view> path) {
-    return find_optional_text(document, path).value_or(std::string());
 }
 
 }  // namespace quorlind::bench

@@ -216,9 +216,8 @@ Result read_version2(nlohmann::json document) {
     ResultRecord& record = out.record;
     const CheckedObject tool = root.object("tool");
     record.tool_version = tool.text("version");
-    record.tool_build = {find_optional_text(tool.value(), {"compiler"}),
-                         find_optional_text(tool.value(), {"compiler_version"}),
-                         find_optional_text(tool.value(), {"build_type"})};
+    record.tool_build = {find_text(tool.value(), {"compiler"}), find_text(tool.value(), {"compiler_version"}),
+                         find_text(tool.value(), {"build_type"})};
 
     const CheckedObject configuration = root.object("configuration");
     const std::string threads = configuration.text("threads");

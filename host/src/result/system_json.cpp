@@ -72,9 +72,9 @@ std::optional<LoadAverage> find_load(const Read& system, std::string_view when) 
 }  // namespace
 
 void read_system_details(const nlohmann::json& system, SystemRecord& record) {
-    record.start_time_utc = find_optional_text(system, {"start_time_utc"});
+    record.start_time_utc = find_text(system, {"start_time_utc"});
     record.monotonic_start_seconds = find_number(system, {"monotonic_start_seconds"});
-    record.host_name = find_optional_text(system, {"host_name"});
+    record.host_name = find_text(system, {"host_name"});
     Topology& topology = record.topology;
     topology.packages = find_count<unsigned>(system, {"packages"});
     topology.physical_cores = find_count<unsigned>(system, {"physical_cores"});
@@ -88,20 +88,20 @@ void read_system_details(const nlohmann::json& system, SystemRecord& record) {
     record.effective_clock_before_mhz = find_number(system, {"effective_clock_mhz", "before"});
     record.effective_clock_after_mhz = find_number(system, {"effective_clock_mhz", "after"});
     // The governors were written as one summary; it reads back as one governor.
-    if (auto governor = find_optional_text(system, {"governor"})) {
+    if (auto governor = find_text(system, {"governor"})) {
         record.power.governors = {std::move(*governor)};
     }
     record.power.boost = find_bool(system, {"boost"});
     record.hypervisor.present = find_bool(system, {"hypervisor", "present"});
-    record.hypervisor.vendor = find_optional_text(system, {"hypervisor", "vendor"});
-    record.os.name = find_optional_text(system, {"os_name"});
-    record.os.version = find_optional_text(system, {"os_version"});
-    record.os.build = find_optional_text(system, {"os_build"});
+    record.hypervisor.vendor = find_text(system, {"hypervisor", "vendor"});
+    record.os.name = find_text(system, {"os_name"});
+    record.os.version = find_text(system, {"os_version"});
+    record.os.build = find_text(system, {"os_build"});
     record.load_before = find_load(system, "before");
     record.load_after = find_load(system, "after");
-    record.library_build.compiler = find_optional_text(system, {"library_compiler"});
-    record.library_build.compiler_version = find_optional_text(system, {"library_compiler_version"});
-    record.library_build.build_type = find_optional_text(system, {"library_build_type"});
+    record.library_build.compiler = find_text(system, {"library_compiler"});
+    record.library_build.compiler_version = find_text(system, {"library_compiler_version"});
+    record.library_build.build_type = find_text(system, {"library_build_type"});
 }
 
 Json system_json(const SystemRecord& system) {
