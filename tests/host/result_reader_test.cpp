@@ -133,6 +133,7 @@ TEST(ResultReader, ARunsResultReadsBackWhole) {
     const Result read = parse_result_text(made.document.dump(), "made.json");
     EXPECT_EQ(to_json(read), made.document);
     EXPECT_EQ(read.record.runs[0].stability.instability, Instability::drift);
+    EXPECT_EQ(read.record.runs[0].stability.measured_seconds, 6.0);
 
     // The figures are the file's own, not worked out again; system members of
     // a type this version does not expect read as unknown.

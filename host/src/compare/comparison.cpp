@@ -2,31 +2,29 @@
 
 #include <algorithm>
 
+#include "result/kind_statistics.h"
 #include "result/names.h"
 #include "util/number_format.h"
 
 namespace quorlind::bench {
 namespace {
 
-struct KindRuns {
+// What one file's completed runs of a kind give a comparison.
+struct KindMeasurements {
     std::size_t started = 0;
     std::vector<double> throughputs;
     std::vector<QuorlindIntervalSample> samples;
 };
 
-KindRuns completed_runs(const Result& file, std::uint32_t benchmark) {
-    KindRuns runs;
-    for (const auto& run : file.record.runs) {
-        if (run.config.benchmark != benchmark) {
-            continue;
-        }
-        ++runs.started;
-        if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
-            runs.throughputs.push_back(run.summary.ops_per_second);
-            runs.samples.insert(runs.samples.end(), run.samples.begin(), run.samples.end());
-        }
+KindMeasurements completed_runs(const Result& file, std::uint32_t benchmark) {
+    const KindRuns runs = runs_of_kind(file.record.runs, benchmark);
+    KindMeasurements measured;
+    measured.started = runs.started.size();
+    for (const RunRecord* run : runs.completed) {
+        measured.throughputs.push_back(run->summary.ops_per_second);
+        measured.samples.insert(measured.samples.end(), run->samples.begin(), run->samples.end());
     }
-    return runs;
+    return measured;
 }
 
 // What makes the two files measure different work: then no verdict is fair.
@@ -55,7 +53,7 @@ std::vector<std::string> workload_differences(const Result& base_result, const R
     return reasons;
 }
 
-void note_left_out(const char* which, std::uint32_t benchmark, const KindRuns& runs,
+void note_left_out(const char* which, std::uint32_t benchmark, const KindMeasurements& runs,
                    std::vector<std::string>& notes) {
     const std::size_t left_out = runs.started - runs.throughputs.size();
     if (left_out > 0) {
@@ -66,8 +64,8 @@ void note_left_out(const char* which, std::uint32_t benchmark, const KindRuns& r
     }
 }
 
-KindComparison compare_kind(std::uint32_t benchmark, const KindRuns& base, const KindRuns& candidate,
-                            const ComparisonSettings& settings) {
+KindComparison compare_kind(std::uint32_t benchmark, const KindMeasurements& base,
+                            const KindMeasurements& candidate, const ComparisonSettings& settings) {
     KindComparison kind;
     kind.benchmark = benchmark;
     if (base.throughputs.size() >= min_runs_for_run_to_run &&
@@ -101,8 +99,8 @@ PairComparison compare_pair(const Result& base, const Result& candidate, const C
     pair.not_comparable = workload_differences(base, candidate);
     pair.environment = diff_environment(base.document, candidate.document);
     for (const std::uint32_t benchmark : benchmark_kinds) {
-        const KindRuns base_runs = completed_runs(base, benchmark);
-        const KindRuns candidate_runs = completed_runs(candidate, benchmark);
+        const KindMeasurements base_runs = completed_runs(base, benchmark);
+        const KindMeasurements candidate_runs = completed_runs(candidate, benchmark);
         note_left_out("BASE", benchmark, base_runs, pair.notes);
         note_left_out("NEW", benchmark, candidate_runs, pair.notes);
         if (base_runs.throughputs.empty() || candidate_runs.throughputs.empty()) {

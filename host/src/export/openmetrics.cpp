@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "result/kind_statistics.h"
 #include "result/names.h"
 #include "util/utf8_text.h"
 
@@ -77,7 +78,7 @@ std::optional<double> ratio_from_percent(std::optional<double> percent) {
     return percent ? std::optional<double>(*percent / 100.0) : std::nullopt;
 }
 
-struct KindRuns {
+struct KindStability {
     std::optional<double> largest_variation_percent;
     bool any_unstable = false;
     std::string reason = "none";
@@ -85,21 +86,18 @@ struct KindRuns {
 
 // The runs of one kind in a word: drift outweighs noise, and a run the
 // library marked unstable without a finer reason counts as high variation.
-KindRuns summarise_runs(const Result& result, std::uint32_t benchmark) {
-    KindRuns summary;
+KindStability summarise_runs(const Result& result, std::uint32_t benchmark) {
+    KindStability summary;
     bool drift = false;
     bool noise = false;
-    for (const auto& run : result.record.runs) {
-        if (run.config.benchmark != benchmark || run.summary.status != QUORLIND_STATUS_COMPLETED) {
-            continue;
-        }
-        if (run.summary.has_variation != 0) {
+    for (const RunRecord* run : runs_of_kind(result.record.runs, benchmark).completed) {
+        if (run->summary.has_variation != 0) {
             summary.largest_variation_percent =
-                std::max(summary.largest_variation_percent.value_or(0.0), run.summary.variation_percent);
+                std::max(summary.largest_variation_percent.value_or(0.0), run->summary.variation_percent);
         }
-        drift = drift || run.stability.instability == Instability::drift;
-        noise = noise || run.stability.instability == Instability::noise;
-        summary.any_unstable = summary.any_unstable || run.summary.unstable != 0;
+        drift = drift || run->stability.instability == Instability::drift;
+        noise = noise || run->stability.instability == Instability::noise;
+        summary.any_unstable = summary.any_unstable || run->summary.unstable != 0;
     }
     summary.any_unstable = summary.any_unstable || drift || noise;
     summary.reason = drift ? "drift" : noise ? "noise" : summary.any_unstable ? "variation" : "none";
@@ -179,7 +177,7 @@ std::string to_openmetrics(const Result& result) {
             half_width.add(labels, (statistics->ci95->high - statistics->ci95->low) / 2.0);
         }
         run_variation.add(labels, ratio_from_percent(statistics->cv_percent));
-        const KindRuns kind_runs = summarise_runs(result, benchmark);
+        const KindStability kind_runs = summarise_runs(result, benchmark);
         interval_variation.add(labels, ratio_from_percent(kind_runs.largest_variation_percent));
         Labels with_reason = labels;
         with_reason.emplace_back("reason", kind_runs.reason);

@@ -163,6 +163,9 @@ RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measu
         fail(run.place("partial") + " does not match " + run.place("status.code"));
     }
     out.stability = read_stability(run.object("stability"));
+    // The file does not hold the span the trend covers; the samples tell it.
+    const IntervalTrend trend = fit_interval_trend(out.samples);
+    out.stability.measured_seconds = trend.end_seconds - trend.start_seconds;
     return out;
 }
 

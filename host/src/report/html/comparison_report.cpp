@@ -6,6 +6,7 @@
 #include "report/html/page.h"
 #include "report/html/system_fields.h"
 #include "report/svg/chart.h"
+#include "result/kind_statistics.h"
 #include "result/names.h"
 #include "util/html_escape.h"
 #include "util/number_format.h"
@@ -150,10 +151,8 @@ std::string runs_chart(const Comparison& comparison, const std::vector<Result>& 
     for (std::size_t i = 0; i < results.size(); ++i) {
         ChartRow row;
         row.label = std::string(i == 0 ? "base: " : "new: ") + file_name(path_of(comparison, i));
-        for (const auto& run : results[i].record.runs) {
-            if (run.config.benchmark == benchmark && run.summary.status == QUORLIND_STATUS_COMPLETED) {
-                row.dots.push_back(run.summary.ops_per_second);
-            }
+        for (const RunRecord* run : runs_of_kind(results[i].record.runs, benchmark).completed) {
+            row.dots.push_back(run->summary.ops_per_second);
         }
         if (const auto& statistics = results[i].statistics(benchmark)) {
             row.centre = statistics->median;

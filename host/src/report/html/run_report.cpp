@@ -5,8 +5,9 @@
 #include "report/html/page.h"
 #include "report/html/system_fields.h"
 #include "report/svg/chart.h"
+#include "result/kind_statistics.h"
 #include "result/names.h"
-#include "stats/statistics.h"
+#include "result/stability_text.h"
 #include "util/html_escape.h"
 #include "util/number_format.h"
 
@@ -35,24 +36,6 @@ std::string run_state(const RunRecord& run) {
 
 bool completed(const RunRecord& run) { return run.summary.status == QUORLIND_STATUS_COMPLETED; }
 
-std::string stability_text(const RunRecord& run) {
-    const Stability& stability = run.stability;
-    if (stability.instability == Instability::drift) {
-        std::string text = "unstable: drifting";
-        if (stability.trend_percent) {
-            text += " " + format_signed_percent(*stability.trend_percent);
-        }
-        return text + " over " + format_fixed(run.summary.measured_seconds, 0) + " s";
-    }
-    if (stability.instability == Instability::noise) {
-        return "unstable: noisy";
-    }
-    if (run.summary.has_variation == 0) {
-        return "not judged (too few intervals)";
-    }
-    return run.summary.unstable != 0 ? "unstable" : "stable";
-}
-
 std::vector<StepSeries::Step> run_steps(const RunRecord& run) {
     std::vector<StepSeries::Step> steps;
     for (const auto& sample : run.samples) {
@@ -62,35 +45,19 @@ std::vector<StepSeries::Step> run_steps(const RunRecord& run) {
     return steps;
 }
 
-// The interval rates' straight line, weighted by interval length as the
-// drift test weighs them, from the first interval's start to the last one's end.
-std::optional<TrendLine> fitted_trend(const std::vector<StepSeries::Step>& steps) {
-    std::vector<WeightedPoint> points;
-    points.reserve(steps.size());
-    for (const auto& step : steps) {
-        points.push_back({(step.start + step.end) / 2.0, step.value, step.end - step.start});
-    }
-    const auto fit = fit_weighted_line(points);
-    if (!fit) {
+// The line the drift test judged, from the first interval's start to the last one's end.
+std::optional<TrendLine> trend_line(const RunRecord& run) {
+    const IntervalTrend trend = fit_interval_trend(run.samples);
+    if (!trend.fit) {
         return std::nullopt;
     }
     const auto at = [&](double time) {
-        return ChartPoint{time, fit->intercept + fit->slope * time};
+        return ChartPoint{time, trend.fit->intercept + trend.fit->slope * time};
     };
     TrendLine line;
-    line.from = at(steps.front().start);
-    line.to = at(steps.back().end);
+    line.from = at(trend.start_seconds);
+    line.to = at(trend.end_seconds);
     return line;
-}
-
-std::vector<const RunRecord*> runs_of_kind(const Result& result, std::uint32_t benchmark) {
-    std::vector<const RunRecord*> runs;
-    for (const auto& run : result.record.runs) {
-        if (run.config.benchmark == benchmark) {
-            runs.push_back(&run);
-        }
-    }
-    return runs;
 }
 
 std::string throughput_chart(const Result& result, std::uint32_t benchmark,
@@ -109,7 +76,7 @@ std::string throughput_chart(const Result& result, std::uint32_t benchmark,
         }
         series.steps = run_steps(run);
         if (run.stability.instability == Instability::drift) {
-            if (auto trend = fitted_trend(series.steps)) {
+            if (auto trend = trend_line(run)) {
                 trend->series = i;
                 trend->name = "trend of " + series.name;
                 if (run.stability.trend_percent) {
@@ -150,10 +117,8 @@ std::string scaling_chart(const Result& result, const Scaling& scaling) {
                 row.high = statistics->ci95->high;
             }
         }
-        for (const RunRecord* run : runs_of_kind(result, benchmark)) {
-            if (completed(*run)) {
-                row.dots.push_back(run->summary.ops_per_second);
-            }
+        for (const RunRecord* run : runs_of_kind(result.record.runs, benchmark).completed) {
+            row.dots.push_back(run->summary.ops_per_second);
         }
         row.note = row.bar ? "median " + format_rate(*row.bar) : "no completed run";
         chart.rows.push_back(std::move(row));
@@ -225,7 +190,7 @@ std::string runs_table(const Result& result) {
               {done ? format_rate(run.summary.ops_per_second) : "-", "number"},
               {run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-",
                "number"},
-              {stability_text(run), ""},
+              {stability_text(run, StabilityWording::cell), ""},
               {run.reason, ""}},
              done ? "" : "incomplete"});
     }
@@ -291,7 +256,7 @@ std::string render_result_html(const Result& result) {
     std::string charts;
     for (const std::uint32_t benchmark : benchmark_kinds) {
         cards += kind_card(result, benchmark);
-        const auto runs = runs_of_kind(result, benchmark);
+        const auto runs = runs_of_kind(result.record.runs, benchmark).started;
         if (!runs.empty()) {
             charts += throughput_chart(result, benchmark, runs);
         }

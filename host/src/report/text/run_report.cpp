@@ -3,6 +3,7 @@
 #include "report/text/columns.h"
 #include "report/text/system_report.h"
 #include "result/names.h"
+#include "result/stability_text.h"
 #include "util/number_format.h"
 
 #include <algorithm>
@@ -22,29 +23,15 @@ std::string signed_rate(double rate) {
     return text += format_rate(-rate);
 }
 
-// "stable", "unstable: drifting -7.8 % over 60 s (throttling or a clock
-// change?)", "unstable: noisy, ...".
-std::string stability_mark(const Stability& stability) {
-    switch (stability.instability) {
-        case Instability::drift:
-            return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
-                   format_seconds_rounded(stability.measured_seconds) + " (throttling or a clock change?)";
-        case Instability::noise:
-            return "unstable: noisy, above 10 % without a significant trend";
-        case Instability::none:
-        default:
-            return "stable";
-    }
-}
-
-std::string variation_text(const QuorlindRunSummary& summary, const Stability& stability) {
-    if (summary.has_variation == 0) {
-        if (stability.instability == Instability::drift) {
-            return "not available (too few intervals); " + stability_mark(stability);
+std::string variation_text(const RunRecord& run) {
+    const std::string stability = stability_text(run, StabilityWording::sentence);
+    if (run.summary.has_variation == 0) {
+        if (run.stability.instability == Instability::drift) {
+            return "not available (too few intervals); " + stability;
         }
         return "not available (too few intervals)";
     }
-    return format_percent(summary.variation_percent, 2) + " (" + stability_mark(stability) + ")";
+    return format_percent(run.summary.variation_percent, 2) + " (" + stability + ")";
 }
 
 // The rate over what a cancelled run measured; the library gives none.
@@ -93,7 +80,7 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
                 format_fixed(summary.measured_seconds, 3) + " s (planned " +
                     format_seconds_exact(summary.measurement_seconds) + " after " +
                     format_seconds_exact(summary.warmup_seconds) + " warm-up)");
-    write_field(out, "Variation", variation_text(summary, run.stability));
+    write_field(out, "Variation", variation_text(run));
     write_field(out, "Operations", group_thousands(summary.total_operations));
     write_field(out, "Checksum", format_hex64(summary.checksum));
     write_sample_table(out, run.samples);
@@ -102,7 +89,7 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
 std::string run_remark(const RunRecord& run) {
     switch (run.summary.status) {
         case QUORLIND_STATUS_COMPLETED:
-            return stability_mark(run.stability);
+            return stability_text(run, StabilityWording::sentence);
         case QUORLIND_STATUS_CANCELLED:
             return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) +
                    " s measured";
