@@ -73,24 +73,6 @@ Stability read_stability(const CheckedObject& stability) {
          printable_text(instability, 40) + "'");
 }
 
-std::optional<ThreadMode> thread_mode_named(const std::string& name) {
-    for (const ThreadMode mode : {ThreadMode::single, ThreadMode::all, ThreadMode::both}) {
-        if (name == thread_mode_name(mode)) {
-            return mode;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::uint32_t> benchmark_named(const std::string& name) {
-    for (const std::uint32_t benchmark : benchmark_kinds) {
-        if (name == benchmark_name(benchmark)) {
-            return benchmark;
-        }
-    }
-    return std::nullopt;
-}
-
 KindStatistics read_kind_statistics(const CheckedObject& figures) {
     KindStatistics out;
     out.runs = figures.count("runs");
@@ -111,7 +93,7 @@ KindStatistics read_kind_statistics(const CheckedObject& figures) {
 
 void read_statistics(const CheckedObject& statistics, Result& result) {
     for (const auto& [kind, value] : statistics.value().items()) {
-        const auto benchmark = benchmark_named(kind);
+        const auto benchmark = benchmark_of_name(kind);
         if (!benchmark) {
             fail(statistics.where() + " has a member '" + printable_text(kind, 40) +
                  "'; only single and all belong there");
@@ -140,7 +122,7 @@ std::optional<Scaling> read_scaling(const CheckedObject& root) {
 
 std::uint32_t benchmark_of_threads(const CheckedObject& object) {
     const std::string threads = object.text("threads");
-    const auto benchmark = benchmark_named(threads);
+    const auto benchmark = benchmark_of_name(threads);
     if (!benchmark) {
         fail(object.place("threads") + " should be single or all, not '" + printable_text(threads, 40) + "'");
     }
@@ -224,7 +206,7 @@ Result read_version2(nlohmann::json document) {
 
     const CheckedObject configuration = root.object("configuration");
     const std::string threads = configuration.text("threads");
-    const auto mode = thread_mode_named(threads);
+    const auto mode = thread_mode_of_name(threads);
     if (!mode) {
         fail(configuration.place("threads") + " should be single, all or both, not '" +
              printable_text(threads, 40) + "'");

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "result/run_record.h"
 
@@ -19,6 +21,10 @@ inline constexpr std::array<std::uint32_t, 2> benchmark_kinds = {QUORLIND_BENCHM
 const char* status_name(std::uint32_t status);
 const char* benchmark_name(std::uint32_t benchmark);
 const char* thread_mode_name(ThreadMode mode);
+
+// The other way, for a reader; empty for a name that is none of them.
+std::optional<std::uint32_t> benchmark_of_name(std::string_view name);
+std::optional<ThreadMode> thread_mode_of_name(std::string_view name);
 
 // A kind of run in words: "single-thread" before a noun, "single thread"
 // alone, "Single thread" as a heading; "all-threads" and so on alike.
