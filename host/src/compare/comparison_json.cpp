@@ -29,7 +29,7 @@ json kind_json(const KindComparison& kind) {
         {"ratio", kind.ratio.ratio},
         {"ratio_ci_low", interval ? json(interval->low) : json()},
         {"ratio_ci_high", interval ? json(interval->high) : json()},
-        {"change_percent", (kind.ratio.ratio - 1.0) * 100.0},
+        {"change_percent", kind.ratio.change_percent()},
         {"t", optional_json(kind.ratio.t)},
         {"degrees_of_freedom", optional_json(kind.ratio.degrees_of_freedom)},
         {"p_value", optional_json(kind.ratio.p_value)},

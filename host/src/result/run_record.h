@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,14 @@ struct ResultRecord {
 
 // Cancelled part-way: its numbers cover only what ran.
 inline bool is_partial(const RunRecord& run) { return run.summary.status == QUORLIND_STATUS_CANCELLED; }
+
+// The rate over what a run measured, which the library gives only for a
+// completed run; empty when it measured nothing.
+inline std::optional<double> partial_rate(const RunRecord& run) {
+    if (run.summary.measured_seconds > 0.0) {
+        return static_cast<double>(run.summary.total_operations) / run.summary.measured_seconds;
+    }
+    return std::nullopt;
+}
 
 }  // namespace quorlind::bench

@@ -30,8 +30,8 @@ std::string path_of(const Comparison& comparison, std::size_t file) {
 }
 
 // "3.2 % slower", in words a reader need not decode.
-std::string change_words(double ratio) {
-    const double change = (ratio - 1.0) * 100.0;
+std::string change_words(const RatioEstimate& ratio) {
+    const double change = ratio.change_percent();
     if (std::fabs(change) < 0.05) {
         return "the same speed";
     }
@@ -70,7 +70,7 @@ std::string kind_card(const Comparison& comparison, const PairComparison& pair, 
                       escape_html(kind_words(kind.benchmark)) + "</h3><p class=\"value\">" +
                       escape_html(verdict_words(kind.verdict)) + "</p>";
     std::vector<std::string> lines;
-    std::string line = candidate + " is " + change_words(kind.ratio.ratio) + " than " + base + ": ratio " +
+    std::string line = candidate + " is " + change_words(kind.ratio) + " than " + base + ": ratio " +
                        format_fixed(kind.ratio.ratio, 3);
     if (const auto& interval = kind.ratio.interval) {
         line += ", " + format_fixed(comparison.settings.confidence * 100.0, 0) + " % interval " +

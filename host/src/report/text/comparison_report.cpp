@@ -53,7 +53,7 @@ Row table_row(const Comparison& comparison, const PairComparison& pair, const Ki
     row.push_back(kind.ratio.interval ? format_fixed(kind.ratio.interval->low, 4) + " - " +
                                             format_fixed(kind.ratio.interval->high, 4)
                                       : "unknown");
-    row.push_back(format_signed_percent((kind.ratio.ratio - 1.0) * 100.0));
+    row.push_back(format_signed_percent(kind.ratio.change_percent()));
     row.push_back(kind.verdict ? verdict_text(*kind.verdict) : "not comparable");
     return row;
 }

@@ -34,14 +34,6 @@ std::string variation_text(const RunRecord& run) {
     return format_percent(run.summary.variation_percent, 2) + " (" + stability + ")";
 }
 
-// The rate over what a cancelled run measured; the library gives none.
-std::optional<double> partial_rate(const RunRecord& run) {
-    if (run.summary.measured_seconds > 0.0) {
-        return static_cast<double>(run.summary.total_operations) / run.summary.measured_seconds;
-    }
-    return std::nullopt;
-}
-
 void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSample>& samples) {
     if (samples.empty()) {
         out << "  No intervals were measured.\n";
