@@ -3,12 +3,12 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "result/kind_statistics.h"
 #include "result/names.h"
+#include "util/number_format.h"
 #include "util/utf8_text.h"
 
 namespace quorlind::bench {
@@ -34,14 +34,6 @@ std::string escape_label_value(std::string_view text) {
     return out;
 }
 
-// Fifteen digits hide the last-bit noise of a percentage turned into a ratio (0.029, not
-// 0.028999999999999998).
-std::string format_value(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
-
 using Labels = std::vector<std::pair<std::string, std::string>>;
 
 // One metric family: HELP and TYPE once, then its samples.
@@ -58,7 +50,7 @@ public:
             samples_ +=
                 (i == 0 ? "" : ",") + labels[i].first + "=\"" + escape_label_value(labels[i].second) + "\"";
         }
-        samples_ += "} " + format_value(*value) + "\n";
+        samples_ += "} " + format_significant(*value) + "\n";
     }
 
     std::string text() const {

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
+
+#include "util/number_format.h"
 
 namespace quorlind::bench {
 namespace {
@@ -17,12 +18,6 @@ std::string wrong_type(const char* expected, const nlohmann::json& value) {
 }
 
 }  // namespace
-
-std::string number_text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
 
 std::string describe_json_type(const nlohmann::json& value) {
     switch (value.type()) {
@@ -106,9 +101,9 @@ double CheckedObject::number(std::string_view name) const {
 double CheckedObject::number_at_least(std::string_view name, double minimum) const {
     const double value = number(name);
     if (value < minimum) {
-        fail(place(name), minimum == 0.0
-                              ? "is negative (" + number_text(value) + ")"
-                              : "should be at least " + number_text(minimum) + ", not " + number_text(value));
+        fail(place(name), minimum == 0.0 ? "is negative (" + format_significant(value) + ")"
+                                         : "should be at least " + format_significant(minimum) + ", not " +
+                                               format_significant(value));
     }
     return value;
 }
@@ -116,7 +111,8 @@ double CheckedObject::number_at_least(std::string_view name, double minimum) con
 double CheckedObject::number_above(std::string_view name, double bound) const {
     const double value = number(name);
     if (!(value > bound)) {
-        fail(place(name), "should be above " + number_text(bound) + ", not " + number_text(value));
+        fail(place(name),
+             "should be above " + format_significant(bound) + ", not " + format_significant(value));
     }
     return value;
 }

@@ -52,9 +52,6 @@ private:
     std::string where_;
 };
 
-// A number for a message: "-1.5", "1e+308", never hundreds of digits.
-std::string number_text(double value);
-
 // "a string", "an array": for messages about a value of the wrong type.
 std::string describe_json_type(const nlohmann::json& value);
 

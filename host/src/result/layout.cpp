@@ -7,6 +7,7 @@
 #include "result/json_writer.h"
 #include "result/names.h"
 #include "result/system_json.h"
+#include "util/number_format.h"
 #include "util/printable_text.h"
 
 namespace quorlind::bench {
@@ -21,7 +22,8 @@ constexpr double max_plausible_ops_per_second = 1e18;
 double throughput(const CheckedObject& object) {
     const double value = object.number_at_least("ops_per_second", 0.0);
     if (value > max_plausible_ops_per_second) {
-        fail(object.place("ops_per_second") + " is beyond any real processor (" + number_text(value) + ")");
+        fail(object.place("ops_per_second") + " is beyond any real processor (" + format_significant(value) +
+             ")");
     }
     return value;
 }

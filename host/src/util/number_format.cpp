@@ -71,6 +71,12 @@ std::string format_exact(double value) {
     return std::string(buffer, result.ptr);
 }
 
+std::string format_significant(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    return buffer;
+}
+
 std::optional<double> parse_finite_number(const std::string& text) {
     double value = 0.0;
     const char* first = text.data();

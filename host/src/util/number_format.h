@@ -25,6 +25,11 @@ std::string format_hex64(std::uint64_t value);
 // Shortest text that reads back as the same double.
 std::string format_exact(double value);
 
+// Fifteen significant digits: "-1.5", "1e+308", never hundreds of digits, and
+// without the last-bit noise of a percentage turned into a ratio (0.029, not
+// 0.028999999999999998).
+std::string format_significant(double value);
+
 // The whole text as one finite number, or nothing.
 std::optional<double> parse_finite_number(const std::string& text);
 
