@@ -1,5 +1,6 @@
 #include "util/number_format.h"
 #include "report/text/run_report.h"
+#include "report/text/system_report.h"
 #include "result_fixtures.h"
 
 #include <gmock/gmock.h>
@@ -47,6 +48,16 @@ TEST(NumberFormat, CacheSizesAndSignedChanges) {
     EXPECT_EQ(format_signed_percent(-0.04), "0.0 %");
 }
 
+TEST(NumberFormat, SecondsExactAsChosenOrRoundedAsMeasured) {
+    EXPECT_EQ(format_seconds_exact(0.1), "0.1 s");
+    EXPECT_EQ(format_seconds_exact(120.0), "120 s");
+    EXPECT_EQ(format_seconds_rounded(7.94), "7.9 s");
+    EXPECT_EQ(format_seconds_rounded(9.96), "10.0 s");  // rounds up, below the cut
+    EXPECT_EQ(format_seconds_rounded(10.0), "10 s");
+    EXPECT_EQ(format_count(1, "run", "runs"), "1 run");
+    EXPECT_EQ(format_count(0, "run", "runs"), "0 runs");
+}
+
 using testing::sample;
 
 TEST(JoinSamples, KeepsShortTablesAndTotalsOfLongOnes) {
@@ -80,7 +91,7 @@ ResultRecord completed_result() {
 
 std::string report_of(const ResultRecord& record) {
     std::ostringstream out;
-    write_report(out, record);
+    write_report(out, result_of_run(record));
     return out.str();
 }
 

@@ -1,6 +1,7 @@
 // The HTML report's pieces: escaping, axes, and whole pages made from a
 // result document, read back as text. The browser test opens real ones.
-#include "report/html/reports.h"
+#include "report/html/run_report.h"
+#include "report/html/comparison_report.h"
 
 #include <fstream>
 #include <regex>
@@ -12,7 +13,9 @@
 #include "report/svg/axis.h"
 #include "util/html_escape.h"
 #include "util/number_format.h"
+#include "compare/comparison_json.h"
 #include "report/html/system_fields.h"
+#include "result/reader.h"
 
 namespace quorlind::bench {
 namespace {
@@ -21,9 +24,15 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
+using json = nlohmann::json;
+
 Document read_fixture(const std::string& name) {
     std::ifstream file(std::string(QUORLIND_TEST_DATA_DIR) + "/" + name);
     return Document::parse(file);
+}
+
+Result result_of(const Document& document, const std::string& name = "result.json") {
+    return parse_result_text(document.dump(), name);
 }
 
 std::size_t count(const std::string& text, const std::string& part) {
@@ -149,7 +158,7 @@ TEST(SystemFields, NestedMembersFlattenWithUnitsAndUnknowns) {
 
 TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
     const Document result = read_fixture("result-v2-both.json");
-    const std::string page = render_result_html(result);
+    const std::string page = render_result_html(result_of(result));
 
     EXPECT_THAT(page, HasSubstr("data-chart=\"throughput-single\""));
     EXPECT_THAT(page, HasSubstr("data-chart=\"throughput-all\""));
@@ -168,7 +177,8 @@ TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
     EXPECT_THAT(page, HasSubstr("Tool compiler version"));
     EXPECT_THAT(page, HasSubstr("the frequency governor is powersave"));
 
-    EXPECT_EQ(Document::parse(embedded_json(page)), result);
+    // As read: the members by name, as the reader holds them.
+    EXPECT_EQ(json::parse(embedded_json(page)), json(result));
     // Self-contained: no address of any kind outside the embedded data.
     EXPECT_THAT(page, Not(HasSubstr("http:")));
     EXPECT_THAT(page, Not(HasSubstr("https:")));
@@ -184,8 +194,8 @@ TEST(ResultPage, HostileStringsStayText) {
     result["system"]["host_name"] = "</title></style><svg onload=alert(3)>";
     result["notes"] = {attack, "</script><script>alert(4)</script>"};
     result["runs"][1]["status"] = {{"code", 2}, {"name", "failed"}, {"reason", attack}};
-    result["runs"][0]["threads"] = "single\"><script>alert(5)</script>";
-    const std::string page = render_result_html(result);
+    result["runs"][1]["summary"]["status"] = 2;  // as the reader asks; a kind of run is never text
+    const std::string page = render_result_html(result_of(result));
 
     // The one <script> is the data element; no attribute or element came from the strings.
     EXPECT_EQ(count(page, "<script"), 1u);
@@ -195,26 +205,21 @@ TEST(ResultPage, HostileStringsStayText) {
     EXPECT_THAT(page, Not(HasSubstr("<!--")));
     EXPECT_THAT(page, HasSubstr("&lt;img src=x onerror=alert(2)&gt;"));
     EXPECT_THAT(page, HasSubstr("<title>Quorlind result: &quot;&#39;&gt;&lt;script&gt;"));
-    EXPECT_EQ(Document::parse(embedded_json(page)), result);
+    EXPECT_EQ(json::parse(embedded_json(page)), json(result));
 }
 
 TEST(ResultPage, OneRunWithoutStatisticsOrSamplesStillRenders) {
     // What an upgraded first-version file or a run cancelled in its warm-up looks like.
-    Document result = {
-        {"schema_version", 2},
-        {"tool", {{"name", "quorlind-bench"}, {"version", "0.0.1"}}},
-        {"system", {{"processor", nullptr}, {"logical_processors", 2}}},
-        {"runs",
-         {{{"index", 0},
-           {"threads", "single"},
-           {"status", {{"code", 1}, {"name", "cancelled"}, {"reason", "cancelled during warm-up"}}},
-           {"summary", {{"variation_percent", nullptr}}},
-           {"samples", Document::array()}}}},
-        {"statistics", {{"single", {{"runs", 1}, {"completed", 0}, {"median", nullptr}}}}},
-        {"scaling", nullptr},
-        {"notes", Document::array()}};
-    const std::string page = render_result_html(result);
-    EXPECT_THAT(page, HasSubstr("data-series=\"run 1 (cancelled)\""));
+    ResultRecord record;
+    record.tool_version = "0.0.1";
+    record.measurement_seconds = 1.0;
+    record.system.logical_processors = 2;
+    RunRecord& run = record.runs.emplace_back();
+    run.config.benchmark = run.summary.benchmark = QUORLIND_BENCHMARK_SINGLE;
+    run.summary.status = QUORLIND_STATUS_CANCELLED;
+    run.reason = "cancelled during warm-up";
+    const std::string page = render_result_html(result_of_run(record));
+    EXPECT_THAT(page, HasSubstr("data-series=\"run 1 (cancelled (partial))\""));
     EXPECT_THAT(page, HasSubstr("No intervals were measured."));
     EXPECT_THAT(page, HasSubstr("cancelled during warm-up"));
     EXPECT_THAT(page, HasSubstr("unknown processor"));
@@ -222,12 +227,69 @@ TEST(ResultPage, OneRunWithoutStatisticsOrSamplesStillRenders) {
     EXPECT_THAT(page, Not(HasSubstr("nan")));
 }
 
+// The comparison a record such as data/comparison.json describes, as compare makes it.
+Comparison comparison_from(const Document& record) {
+    const auto optional_number = [](const Document& value) {
+        return value.is_null() ? std::nullopt : std::optional<double>(value.get<double>());
+    };
+    const auto estimate = [&](const Document& value) {
+        ThroughputEstimate out;
+        out.ops_per_second = value.at("ops_per_second").get<double>();
+        out.standard_error = optional_number(value.at("standard_error"));
+        out.runs = value.at("runs").get<std::size_t>();
+        out.intervals = value.at("intervals").get<std::size_t>();
+        return out;
+    };
+    Comparison comparison;
+    comparison.settings = {record.at("settings").at("threshold_percent").get<double>(),
+                           record.at("settings").at("confidence").get<double>()};
+    for (const auto& file : record.at("files")) {
+        comparison.files.push_back({file.at("path").get<std::string>(), file.at("schema_version").get<int>(),
+                                    file.at("start_time_utc").get<std::string>()});
+    }
+    for (const auto& pair : record.at("comparisons")) {
+        PairComparison& out = comparison.pairs.emplace_back();
+        out.candidate_file = pair.at("new").get<std::size_t>();
+        out.not_comparable = pair.at("not_comparable_reasons").get<std::vector<std::string>>();
+        out.notes = pair.at("notes").get<std::vector<std::string>>();
+        out.environment.known_in_one_only = pair.at("fields_known_in_one_file").get<std::size_t>();
+        for (const auto& difference : pair.at("environment")) {
+            out.environment.differences.push_back({difference.at("field").get<std::string>(),
+                                                   json(difference.at("base")), json(difference.at("new"))});
+        }
+        for (const auto& kind : pair.at("kinds")) {
+            KindComparison& compared = out.kinds.emplace_back();
+            compared.benchmark =
+                kind.at("threads") == "all" ? QUORLIND_BENCHMARK_PER_CPU : QUORLIND_BENCHMARK_SINGLE;
+            compared.base = estimate(kind.at("base"));
+            compared.candidate = estimate(kind.at("new"));
+            compared.source = kind.at("uncertainty").at("source") == "between_runs"
+                                  ? UncertaintySource::between_runs
+                                  : UncertaintySource::within_runs;
+            compared.ratio.ratio = kind.at("ratio").get<double>();
+            compared.ratio.interval =
+                Interval{kind.at("ratio_ci_low").get<double>(), kind.at("ratio_ci_high").get<double>()};
+            compared.ratio.t = optional_number(kind.at("t"));
+            compared.ratio.degrees_of_freedom = optional_number(kind.at("degrees_of_freedom"));
+            compared.ratio.p_value = optional_number(kind.at("p_value"));
+            for (const Verdict verdict :
+                 {Verdict::faster, Verdict::slower, Verdict::no_significant_difference}) {
+                if (kind.at("verdict") == verdict_text(verdict)) {
+                    compared.verdict = verdict;
+                }
+            }
+        }
+    }
+    return comparison;
+}
+
 TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
-    const Document comparison = read_fixture("comparison.json");
+    const Comparison comparison = comparison_from(read_fixture("comparison.json"));
     Document slower = read_fixture("result-v2-both.json");
     slower["runs"][0]["summary"]["ops_per_second"] = 39000.0;
-    const std::vector<Document> results = {read_fixture("result-v2-both.json"), slower};
-    const std::string page = render_comparison_html(comparison, results);
+    const std::vector<Document> documents = {read_fixture("result-v2-both.json"), slower};
+    const std::vector<Result> results = {result_of(documents[0]), result_of(documents[1])};
+    const std::string page = render_comparison_html(comparison, results, "0.0.2");
 
     for (const char* chart : {"runs-single", "runs-all", "ratio-single", "ratio-all"}) {
         EXPECT_EQ(count(page, std::string("data-chart=\"") + chart + "\""), 1u) << chart;
@@ -252,24 +314,23 @@ TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
     EXPECT_THAT(page, HasSubstr("1 more fields are known in one file only"));
 
     const Document embedded = Document::parse(embedded_json(page));
-    EXPECT_EQ(embedded.at("comparison"), comparison);
-    EXPECT_EQ(embedded.at("results"), Document(results));
+    EXPECT_EQ(embedded.at("comparison"), comparison_to_json(comparison, "0.0.2"));
+    EXPECT_EQ(json(embedded.at("results")), json(documents));
     EXPECT_THAT(page, Not(HasSubstr("http:")));
 }
 
 TEST(ComparisonPage, NotComparableSaysWhyAndHostilePathsStayText) {
-    Document comparison = read_fixture("comparison.json");
-    comparison["outcome"] = "not_comparable";
-    comparison["files"][1]["path"] = "/tmp/<script>alert(1)</script>.json";
-    auto& pair = comparison["comparisons"][0];
-    pair["comparable"] = false;
-    pair["not_comparable_reasons"] = {"the library versions differ (0.0.2 and <b>0.0.3</b>)"};
-    for (auto& kind : pair["kinds"]) {
-        kind["verdict"] = nullptr;
+    Comparison comparison = comparison_from(read_fixture("comparison.json"));
+    comparison.files[1].path = "/tmp/<script>alert(1)</script>.json";
+    auto& pair = comparison.pairs[0];
+    pair.not_comparable = {"the library versions differ (0.0.2 and <b>0.0.3</b>)"};
+    for (auto& kind : pair.kinds) {
+        kind.verdict.reset();
     }
-    pair["environment"] = {
-        {{"field", "system.processor"}, {"base", "A"}, {"new", "<img src=x onerror=alert(1)>"}}};
-    const std::string page = render_comparison_html(comparison, {read_fixture("result-v2-both.json")});
+    pair.environment.differences = {{"system.processor", "A", "<img src=x onerror=alert(1)>"}};
+    ASSERT_EQ(outcome_of(comparison), ComparisonOutcome::not_comparable);
+    const std::string page =
+        render_comparison_html(comparison, {result_of(read_fixture("result-v2-both.json"))}, "0.0.2");
 
     EXPECT_THAT(page, HasSubstr("Not comparable: the workload differs"));
     EXPECT_THAT(page, HasSubstr("the library versions differ (0.0.2 and &lt;b&gt;0.0.3&lt;/b&gt;)"));

@@ -1,9 +1,8 @@
-#include <fstream>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "export/openmetrics.h"
+#include "result/reader.h"
 
 namespace quorlind::bench {
 namespace {
@@ -11,10 +10,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-Document fixture() {
-    std::ifstream file(std::string(QUORLIND_TEST_DATA_DIR) + "/result-v2-both.json");
-    return Document::parse(file);
-}
+Result fixture() { return read_result_file(std::string(QUORLIND_TEST_DATA_DIR) + "/result-v2-both.json"); }
 
 constexpr const char* machine = R"(processor="Example CPU 9000",library_version="0.0.2")";
 
@@ -48,8 +44,8 @@ TEST(OpenMetrics, GaugesPerKindFromTheStatistics) {
 }
 
 TEST(OpenMetrics, LabelValuesEscapeBackslashQuoteAndNewline) {
-    Document result = fixture();
-    result["system"]["processor"] = "Weird \"Quoted\" C:\\CPU\nsecond line";
+    Result result = fixture();
+    result.record.system.processor = "Weird \"Quoted\" C:\\CPU\nsecond line";
     const std::string text = to_openmetrics(result);
     EXPECT_THAT(text, HasSubstr(R"(processor="Weird \"Quoted\" C:\\CPU\nsecond line",)"));
     EXPECT_EQ(text.find("second line\""), text.find(R"(\nsecond line")") + 2);
@@ -57,18 +53,13 @@ TEST(OpenMetrics, LabelValuesEscapeBackslashQuoteAndNewline) {
 
 TEST(OpenMetrics, WhatTheDocumentLacksIsLeftOutNotZero) {
     // One completed run: no interval, no run-to-run variation, no start time, no scaling.
-    Document result = {
-        {"system", {{"processor", "P"}, {"library_version", "0.0.2"}, {"start_time_utc", nullptr}}},
-        {"runs", Document::array()},
-        {"statistics",
-         {{"single",
-           {{"runs", 1},
-            {"completed", 1},
-            {"median", 5.0e4},
-            {"ci95_low", nullptr},
-            {"ci95_high", nullptr},
-            {"cv_percent", nullptr}}}}},
-        {"scaling", nullptr}};
+    Result result;
+    result.record.system.processor = "P";
+    result.record.system.library_version = "0.0.2";
+    result.single = KindStatistics{};
+    result.single->runs = 1;
+    result.single->completed = 1;
+    result.single->median = 5.0e4;
     const std::string text = to_openmetrics(result);
     EXPECT_THAT(
         text, HasSubstr("quorlind_throughput_operations_per_second{processor=\"P\",library_version=\"0.0.2\","

@@ -2,6 +2,7 @@
 
 #include "app/output_files.h"
 #include "result/json_writer.h"
+#include "result/result.h"
 #include "result_fixtures.h"
 
 #include <filesystem>
@@ -104,9 +105,9 @@ TEST_F(RunOutputsTest, EarlierFilesStayWholeUntilTheNewOnesReplaceThem) {
     ASSERT_EQ(outputs.open_error(), "");
     expect_earlier_files();  // all through the run
 
-    const Document document = to_json(record_);
-    EXPECT_EQ(outputs.write(record_, document), "");
-    EXPECT_EQ(read(options_.json_path), json_text(document));
+    const Result result = result_of_run(record_);
+    EXPECT_EQ(outputs.write(result), "");
+    EXPECT_EQ(read(options_.json_path), json_text(result.document));
     EXPECT_EQ(read(options_.csv_path).rfind("interval,end_seconds,", 0), 0u);
     EXPECT_EQ(entries(), 2u);
 }
@@ -121,7 +122,7 @@ TEST_F(RunOutputsTest, AFailedWriteLeavesEveryEarlierFile) {
             fs::create_directory(entry.path());
         }
     }
-    EXPECT_EQ(outputs->write(record_, to_json(record_)),
+    EXPECT_EQ(outputs->write(result_of_run(record_)),
               "--json: writing '" + options_.json_path + "' failed");
     outputs.reset();
     expect_earlier_files();
@@ -133,7 +134,7 @@ TEST_F(RunOutputsTest, AnUnwritablePathIsNamedWithItsOption) {
     {
         RunOutputs outputs(options_);
         EXPECT_EQ(outputs.open_error(), "--csv: cannot write to '" + options_.csv_path + "'");
-        EXPECT_EQ(outputs.write(record_, to_json(record_)), outputs.open_error());
+        EXPECT_EQ(outputs.write(result_of_run(record_)), outputs.open_error());
     }
     options_.json_path = directory_.string();
     EXPECT_EQ(RunOutputs(options_).open_error(), "--json: cannot write to '" + directory_.string() + "'");

@@ -26,7 +26,7 @@ inline nlohmann::json fixture(const std::string& name) {
 }
 
 // A document as the reader hands it on; the name stands for its file.
-inline ResultFile result_of(const nlohmann::json& document, const std::string& name = "result.json") {
+inline Result result_of(const nlohmann::json& document, const std::string& name = "result.json") {
     return parse_result_text(document.dump(), name);
 }
 

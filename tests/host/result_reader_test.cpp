@@ -8,7 +8,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "result/json_writer.h"
 #include "result_files.h"
+#include "result_fixtures.h"
 
 namespace quorlind::bench {
 namespace {
@@ -27,7 +29,7 @@ json version1() { return fixture("result-v1.json"); }
 
 // The version-1 fixture upgraded, as a version-2 file would hold it.
 json version2() {
-    const auto upgraded = parse_result_text(read_text(version1_fixture), "v1.json").document;
+    const json upgraded(parse_result_text(read_text(version1_fixture), "v1.json").document);
     json document = upgraded;
     document["runs"].push_back(upgraded["runs"][0]);
     document["runs"][1]["index"] = 1;
@@ -54,15 +56,15 @@ std::string error_of_text(const std::string& text) {
 }
 
 TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
-    const ResultFile result = read_result_file(version1_fixture);
+    const Result result = read_result_file(version1_fixture);
     EXPECT_EQ(result.path, version1_fixture);
     EXPECT_EQ(result.schema_version_read, 1);
-    EXPECT_EQ(result.warmup_seconds, 0.5);
-    EXPECT_EQ(result.measurement_seconds, 3.0);
-    EXPECT_EQ(result.library_version, "0.0.2");
-    EXPECT_EQ(result.abi_version, 1u);
-    ASSERT_EQ(result.runs.size(), 1u);
-    const RunRecord& run = result.runs[0];
+    EXPECT_EQ(result.record.warmup_seconds, 0.5);
+    EXPECT_EQ(result.record.measurement_seconds, 3.0);
+    EXPECT_EQ(result.record.system.library_version, "0.0.2");
+    EXPECT_EQ(result.record.system.abi_version, 1u);
+    ASSERT_EQ(result.record.runs.size(), 1u);
+    const RunRecord& run = result.record.runs[0];
     EXPECT_EQ(run.summary.status, QUORLIND_STATUS_COMPLETED);
     EXPECT_EQ(run.config.benchmark, QUORLIND_BENCHMARK_SINGLE);
     EXPECT_EQ(run.config.warmup_seconds, 0.5);
@@ -72,7 +74,7 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     EXPECT_EQ(run.samples[1].duration_seconds, 1.0079816649999997);
     EXPECT_EQ(run.samples[2].operations, 8720u);
 
-    const json& document = result.document;
+    const json document(result.document);
     EXPECT_EQ(document["schema_version"], 2);
     EXPECT_EQ(document["configuration"]["repeat"], 1);
     EXPECT_EQ(document["configuration"]["threads"], "single");
@@ -96,11 +98,11 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
 }
 
 TEST(ResultReader, Version2FileKeepsEveryRun) {
-    const ResultFile result = parse_result_text(version2().dump(), "v2.json");
+    const Result result = parse_result_text(version2().dump(), "v2.json");
     EXPECT_EQ(result.schema_version_read, 2);
-    ASSERT_EQ(result.runs.size(), 2u);
-    EXPECT_EQ(result.runs[1].index, 1u);
-    EXPECT_EQ(result.document, version2());
+    ASSERT_EQ(result.record.runs.size(), 2u);
+    EXPECT_EQ(result.record.runs[1].index, 1u);
+    EXPECT_EQ(json(result.document), version2());
 }
 
 TEST(ResultReader, FailedAndCancelledRunsAreValidButNotCompleted) {
@@ -108,12 +110,42 @@ TEST(ResultReader, FailedAndCancelledRunsAreValidButNotCompleted) {
     cancelled["status"] = {{"code", 1}, {"name", "cancelled"}, {"reason", "cancelled"}};
     cancelled["summary"]["status"] = 1;
     cancelled["summary"]["ops_per_second"] = 0;
-    const ResultFile result = parse_result_text(cancelled.dump(), "cancelled.json");
-    EXPECT_TRUE(is_partial(result.runs[0]));
+    const Result result = parse_result_text(cancelled.dump(), "cancelled.json");
+    EXPECT_TRUE(is_partial(result.record.runs[0]));
     EXPECT_EQ(result.document["runs"][0]["partial"], true);
-    EXPECT_EQ(result.runs[0].reason, "cancelled");
+    EXPECT_EQ(result.record.runs[0].reason, "cancelled");
     EXPECT_EQ(result.document["statistics"]["single"]["completed"], 0);
     EXPECT_TRUE(result.document["statistics"]["single"]["median"].is_null());
+}
+
+// What a run wrote reads back into the same result: written again, it is the same document.
+TEST(ResultReader, ARunsResultReadsBackWhole) {
+    using testing::completed_run;
+    std::vector<QuorlindIntervalSample> falling;  // a drift, so the stability has every member set
+    for (int i = 0; i < 6; ++i) {
+        falling.push_back(testing::sample(i + 1.0, 1.0, static_cast<std::uint64_t>(1000 - 20 * i)));
+    }
+    const Result made =
+        result_of_run(testing::test_result({completed_run(0, QUORLIND_BENCHMARK_SINGLE, 950.0, falling),
+                                            completed_run(1, QUORLIND_BENCHMARK_PER_CPU, 3500.0),
+                                            testing::cancelled_run(2, QUORLIND_BENCHMARK_SINGLE, 800)},
+                                           ThreadMode::both, 2));
+    const Result read = parse_result_text(made.document.dump(), "made.json");
+    EXPECT_EQ(to_json(read), made.document);
+    EXPECT_EQ(read.record.runs[0].stability.instability, Instability::drift);
+    EXPECT_EQ(read.record.runs[0].stability.measured_seconds, 6.0);
+
+    // The figures are the file's own, not worked out again; system members of
+    // a type this version does not expect read as unknown.
+    json edited = json::parse(made.document.dump());
+    edited["statistics"]["single"]["median"] = 1234.5;
+    edited["runs"][1]["stability"]["instability"] = "noise";
+    edited["system"]["packages"] = "two";
+    const Result changed = parse_result_text(edited.dump(), "edited.json");
+    EXPECT_EQ(changed.single->median, 1234.5);
+    EXPECT_EQ(changed.record.runs[1].stability.instability, Instability::noise);
+    EXPECT_FALSE(changed.record.system.topology.packages);
+    EXPECT_EQ(changed.record.system.topology.physical_cores, 4u);
 }
 
 TEST(ResultReader, StringsAreKeptAsData) {
@@ -121,7 +153,7 @@ TEST(ResultReader, StringsAreKeptAsData) {
     const std::string markup = "</script><!-- \"quoted\" \\ \x1b[31m\nline";
     document["system"]["processor"] = markup;
     document["notes"] = {markup};
-    const ResultFile result = parse_result_text(document.dump(), "markup.json");
+    const Result result = parse_result_text(document.dump(), "markup.json");
     EXPECT_EQ(result.document["system"]["processor"], markup);
     EXPECT_EQ(result.document["notes"][0], markup);
 }

@@ -9,6 +9,12 @@
 namespace quorlind::bench {
 namespace {
 
+// The distribution function, from the tail the p-value holds: what the quantile inverts.
+double student_t_cdf(double t, double degrees_of_freedom) {
+    const double tail = student_t_two_sided_p(t, degrees_of_freedom) / 2.0;
+    return t >= 0.0 ? 1.0 - tail : tail;
+}
+
 TEST(Statistics, CentreAndSpreadOfSmallSets) {
     const std::vector<double> odd{14.0, 10.0, 12.0};
     EXPECT_EQ(*median(odd), 12.0);

@@ -31,7 +31,9 @@ ResultRecord one_run_result() {
     return result;
 }
 
-nlohmann::json parsed(const ResultRecord& result) { return nlohmann::json::parse(to_json(result).dump(2)); }
+nlohmann::json parsed(const ResultRecord& result) {
+    return nlohmann::json::parse(to_json(result_of_run(result)).dump(2));
+}
 
 TEST(JsonOutput, OneRunRoundTripsEveryField) {
     const ResultRecord result = one_run_result();
@@ -181,7 +183,7 @@ TEST(CsvOutput, HeaderAndOneExactRowPerSampleOfEveryRun) {
     ResultRecord result = one_run_result();
     result.runs.push_back(completed_run(1, all, 10.0, {sample(1.5, 1.5, 15)}));
     std::ostringstream out;
-    write_samples_csv(out, result);
+    write_samples_csv(out, result_of_run(result));
     std::istringstream lines(out.str());
     std::string line;
     std::getline(lines, line);
@@ -195,7 +197,7 @@ TEST(CsvOutput, HeaderAndOneExactRowPerSampleOfEveryRun) {
     EXPECT_FALSE(std::getline(lines, line));
 
     std::ostringstream empty;
-    write_samples_csv(empty, test_result({}));
+    write_samples_csv(empty, result_of_run(test_result({})));
     EXPECT_EQ(empty.str(), "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads\n");
 }
 

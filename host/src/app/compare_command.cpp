@@ -4,16 +4,15 @@
 
 #include "compare/comparison_json.h"
 #include "report/text/comparison_report.h"
+#include "app/error_prefix.h"
 #include "app/exit_codes.h"
-#include "report/html/reports.h"
+#include "report/html/comparison_report.h"
 #include "util/output_file.h"
 #include "result/reader.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {
-
-constexpr const char* tool_name = "quorlind-bench";
 
 int exit_code_for(ComparisonOutcome outcome) {
     switch (outcome) {
@@ -35,21 +34,21 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
     // so that a failure never leaves a previous file cut short or removed.
     std::optional<OutputFile> json_file;
     if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
-        err << tool_name << ": --json: cannot write to '" << printable(options.json_path) << "'\n";
+        err << error_prefix() << "--json: cannot write to '" << printable_text(options.json_path) << "'\n";
         return exit_code::usage;
     }
     std::optional<OutputFile> html;
     if (!options.html_path.empty() && !html.emplace(options.html_path).ok()) {
-        err << tool_name << ": --html: cannot write to '" << printable(options.html_path) << "'\n";
+        err << error_prefix() << "--html: cannot write to '" << printable_text(options.html_path) << "'\n";
         return exit_code::usage;
     }
-    std::vector<ResultFile> files;
+    std::vector<Result> files;
     try {
         for (const auto& path : options.files) {
             files.push_back(read_result_file(path));
         }
     } catch (const InvalidResultFile& error) {
-        err << tool_name << ": " << printable(error.what(), 1000) << '\n';
+        err << error_prefix() << printable_text(error.what(), 1000) << '\n';
         return exit_code::invalid_file;
     }
     const Comparison comparison = compare_results(files, options.settings);
@@ -62,18 +61,14 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
         if (!json_file) {
             out << text;
         } else if (const std::string error = json_file->commit(text); !error.empty()) {
-            err << tool_name << ": --json: " << printable(error) << '\n';
+            err << error_prefix() << "--json: " << printable_text(error) << '\n';
             return exit_code::run_failed;
         }
     }
     if (html) {
-        std::vector<Document> results;
-        results.reserve(files.size());
-        for (const auto& file : files) {
-            results.emplace_back(file.document);
-        }
-        if (const std::string error = html->commit(render_comparison_html(record, results)); !error.empty()) {
-            err << tool_name << ": --html: " << printable(error) << '\n';
+        if (const std::string error = html->commit(render_comparison_html(comparison, files, tool_version));
+            !error.empty()) {
+            err << error_prefix() << "--html: " << printable_text(error) << '\n';
             return exit_code::run_failed;
         }
     }

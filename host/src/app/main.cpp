@@ -1,10 +1,14 @@
 #include "app/compare_command.h"
+#include "app/error_prefix.h"
 #include "app/exit_codes.h"
 #include "app/options.h"
 #include "app/output_files.h"
 #include "app/render_command.h"
 #include "report/text/run_report.h"
+#include "report/text/system_report.h"
 #include "result/json_writer.h"
+#include "result/names.h"
+#include "result/result.h"
 #include "run/console.h"
 #include "run/interrupt.h"
 #include "run/library_info.h"
@@ -22,10 +26,8 @@
 namespace quorlind::bench {
 namespace {
 
-constexpr const char* tool_name = "quorlind-bench";
-
 int usage_failure(const std::string& message) {
-    std::cerr << tool_name << ": " << message << '\n';
+    std::cerr << error_prefix() << message << '\n';
     return exit_code::usage;
 }
 
@@ -101,25 +103,25 @@ void report_failures(const std::vector<RunRecord>& runs) {
             continue;
         }
         if (runs.size() == 1) {
-            std::cerr << tool_name << ": the run failed: " << run.reason << '\n';
+            std::cerr << error_prefix() << "the run failed: " << run.reason << '\n';
         } else {
-            std::cerr << tool_name << ": run " << run.index + 1 << " failed: " << run.reason << '\n';
+            std::cerr << error_prefix() << "run " << run.index + 1 << " failed: " << run.reason << '\n';
         }
     }
 }
 
 // Standard output gets either the JSON alone or the report.
-void print_result(const Options& options, const ResultRecord& record,
-                  const nlohmann::ordered_json& document) {
+void print_result(const Options& options, const Result& result) {
+    const ResultRecord& record = result.record;
     if (options.json_to_stdout()) {
-        std::cout << json_text(document);
+        std::cout << json_text(result.document);
     }
     report_failures(record.runs);
     // A lone failed run has nothing to report beyond its reason.
     const bool lone_failure =
         record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
     if (!lone_failure && !options.json_to_stdout()) {
-        write_report(std::cout, record);
+        write_report(std::cout, result);
     }
     std::cout.flush();
 }
@@ -139,10 +141,10 @@ int run_benchmarks(const Options& options, const LibraryInfo& library) {
     run_series(record, run_configs(options, library.defaults), choose_progress_style(options), std::cerr);
     finish_system_record(record.system);
 
-    const nlohmann::ordered_json document = to_json(record);
-    print_result(options, record, document);
-    if (const std::string error = outputs.write(record, document); !error.empty()) {
-        std::cerr << tool_name << ": " << error << '\n';
+    const Result result = result_of_run(record);
+    print_result(options, result);
+    if (const std::string error = outputs.write(result); !error.empty()) {
+        std::cerr << error_prefix() << error << '\n';
         return exit_code::run_failed;
     }
     // A Ctrl-C that fell between two runs cancelled none, yet ended the series.

@@ -1,6 +1,7 @@
 #include "app/options.h"
 
 #include "app/compare_options.h"
+#include "result/names.h"
 #include "util/number_format.h"
 
 #include <CLI/CLI.hpp>
@@ -231,8 +232,7 @@ ParsedCommandLine finish_run(const CLI::App& app, const RawArguments& raw, bool 
 }  // namespace
 
 ParsedCommandLine parse_command_line(int argc, const char* const* argv, const QuorlindRunConfig& defaults) {
-    CLI::App app{"Measures how many benchmark operations per second this processor sustains.",
-                 "quorlind-bench"};
+    CLI::App app{"Measures how many benchmark operations per second this processor sustains.", tool_name};
     // CLI11 would read "/name" as an option on Windows; here it is a path, as under Wine.
     app.allow_windows_style_options(false);
     RawArguments raw;

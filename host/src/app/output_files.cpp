@@ -1,8 +1,8 @@
 #include "app/output_files.h"
 
 #include "export/csv.h"
+#include "report/html/run_report.h"
 #include "export/openmetrics.h"
-#include "report/html/reports.h"
 
 #include <sstream>
 
@@ -18,7 +18,7 @@ ResultOutputs::ResultOutputs(const std::string& html_path, const std::string& op
     }
 }
 
-std::string ResultOutputs::write(const Document& result) {
+std::string ResultOutputs::write(const Result& result) {
     if (!open_error_.empty()) {
         return open_error_;
     }
@@ -47,18 +47,18 @@ RunOutputs::RunOutputs(const Options& options) {
     open_error_ = reports_.emplace(options.html_path, options.openmetrics_path).open_error();
 }
 
-std::string RunOutputs::write(const ResultRecord& record, const Document& result) {
+std::string RunOutputs::write(const Result& result) {
     if (!open_error_.empty()) {
         return open_error_;
     }
     if (json_) {
-        if (std::string error = json_->commit(json_text(result)); !error.empty()) {
+        if (std::string error = json_->commit(json_text(result.document)); !error.empty()) {
             return "--json: " + error;
         }
     }
     if (csv_) {
         std::ostringstream csv;
-        write_samples_csv(csv, record);
+        write_samples_csv(csv, result);
         if (std::string error = csv_->commit(csv.str()); !error.empty()) {
             return "--csv: " + error;
         }

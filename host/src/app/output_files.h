@@ -4,8 +4,7 @@
 #include <string>
 
 #include "app/options.h"
-#include "result/json_lookup.h"
-#include "result/run_record.h"
+#include "result/result.h"
 #include "util/output_file.h"
 
 namespace quorlind::bench {
@@ -25,7 +24,7 @@ public:
     const std::string& open_error() const { return open_error_; }
 
     // Renders and writes every file asked for; empty on success, else what failed.
-    std::string write(const Document& result);
+    std::string write(const Result& result);
 
 private:
     std::optional<OutputFile> html_;
@@ -46,7 +45,7 @@ public:
 
     // Writes every file asked for, stopping at the first that fails; empty on
     // success, else which option and what failed.
-    std::string write(const ResultRecord& record, const Document& result);
+    std::string write(const Result& result);
 
 private:
     std::optional<OutputFile> json_;

@@ -2,57 +2,58 @@
 
 #include <algorithm>
 
+#include "result/kind_statistics.h"
+#include "result/names.h"
 #include "util/number_format.h"
 
 namespace quorlind::bench {
 namespace {
 
-struct KindRuns {
+// What one file's completed runs of a kind give a comparison.
+struct KindMeasurements {
     std::size_t started = 0;
     std::vector<double> throughputs;
     std::vector<QuorlindIntervalSample> samples;
 };
 
-KindRuns completed_runs(const ResultFile& file, std::uint32_t benchmark) {
-    KindRuns runs;
-    for (const auto& run : file.runs) {
-        if (run.config.benchmark != benchmark) {
-            continue;
-        }
-        ++runs.started;
-        if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
-            runs.throughputs.push_back(run.summary.ops_per_second);
-            runs.samples.insert(runs.samples.end(), run.samples.begin(), run.samples.end());
-        }
+KindMeasurements completed_runs(const Result& file, std::uint32_t benchmark) {
+    const KindRuns runs = runs_of_kind(file.record.runs, benchmark);
+    KindMeasurements measured;
+    measured.started = runs.started.size();
+    for (const RunRecord* run : runs.completed) {
+        measured.throughputs.push_back(run->summary.ops_per_second);
+        measured.samples.insert(measured.samples.end(), run->samples.begin(), run->samples.end());
     }
-    return runs;
+    return measured;
 }
 
-std::string seconds_text(double seconds) { return format_exact(seconds) + " s"; }
-
 // What makes the two files measure different work: then no verdict is fair.
-std::vector<std::string> workload_differences(const ResultFile& base, const ResultFile& candidate) {
+std::vector<std::string> workload_differences(const Result& base_result, const Result& candidate_result) {
+    const ResultRecord& base = base_result.record;
+    const ResultRecord& candidate = candidate_result.record;
     std::vector<std::string> reasons;
-    if (base.library_version != candidate.library_version) {
-        reasons.push_back("the library version differs (" + base.library_version + " and " +
-                          candidate.library_version + "): the measured work may differ");
+    if (base.system.library_version != candidate.system.library_version) {
+        reasons.push_back("the library version differs (" + base.system.library_version + " and " +
+                          candidate.system.library_version + "): the measured work may differ");
     }
-    if (base.abi_version != candidate.abi_version) {
-        reasons.push_back("the library's C interface version differs (" + std::to_string(base.abi_version) +
-                          " and " + std::to_string(candidate.abi_version) + ")");
+    if (base.system.abi_version != candidate.system.abi_version) {
+        reasons.push_back("the library's C interface version differs (" +
+                          std::to_string(base.system.abi_version) + " and " +
+                          std::to_string(candidate.system.abi_version) + ")");
     }
     if (base.warmup_seconds != candidate.warmup_seconds) {
-        reasons.push_back("the warm-up differs (" + seconds_text(base.warmup_seconds) + " and " +
-                          seconds_text(candidate.warmup_seconds) + "): a cold processor runs differently");
+        reasons.push_back("the warm-up differs (" + format_seconds_exact(base.warmup_seconds) + " and " +
+                          format_seconds_exact(candidate.warmup_seconds) +
+                          "): a cold processor runs differently");
     }
     if (base.measurement_seconds != candidate.measurement_seconds) {
-        reasons.push_back("the measured time differs (" + seconds_text(base.measurement_seconds) + " and " +
-                          seconds_text(candidate.measurement_seconds) + ")");
+        reasons.push_back("the measured time differs (" + format_seconds_exact(base.measurement_seconds) +
+                          " and " + format_seconds_exact(candidate.measurement_seconds) + ")");
     }
     return reasons;
 }
 
-void note_left_out(const char* which, std::uint32_t benchmark, const KindRuns& runs,
+void note_left_out(const char* which, std::uint32_t benchmark, const KindMeasurements& runs,
                    std::vector<std::string>& notes) {
     const std::size_t left_out = runs.started - runs.throughputs.size();
     if (left_out > 0) {
@@ -63,8 +64,8 @@ void note_left_out(const char* which, std::uint32_t benchmark, const KindRuns& r
     }
 }
 
-KindComparison compare_kind(std::uint32_t benchmark, const KindRuns& base, const KindRuns& candidate,
-                            const ComparisonSettings& settings) {
+KindComparison compare_kind(std::uint32_t benchmark, const KindMeasurements& base,
+                            const KindMeasurements& candidate, const ComparisonSettings& settings) {
     KindComparison kind;
     kind.benchmark = benchmark;
     if (base.throughputs.size() >= min_runs_for_run_to_run &&
@@ -88,23 +89,18 @@ KindComparison compare_kind(std::uint32_t benchmark, const KindRuns& base, const
 
 }  // namespace
 
-const char* kind_label(std::uint32_t benchmark) {
-    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
-}
-
 bool PairComparison::slower() const {
     return std::any_of(kinds.begin(), kinds.end(),
                        [](const KindComparison& kind) { return kind.verdict == Verdict::slower; });
 }
 
-PairComparison compare_pair(const ResultFile& base, const ResultFile& candidate,
-                            const ComparisonSettings& settings) {
+PairComparison compare_pair(const Result& base, const Result& candidate, const ComparisonSettings& settings) {
     PairComparison pair;
     pair.not_comparable = workload_differences(base, candidate);
     pair.environment = diff_environment(base.document, candidate.document);
-    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
-        const KindRuns base_runs = completed_runs(base, benchmark);
-        const KindRuns candidate_runs = completed_runs(candidate, benchmark);
+    for (const std::uint32_t benchmark : benchmark_kinds) {
+        const KindMeasurements base_runs = completed_runs(base, benchmark);
+        const KindMeasurements candidate_runs = completed_runs(candidate, benchmark);
         note_left_out("BASE", benchmark, base_runs, pair.notes);
         note_left_out("NEW", benchmark, candidate_runs, pair.notes);
         if (base_runs.throughputs.empty() || candidate_runs.throughputs.empty()) {
@@ -153,16 +149,11 @@ const char* outcome_text(ComparisonOutcome outcome) {
     return "no slowdown";
 }
 
-Comparison compare_results(const std::vector<ResultFile>& files, const ComparisonSettings& settings) {
+Comparison compare_results(const std::vector<Result>& files, const ComparisonSettings& settings) {
     Comparison comparison;
     comparison.settings = settings;
     for (const auto& file : files) {
-        ComparedFile compared{file.path, file.schema_version_read, std::nullopt};
-        const auto& start = file.document.at("system").value("start_time_utc", nlohmann::json());
-        if (start.is_string()) {
-            compared.start_time_utc = start.get<std::string>();
-        }
-        comparison.files.push_back(std::move(compared));
+        comparison.files.push_back({file.path, file.schema_version_read, file.record.system.start_time_utc});
     }
     for (std::size_t i = 1; i < files.size(); ++i) {
         PairComparison pair = compare_pair(files[0], files[i], settings);

@@ -8,7 +8,7 @@
 
 #include "stats/comparison_statistics.h"
 #include "compare/environment_diff.h"
-#include "result/result_file.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 
@@ -67,12 +67,9 @@ enum class ComparisonOutcome { slower, not_comparable, no_slowdown };
 ComparisonOutcome outcome_of(const Comparison& comparison);
 const char* outcome_text(ComparisonOutcome outcome);
 
-PairComparison compare_pair(const ResultFile& base, const ResultFile& candidate,
-                            const ComparisonSettings& settings);
+PairComparison compare_pair(const Result& base, const Result& candidate, const ComparisonSettings& settings);
 
 // files[0] is the base; needs at least two files.
-Comparison compare_results(const std::vector<ResultFile>& files, const ComparisonSettings& settings);
-
-const char* kind_label(std::uint32_t benchmark);  // "single-thread", "all-threads"
+Comparison compare_results(const std::vector<Result>& files, const ComparisonSettings& settings);
 
 }  // namespace quorlind::bench

@@ -29,7 +29,7 @@ json kind_json(const KindComparison& kind) {
         {"ratio", kind.ratio.ratio},
         {"ratio_ci_low", interval ? json(interval->low) : json()},
         {"ratio_ci_high", interval ? json(interval->high) : json()},
-        {"change_percent", (kind.ratio.ratio - 1.0) * 100.0},
+        {"change_percent", kind.ratio.change_percent()},
         {"t", optional_json(kind.ratio.t)},
         {"degrees_of_freedom", optional_json(kind.ratio.degrees_of_freedom)},
         {"p_value", optional_json(kind.ratio.p_value)},
@@ -71,7 +71,7 @@ json comparison_to_json(const Comparison& comparison, const std::string& tool_ve
         pairs.push_back(pair_json(pair));
     }
     return {{"schema_version", comparison_schema_version},
-            {"tool", {{"name", "quorlind-bench"}, {"version", tool_version}}},
+            {"tool", {{"name", tool_name}, {"version", tool_version}}},
             {"settings",
              {{"threshold_percent", comparison.settings.threshold_percent},
               {"confidence", comparison.settings.confidence},

@@ -38,14 +38,14 @@ void walk(const std::string& place, const json& base, const json& candidate, Env
 
 }  // namespace
 
-EnvironmentDiff diff_environment(const json& base, const json& candidate) {
+EnvironmentDiff diff_environment(const Document& base, const Document& candidate) {
     EnvironmentDiff diff;
     for (const char* part : {"tool", "configuration", "system"}) {
-        const json none;
+        // As plain JSON, whose members go by name whatever order the document holds.
         const auto base_part = base.find(part);
         const auto candidate_part = candidate.find(part);
-        walk(part, base_part != base.end() ? *base_part : none,
-             candidate_part != candidate.end() ? *candidate_part : none, diff);
+        walk(part, base_part != base.end() ? json(*base_part) : json(),
+             candidate_part != candidate.end() ? json(*candidate_part) : json(), diff);
     }
     return diff;
 }

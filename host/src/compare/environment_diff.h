@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "result/json_lookup.h"
+
 namespace quorlind::bench {
 
 struct EnvironmentDifference {
@@ -25,6 +27,6 @@ struct EnvironmentDiff {
 // two version-2 documents, part by part and by name within each. Nested
 // objects are walked down to their leaves; arrays count as one value. The
 // start times are left out: they always differ.
-EnvironmentDiff diff_environment(const nlohmann::json& base, const nlohmann::json& candidate);
+EnvironmentDiff diff_environment(const Document& base, const Document& candidate);
 
 }  // namespace quorlind::bench

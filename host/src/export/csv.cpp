@@ -5,9 +5,9 @@
 
 namespace quorlind::bench {
 
-void write_samples_csv(std::ostream& out, const ResultRecord& record) {
+void write_samples_csv(std::ostream& out, const Result& result) {
     out << "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads\n";
-    for (const auto& run : record.runs) {
+    for (const auto& run : result.record.runs) {
         for (std::size_t i = 0; i < run.samples.size(); ++i) {
             const auto& sample = run.samples[i];
             out << i << ',' << format_exact(sample.end_seconds) << ','

@@ -3,16 +3,16 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
+#include "result/kind_statistics.h"
+#include "result/names.h"
+#include "util/number_format.h"
 #include "util/utf8_text.h"
 
 namespace quorlind::bench {
 namespace {
-
-constexpr std::array<const char*, 2> kinds = {"single", "all"};
 
 std::string escape_label_value(std::string_view text) {
     std::string out;
@@ -34,14 +34,6 @@ std::string escape_label_value(std::string_view text) {
     return out;
 }
 
-// Fifteen digits hide the last-bit noise of a percentage turned into a ratio (0.029, not
-// 0.028999999999999998).
-std::string format_value(double value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
-
 using Labels = std::vector<std::pair<std::string, std::string>>;
 
 // One metric family: HELP and TYPE once, then its samples.
@@ -58,7 +50,7 @@ public:
             samples_ +=
                 (i == 0 ? "" : ",") + labels[i].first + "=\"" + escape_label_value(labels[i].second) + "\"";
         }
-        samples_ += "} " + format_value(*value) + "\n";
+        samples_ += "} " + format_significant(*value) + "\n";
     }
 
     std::string text() const {
@@ -78,7 +70,7 @@ std::optional<double> ratio_from_percent(std::optional<double> percent) {
     return percent ? std::optional<double>(*percent / 100.0) : std::nullopt;
 }
 
-struct KindRuns {
+struct KindStability {
     std::optional<double> largest_variation_percent;
     bool any_unstable = false;
     std::string reason = "none";
@@ -86,27 +78,18 @@ struct KindRuns {
 
 // The runs of one kind in a word: drift outweighs noise, and a run the
 // library marked unstable without a finer reason counts as high variation.
-KindRuns summarise_runs(const Document& result, const std::string& kind) {
-    KindRuns summary;
-    const Document* runs = find_member(result, {"runs"});
-    if (runs == nullptr || !runs->is_array()) {
-        return summary;
-    }
+KindStability summarise_runs(const Result& result, std::uint32_t benchmark) {
+    KindStability summary;
     bool drift = false;
     bool noise = false;
-    for (const auto& run : *runs) {
-        if (find_text(run, {"threads"}) != kind || find_text(run, {"status", "name"}) != "completed") {
-            continue;
-        }
-        if (const auto variation = find_number(run, {"summary", "variation_percent"})) {
+    for (const RunRecord* run : runs_of_kind(result.record.runs, benchmark).completed) {
+        if (run->summary.has_variation != 0) {
             summary.largest_variation_percent =
-                std::max(summary.largest_variation_percent.value_or(0.0), *variation);
+                std::max(summary.largest_variation_percent.value_or(0.0), run->summary.variation_percent);
         }
-        const std::string instability = find_text(run, {"stability", "instability"});
-        drift = drift || instability == "drift";
-        noise = noise || instability == "noise";
-        summary.any_unstable =
-            summary.any_unstable || find_number(run, {"summary", "unstable"}).value_or(0.0) != 0.0;
+        drift = drift || run->stability.instability == Instability::drift;
+        noise = noise || run->stability.instability == Instability::noise;
+        summary.any_unstable = summary.any_unstable || run->summary.unstable != 0;
     }
     summary.any_unstable = summary.any_unstable || drift || noise;
     summary.reason = drift ? "drift" : noise ? "noise" : summary.any_unstable ? "variation" : "none";
@@ -157,9 +140,9 @@ std::optional<std::int64_t> parse_utc_timestamp(std::string_view text) {
            std::int64_t{*minute} * 60 + *second;
 }
 
-std::string to_openmetrics(const Document& result) {
-    const Labels machine = {{"processor", find_text(result, {"system", "processor"})},
-                            {"library_version", find_text(result, {"system", "library_version"})}};
+std::string to_openmetrics(const Result& result) {
+    const SystemRecord& system = result.record.system;
+    const Labels machine = {{"processor", system.processor}, {"library_version", system.library_version}};
     Family throughput("quorlind_throughput_operations_per_second",
                       "Median throughput of the completed runs, in benchmark operations per second.");
     Family half_width("quorlind_throughput_ci95_half_width_operations_per_second",
@@ -174,33 +157,33 @@ std::string to_openmetrics(const Document& result) {
                     "variation or none.");
     Family runs("quorlind_runs", "Runs of this kind in the result, completed or not.");
     Family completed("quorlind_runs_completed", "Runs of this kind that completed.");
-    for (const char* kind : kinds) {
-        const Document* statistics = find_member(result, {"statistics", kind});
-        if (statistics == nullptr) {
+    for (const std::uint32_t benchmark : benchmark_kinds) {
+        const auto& statistics = result.statistics(benchmark);
+        if (!statistics) {
             continue;
         }
         Labels labels = machine;
-        labels.emplace_back("kind", kind);
-        throughput.add(labels, find_number(*statistics, {"median"}));
-        const auto low = find_number(*statistics, {"ci95_low"});
-        const auto high = find_number(*statistics, {"ci95_high"});
-        if (low && high) {
-            half_width.add(labels, (*high - *low) / 2.0);
+        labels.emplace_back("kind", benchmark_name(benchmark));
+        throughput.add(labels, statistics->median);
+        if (statistics->ci95) {
+            half_width.add(labels, (statistics->ci95->high - statistics->ci95->low) / 2.0);
         }
-        run_variation.add(labels, ratio_from_percent(find_number(*statistics, {"cv_percent"})));
-        const KindRuns kind_runs = summarise_runs(result, kind);
+        run_variation.add(labels, ratio_from_percent(statistics->cv_percent));
+        const KindStability kind_runs = summarise_runs(result, benchmark);
         interval_variation.add(labels, ratio_from_percent(kind_runs.largest_variation_percent));
         Labels with_reason = labels;
         with_reason.emplace_back("reason", kind_runs.reason);
         unstable.add(with_reason, kind_runs.any_unstable ? 1.0 : 0.0);
-        runs.add(labels, find_number(*statistics, {"runs"}));
-        completed.add(labels, find_number(*statistics, {"completed"}));
+        runs.add(labels, static_cast<double>(statistics->runs));
+        completed.add(labels, static_cast<double>(statistics->completed));
     }
     Family ratio("quorlind_multi_core_ratio",
                  "Median all-threads throughput over the median single-thread one.");
-    ratio.add(machine, find_number(result, {"scaling", "multi_core_ratio"}));
+    if (result.scaling) {
+        ratio.add(machine, result.scaling->multi_core_ratio);
+    }
     Family start("quorlind_start_time_seconds", "When the benchmark started, in seconds since 1970 (UTC).");
-    if (const auto seconds = parse_utc_timestamp(find_text(result, {"system", "start_time_utc"}))) {
+    if (const auto seconds = parse_utc_timestamp(system.start_time_utc.value_or(""))) {
         start.add(machine, static_cast<double>(*seconds));
     }
     std::string text;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <limits>
+
+#include "util/number_format.h"
 
 namespace quorlind::bench {
 namespace {
@@ -16,12 +18,6 @@ std::string wrong_type(const char* expected, const nlohmann::json& value) {
 }
 
 }  // namespace
-
-std::string number_text(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
 
 std::string describe_json_type(const nlohmann::json& value) {
     switch (value.type()) {
@@ -105,9 +101,9 @@ double CheckedObject::number(std::string_view name) const {
 double CheckedObject::number_at_least(std::string_view name, double minimum) const {
     const double value = number(name);
     if (value < minimum) {
-        fail(place(name), minimum == 0.0
-                              ? "is negative (" + number_text(value) + ")"
-                              : "should be at least " + number_text(minimum) + ", not " + number_text(value));
+        fail(place(name), minimum == 0.0 ? "is negative (" + format_significant(value) + ")"
+                                         : "should be at least " + format_significant(minimum) + ", not " +
+                                               format_significant(value));
     }
     return value;
 }
@@ -115,7 +111,8 @@ double CheckedObject::number_at_least(std::string_view name, double minimum) con
 double CheckedObject::number_above(std::string_view name, double bound) const {
     const double value = number(name);
     if (!(value > bound)) {
-        fail(place(name), "should be above " + number_text(bound) + ", not " + number_text(value));
+        fail(place(name),
+             "should be above " + format_significant(bound) + ", not " + format_significant(value));
     }
     return value;
 }
@@ -147,6 +144,14 @@ std::uint64_t CheckedObject::count(std::string_view name) const {
         return static_cast<std::uint64_t>(signed_value);
     }
     fail(place(name), wrong_type("a whole number", value));
+}
+
+std::uint32_t CheckedObject::small_count(std::string_view name) const {
+    const std::uint64_t value = count(name);
+    if (value > std::numeric_limits<std::uint32_t>::max()) {
+        fail(place(name), "is too large (" + std::to_string(value) + ")");
+    }
+    return static_cast<std::uint32_t>(value);
 }
 
 std::uint64_t CheckedObject::one_of(std::string_view name,

@@ -42,17 +42,15 @@ public:
     std::optional<double> optional_number(std::string_view name) const;
     std::optional<double> optional_number_at_least(std::string_view name, double minimum) const;
 
-    // Whole numbers >= 0.
+    // Whole numbers >= 0; small ones fit in 32 bits, as the records hold them.
     std::uint64_t count(std::string_view name) const;
+    std::uint32_t small_count(std::string_view name) const;
     std::uint64_t one_of(std::string_view name, std::initializer_list<std::uint64_t> allowed) const;
 
 private:
     const nlohmann::json& value_;
     std::string where_;
 };
-
-// A number for a message: "-1.5", "1e+308", never hundreds of digits.
-std::string number_text(double value);
 
 // "a string", "an array": for messages about a value of the wrong type.
 std::string describe_json_type(const nlohmann::json& value);

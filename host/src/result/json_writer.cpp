@@ -1,6 +1,7 @@
 #include "result/json_writer.h"
 
 #include "result/names.h"
+#include "result/system_json.h"
 #include "util/number_format.h"
 #include "result/kind_statistics.h"
 #include "stats/stability.h"
@@ -56,11 +57,10 @@ Json run_json(const RunRecord& run) {
     for (const auto& sample : run.samples) {
         json["samples"].push_back(sample_json(sample));
     }
-    const Stability stability = assess_stability(run.summary, run.samples);
     json["stability"] = {
-        {"trend_percent", optional_json(stability.trend_percent)},
-        {"trend_significant", stability.trend_significant},
-        {"instability", instability_name(stability.instability)},
+        {"trend_percent", optional_json(run.stability.trend_percent)},
+        {"trend_significant", run.stability.trend_significant},
+        {"instability", instability_name(run.stability.instability)},
     };
     return json;
 }
@@ -79,10 +79,10 @@ Json kind_statistics_json(const KindStatistics& statistics) {
     return json;
 }
 
-Json statistics_json(const ResultRecord& record) {
+Json statistics_json(const Result& result) {
     Json json = Json::object();
-    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
-        if (const auto statistics = kind_statistics(record, benchmark)) {
+    for (const std::uint32_t benchmark : benchmark_kinds) {
+        if (const auto& statistics = result.statistics(benchmark)) {
             json[benchmark_name(benchmark)] = kind_statistics_json(*statistics);
         }
     }
@@ -101,11 +101,9 @@ Json scaling_json(const std::optional<Scaling>& scaling) {
     return json;
 }
 
-}  // namespace
-
 Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     Json json;
-    json["name"] = "quorlind-bench";
+    json["name"] = tool_name;
     json["version"] = tool_version;
     json["compiler"] = optional_json(tool_build.compiler);
     json["compiler_version"] = optional_json(tool_build.compiler_version);
@@ -113,7 +111,10 @@ Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     return json;
 }
 
-Json to_json(const ResultRecord& record) {
+}  // namespace
+
+Json to_json(const Result& result) {
+    const ResultRecord& record = result.record;
     Json json;
     json["schema_version"] = result_schema_version;
     json["tool"] = tool_json(record.tool_version, record.tool_build);
@@ -128,8 +129,8 @@ Json to_json(const ResultRecord& record) {
     for (const auto& run : record.runs) {
         json["runs"].push_back(run_json(run));
     }
-    json["statistics"] = statistics_json(record);
-    json["scaling"] = scaling_json(result_scaling(record));
+    json["statistics"] = statistics_json(result);
+    json["scaling"] = scaling_json(result.scaling);
     json["notes"] = record.notes;
     return json;
 }

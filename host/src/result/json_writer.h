@@ -1,6 +1,6 @@
 #pragma once
 
-#include "result/run_record.h"
+#include "result/result.h"
 
 #include <nlohmann/json.hpp>
 
@@ -11,15 +11,12 @@ namespace quorlind::bench {
 // the version; anything else raises it.
 inline constexpr int result_schema_version = 2;
 
-nlohmann::ordered_json to_json(const ResultRecord& record);
+// The result's record and figures as a document; what --json writes.
+nlohmann::ordered_json to_json(const Result& result);
 
 // What --system --json writes: the tool and the system record alone.
 nlohmann::ordered_json system_document_json(const std::string& tool_version, const BuildInfo& tool_build,
                                             const SystemRecord& system);
-
-// The pieces, shared by both documents.
-nlohmann::ordered_json tool_json(const std::string& tool_version, const BuildInfo& tool_build);
-nlohmann::ordered_json system_json(const SystemRecord& system);
 
 // Unknown values are written as null, never left out.
 template <typename T>

@@ -22,22 +22,30 @@ KindStatistics summarize_throughputs(std::size_t runs, std::span<const double> c
     return statistics;
 }
 
-std::optional<KindStatistics> kind_statistics(const ResultRecord& result, std::uint32_t benchmark) {
-    std::size_t runs = 0;
-    std::vector<double> throughputs;
-    for (const auto& run : result.runs) {
+KindRuns runs_of_kind(const std::vector<RunRecord>& runs, std::uint32_t benchmark) {
+    KindRuns kind;
+    for (const auto& run : runs) {
         if (run.config.benchmark != benchmark) {
             continue;
         }
-        ++runs;
+        kind.started.push_back(&run);
         if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
-            throughputs.push_back(run.summary.ops_per_second);
+            kind.completed.push_back(&run);
         }
     }
-    if (runs == 0) {
+    return kind;
+}
+
+std::optional<KindStatistics> kind_statistics(const ResultRecord& result, std::uint32_t benchmark) {
+    const KindRuns runs = runs_of_kind(result.runs, benchmark);
+    if (runs.started.empty()) {
         return std::nullopt;
     }
-    return summarize_throughputs(runs, throughputs);
+    std::vector<double> throughputs;
+    for (const RunRecord* run : runs.completed) {
+        throughputs.push_back(run->summary.ops_per_second);
+    }
+    return summarize_throughputs(runs.started.size(), throughputs);
 }
 
 std::optional<Scaling> compute_scaling(double single_rate, double all_rate, unsigned logical_processors,

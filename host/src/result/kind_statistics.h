@@ -4,11 +4,21 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "result/run_record.h"
 #include "stats/statistics.h"
 
 namespace quorlind::bench {
+
+// The runs of one kind in the order they ran, and those of them that
+// completed: the only runs any figure of the kind is measured over.
+struct KindRuns {
+    std::vector<const RunRecord*> started;
+    std::vector<const RunRecord*> completed;
+};
+
+KindRuns runs_of_kind(const std::vector<RunRecord>& runs, std::uint32_t benchmark);
 
 // Run-to-run figures for one kind of run, over the throughputs of its
 // completed runs; cancelled and failed runs are counted but not measured.

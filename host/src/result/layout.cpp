@@ -1,11 +1,14 @@
 #include "result/layout.h"
 
-#include "result/names.h"
+#include <optional>
 #include <string>
 
+#include "result/json_lookup.h"
 #include "result/json_writer.h"
-#include "result/run_record.h"
-#include "util/untrusted_text.h"
+#include "result/names.h"
+#include "result/system_json.h"
+#include "util/number_format.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {
@@ -19,7 +22,8 @@ constexpr double max_plausible_ops_per_second = 1e18;
 double throughput(const CheckedObject& object) {
     const double value = object.number_at_least("ops_per_second", 0.0);
     if (value > max_plausible_ops_per_second) {
-        fail(object.place("ops_per_second") + " is beyond any real processor (" + number_text(value) + ")");
+        fail(object.place("ops_per_second") + " is beyond any real processor (" + format_significant(value) +
+             ")");
     }
     return value;
 }
@@ -56,38 +60,75 @@ QuorlindRunSummary read_summary(const CheckedObject& summary) {
     return out;
 }
 
-void check_stability(const CheckedObject& stability) {
-    stability.optional_number("trend_percent");
-    stability.boolean("trend_significant");
+Stability read_stability(const CheckedObject& stability) {
+    Stability out;
+    out.trend_percent = stability.optional_number("trend_percent");
+    out.trend_significant = stability.boolean("trend_significant");
     const std::string instability = stability.text("instability");
-    if (instability != "none" && instability != "noise" && instability != "drift") {
-        fail(stability.place("instability") + " should be none, noise or drift, not '" +
-             printable(instability, 40) + "'");
+    for (const Instability kind : {Instability::none, Instability::noise, Instability::drift}) {
+        if (instability == instability_name(kind)) {
+            out.instability = kind;
+            return out;
+        }
     }
+    fail(stability.place("instability") + " should be none, noise or drift, not '" +
+         printable_text(instability, 40) + "'");
 }
 
-void check_statistics(const CheckedObject& statistics) {
+KindStatistics read_kind_statistics(const CheckedObject& figures) {
+    KindStatistics out;
+    out.runs = figures.count("runs");
+    out.completed = figures.count("completed");
+    // A wide interval around a small mean reaches below 0.
+    out.median = figures.optional_number("median");
+    out.minimum = figures.optional_number("minimum");
+    out.maximum = figures.optional_number("maximum");
+    out.mean = figures.optional_number("mean");
+    const auto low = figures.optional_number("ci95_low");
+    const auto high = figures.optional_number("ci95_high");
+    if (low && high) {
+        out.ci95 = Interval{*low, *high};
+    }
+    out.cv_percent = figures.optional_number("cv_percent");
+    return out;
+}
+
+void read_statistics(const CheckedObject& statistics, Result& result) {
     for (const auto& [kind, value] : statistics.value().items()) {
-        if (kind != "single" && kind != "all") {
-            fail(statistics.where() + " has a member '" + printable(kind, 40) +
+        const auto benchmark = benchmark_of_name(kind);
+        if (!benchmark) {
+            fail(statistics.where() + " has a member '" + printable_text(kind, 40) +
                  "'; only single and all belong there");
         }
-        const CheckedObject figures = statistics.object(kind);
-        figures.count("runs");
-        figures.count("completed");
-        for (const char* name :
-             {"median", "minimum", "maximum", "mean", "ci95_low", "ci95_high", "cv_percent"}) {
-            figures.optional_number(name);  // a wide interval around a small mean reaches below 0
-        }
+        (*benchmark == QUORLIND_BENCHMARK_PER_CPU ? result.all : result.single) =
+            read_kind_statistics(statistics.object(kind));
     }
 }
 
-std::string threads_name(const CheckedObject& object) {
-    std::string threads = object.text("threads");
-    if (threads != "single" && threads != "all") {
-        fail(object.place("threads") + " should be single or all, not '" + printable(threads, 40) + "'");
+std::optional<Scaling> read_scaling(const CheckedObject& root) {
+    const auto& value = root.member("scaling");
+    if (value.is_null()) {
+        return std::nullopt;
     }
-    return threads;
+    if (!value.is_object()) {
+        fail("scaling should be null or an object, not " + describe_json_type(value));
+    }
+    const CheckedObject scaling = root.object("scaling");
+    Scaling out;
+    out.multi_core_ratio = scaling.number("multi_core_ratio");
+    out.efficiency_per_logical_processor = scaling.number("efficiency_per_logical_processor");
+    out.efficiency_per_physical_core = scaling.optional_number("efficiency_per_physical_core");
+    out.smt_gain = scaling.optional_number("smt_gain");
+    return out;
+}
+
+std::uint32_t benchmark_of_threads(const CheckedObject& object) {
+    const std::string threads = object.text("threads");
+    const auto benchmark = benchmark_of_name(threads);
+    if (!benchmark) {
+        fail(object.place("threads") + " should be single or all, not '" + printable_text(threads, 40) + "'");
+    }
+    return *benchmark;
 }
 
 RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measurement_seconds) {
@@ -96,7 +137,7 @@ RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measu
     const auto benchmark = static_cast<std::uint32_t>(run.one_of("benchmark", {1, 2}));
     out.config = {QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, benchmark, 0,
                   warmup_seconds,       measurement_seconds};
-    if (threads_name(run) != benchmark_name(benchmark)) {
+    if (benchmark_of_threads(run) != benchmark) {
         fail(run.place("threads") + " does not match benchmark " + std::to_string(benchmark));
     }
     if (out.summary.benchmark != benchmark) {
@@ -105,18 +146,23 @@ RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measu
     if (run.boolean("partial") != is_partial(out)) {
         fail(run.place("partial") + " does not match " + run.place("status.code"));
     }
-    check_stability(run.object("stability"));
+    out.stability = read_stability(run.object("stability"));
+    // The file does not hold the span the trend covers; the samples tell it.
+    const IntervalTrend trend = fit_interval_trend(out.samples);
+    out.stability.measured_seconds = trend.end_seconds - trend.start_seconds;
     return out;
 }
 
 }  // namespace
 
-void check_system_basics(const CheckedObject& system) {
-    system.text("processor");
-    system.count("logical_processors");
-    system.text("operating_system");
-    system.text("library_version");
-    system.count("abi_version");
+SystemRecord read_system_basics(const CheckedObject& system) {
+    SystemRecord out;
+    out.processor = system.text("processor");
+    out.logical_processors = system.small_count("logical_processors");
+    out.operating_system = system.text("operating_system");
+    out.library_version = system.text("library_version");
+    out.abi_version = system.small_count("abi_version");
+    return out;
 }
 
 void check_notes(const CheckedObject& document) {
@@ -151,44 +197,48 @@ RunRecord read_run_outcome(const CheckedObject& run) {
     return out;
 }
 
-ResultFile read_version2(nlohmann::json document) {
+Result read_version2(nlohmann::json document) {
     const CheckedObject root(document, "");
-    ResultFile out;
-    root.object("tool").text("version");
+    Result out;
+    ResultRecord& record = out.record;
+    const CheckedObject tool = root.object("tool");
+    record.tool_version = tool.text("version");
+    record.tool_build = {find_text(tool.value(), {"compiler"}), find_text(tool.value(), {"compiler_version"}),
+                         find_text(tool.value(), {"build_type"})};
 
     const CheckedObject configuration = root.object("configuration");
     const std::string threads = configuration.text("threads");
-    if (threads != "single" && threads != "all" && threads != "both") {
+    const auto mode = thread_mode_of_name(threads);
+    if (!mode) {
         fail(configuration.place("threads") + " should be single, all or both, not '" +
-             printable(threads, 40) + "'");
+             printable_text(threads, 40) + "'");
     }
-    if (configuration.count("repeat") == 0) {
+    record.threads = *mode;
+    record.repeat = configuration.count("repeat");
+    if (record.repeat == 0) {
         fail(configuration.place("repeat") + " should be at least 1, not 0");
     }
-    out.warmup_seconds = configuration.number_at_least("warmup_seconds", 0.0);
-    out.measurement_seconds = configuration.number_above("measurement_seconds", 0.0);
+    record.warmup_seconds = configuration.number_at_least("warmup_seconds", 0.0);
+    record.measurement_seconds = configuration.number_above("measurement_seconds", 0.0);
 
     const CheckedObject system = root.object("system");
-    check_system_basics(system);
-    out.library_version = system.text("library_version");
-    out.abi_version = system.count("abi_version");
+    record.system = read_system_basics(system);
+    read_system_details(system.value(), record.system);
 
     const auto& runs = root.array("runs");
     if (runs.empty()) {
         fail("runs is empty: the file holds no runs");
     }
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        out.runs.push_back(read_run({runs[i], "runs[" + std::to_string(i) + "]"}, out.warmup_seconds,
-                                    out.measurement_seconds));
+        record.runs.push_back(read_run({runs[i], "runs[" + std::to_string(i) + "]"}, record.warmup_seconds,
+                                       record.measurement_seconds));
     }
-    check_statistics(root.object("statistics"));
-    const auto& scaling = root.member("scaling");
-    if (!scaling.is_null() && !scaling.is_object()) {
-        fail("scaling should be null or an object, not " + describe_json_type(scaling));
-    }
+    read_statistics(root.object("statistics"), out);
+    out.scaling = read_scaling(root);
     check_notes(root);
+    record.notes = document.at("notes").get<std::vector<std::string>>();
     out.schema_version_read = result_schema_version;
-    out.document = std::move(document);
+    out.document = Document(std::move(document));
     return out;
 }
 

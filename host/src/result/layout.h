@@ -1,12 +1,13 @@
 #pragma once
 
-// The layouts of result files, version by version, for result_reader.cpp.
+// The layouts of result files, version by version, for reader.cpp.
 // Every function here throws LayoutError for a document that breaks them.
 
 #include <nlohmann/json.hpp>
 
 #include "result/json_checks.h"
-#include "result/result_file.h"
+#include "result/result.h"
+#include "system/system_record.h"
 
 namespace quorlind::bench {
 
@@ -15,14 +16,11 @@ namespace quorlind::bench {
 RunRecord read_run_outcome(const CheckedObject& run);
 
 // The members that version 1 already had, unchanged since.
-void check_system_basics(const CheckedObject& system);
+SystemRecord read_system_basics(const CheckedObject& system);
 void check_notes(const CheckedObject& document);
 
-// Checks a version-2 document and takes out the parts consumers compute with.
-ResultFile read_version2(nlohmann::json document);
-
-// Checks a version-1 document (no schema_version) and turns it into the
-// version-2 layout: one run, statistics of that run, unknown system fields null.
-nlohmann::json upgrade_version1(const nlohmann::json& document);
+// Checks a version-2 document and reads it into a result, the document kept
+// beside it.
+Result read_version2(nlohmann::json document);
 
 }  // namespace quorlind::bench

@@ -7,7 +7,9 @@
 
 #include "result/json_writer.h"
 #include "result/layout.h"
-#include "util/untrusted_text.h"
+#include "result/names.h"
+#include "result/upgrade.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {
@@ -67,14 +69,14 @@ json parse_json(std::string_view text, const std::string& name) {
         const bool cut_short = parse_error != nullptr && parse_error->byte >= text.size();
         refuse(name,
                std::string(cut_short ? "the JSON ends too early (a truncated file?): " : "not valid JSON: ") +
-                   printable(detail, 160));
+                   printable_text(detail, 160));
     } catch (const LayoutError& error) {
         refuse(name, error.what());
     }
 }
 
 int schema_version_of(const json& document, const std::string& name) {
-    const std::string not_ours = "not a quorlind-bench result: ";
+    const std::string not_ours = std::string("not a ") + tool_name + " result: ";
     if (!document.is_object()) {
         refuse(name, not_ours + "the document is " + describe_json_type(document) + ", not an object");
     }
@@ -83,9 +85,9 @@ int schema_version_of(const json& document, const std::string& name) {
         !(*tool)["name"].is_string()) {
         refuse(name, not_ours + "it has no tool.name");
     }
-    const auto& tool_name = (*tool)["name"].get_ref<const std::string&>();
-    if (tool_name != "quorlind-bench") {
-        refuse(name, not_ours + "tool.name is '" + printable(tool_name, 60) + "'");
+    const auto& name_read = (*tool)["name"].get_ref<const std::string&>();
+    if (name_read != tool_name) {
+        refuse(name, not_ours + "tool.name is '" + printable_text(name_read, 60) + "'");
     }
     const auto version = document.find("schema_version");
     if (version == document.end()) {
@@ -95,30 +97,30 @@ int schema_version_of(const json& document, const std::string& name) {
         refuse(name, "schema_version should be a whole number, not " + describe_json_type(*version));
     }
     if (*version != 1 && *version != result_schema_version) {
-        refuse(name, "schema_version " + version->dump() +
-                         " is not one this tool reads (1 or 2); a newer quorlind-bench may read it");
+        refuse(name, "schema_version " + version->dump() + " is not one this tool reads (1 or 2); a newer " +
+                         tool_name + " may read it");
     }
     return version->get<int>();
 }
 
 }  // namespace
 
-ResultFile parse_result_text(std::string_view text, const std::string& name) {
+Result parse_result_text(std::string_view text, const std::string& name) {
     json document = parse_json(text, name);
     const int version = schema_version_of(document, name);
     try {
-        ResultFile result = read_version2(version == 1 ? upgrade_version1(document) : std::move(document));
+        Result result = read_version2(version == 1 ? upgrade_version1(document) : std::move(document));
         result.path = name;
         result.schema_version_read = version;
         return result;
     } catch (const LayoutError& error) {
         refuse(name, error.what());
     } catch (const json::exception& error) {
-        refuse(name, "unexpected layout: " + printable(error.what(), 160));
+        refuse(name, "unexpected layout: " + printable_text(error.what(), 160));
     }
 }
 
-ResultFile read_result_file(const std::string& path, std::size_t max_bytes) {
+Result read_result_file(const std::string& path, std::size_t max_bytes) {
     return parse_result_text(read_at_most(path, max_bytes), path);
 }
 

@@ -1,3 +1,8 @@
+#include "result/system_json.h"
+
+#include <limits>
+
+#include "result/json_lookup.h"
 #include "result/json_writer.h"
 
 namespace quorlind::bench {
@@ -19,7 +24,85 @@ Json load_json(const std::optional<LoadAverage>& load) {
     return Json::array({(*load)[0], (*load)[1], (*load)[2]});
 }
 
+using Read = nlohmann::json;
+
+// A whole number that fits T, or unknown.
+template <typename T>
+std::optional<T> find_count(const Read& object, std::initializer_list<std::string_view> path) {
+    const Read* value = find_member(object, path);
+    if (value == nullptr || !value->is_number_integer()) {
+        return std::nullopt;
+    }
+    if (value->is_number_unsigned()) {
+        const auto count = value->get<std::uint64_t>();
+        return count <= std::numeric_limits<T>::max() ? std::optional<T>(static_cast<T>(count))
+                                                      : std::nullopt;
+    }
+    const auto count = value->get<std::int64_t>();
+    return count >= 0 && static_cast<std::uint64_t>(count) <= std::numeric_limits<T>::max()
+               ? std::optional<T>(static_cast<T>(count))
+               : std::nullopt;
+}
+
+std::optional<CacheLevel> find_cache(const Read& system, std::string_view level) {
+    const auto size = find_count<std::uint64_t>(system, {"caches", level, "size_bytes"});
+    const auto count = find_count<unsigned>(system, {"caches", level, "count"});
+    if (!size || !count) {
+        return std::nullopt;
+    }
+    return CacheLevel{*size, *count};
+}
+
+std::optional<LoadAverage> find_load(const Read& system, std::string_view when) {
+    const Read* values = find_member(system, {"load_average", when});
+    if (values == nullptr || !values->is_array() || values->size() != 3) {
+        return std::nullopt;
+    }
+    LoadAverage load{};
+    for (std::size_t i = 0; i < load.size(); ++i) {
+        const auto value = find_number((*values)[i], {});
+        if (!value) {
+            return std::nullopt;
+        }
+        load[i] = *value;
+    }
+    return load;
+}
+
 }  // namespace
+
+void read_system_details(const nlohmann::json& system, SystemRecord& record) {
+    record.start_time_utc = find_text(system, {"start_time_utc"});
+    record.monotonic_start_seconds = find_number(system, {"monotonic_start_seconds"});
+    record.host_name = find_text(system, {"host_name"});
+    Topology& topology = record.topology;
+    topology.packages = find_count<unsigned>(system, {"packages"});
+    topology.physical_cores = find_count<unsigned>(system, {"physical_cores"});
+    topology.smt = find_bool(system, {"smt"});
+    topology.numa_nodes = find_count<unsigned>(system, {"numa_nodes"});
+    topology.l1d = find_cache(system, "l1d");
+    topology.l2 = find_cache(system, "l2");
+    topology.l3 = find_cache(system, "l3");
+    record.clock.base_mhz = find_number(system, {"base_frequency_mhz"});
+    record.clock.max_mhz = find_number(system, {"max_frequency_mhz"});
+    record.effective_clock_before_mhz = find_number(system, {"effective_clock_mhz", "before"});
+    record.effective_clock_after_mhz = find_number(system, {"effective_clock_mhz", "after"});
+    // The governors were written as one summary; it reads back as one governor.
+    if (auto governor = find_text(system, {"governor"})) {
+        record.power.governors = {std::move(*governor)};
+    }
+    record.power.boost = find_bool(system, {"boost"});
+    record.hypervisor.present = find_bool(system, {"hypervisor", "present"});
+    record.hypervisor.vendor = find_text(system, {"hypervisor", "vendor"});
+    record.os.name = find_text(system, {"os_name"});
+    record.os.version = find_text(system, {"os_version"});
+    record.os.build = find_text(system, {"os_build"});
+    record.load_before = find_load(system, "before");
+    record.load_after = find_load(system, "after");
+    record.library_build.compiler = find_text(system, {"library_compiler"});
+    record.library_build.compiler_version = find_text(system, {"library_compiler_version"});
+    record.library_build.build_type = find_text(system, {"library_build_type"});
+}
 
 Json system_json(const SystemRecord& system) {
     Json json;

@@ -3,37 +3,15 @@
 // They are rebuilt into the record a run leaves today and written by the
 // same writer, so statistics, stability and unknown fields come out exactly
 // as a current run's would.
-#include <limits>
+#include "result/upgrade.h"
 
-#include "result/names.h"
-#include "result/json_writer.h"
 #include "result/layout.h"
+#include "result/names.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
-namespace {
 
 using json = nlohmann::json;
-
-unsigned small_count(const CheckedObject& object, std::string_view name) {
-    const std::uint64_t value = object.count(name);
-    if (value > std::numeric_limits<std::uint32_t>::max()) {
-        throw LayoutError(object.place(name) + " is too large (" + std::to_string(value) + ")");
-    }
-    return static_cast<unsigned>(value);
-}
-
-SystemRecord version1_system(const CheckedObject& system) {
-    check_system_basics(system);
-    SystemRecord record;
-    record.processor = system.text("processor");
-    record.logical_processors = small_count(system, "logical_processors");
-    record.operating_system = system.text("operating_system");
-    record.library_version = system.text("library_version");
-    record.abi_version = small_count(system, "abi_version");
-    return record;
-}
-
-}  // namespace
 
 json upgrade_version1(const json& document) {
     const CheckedObject root(document, "");
@@ -48,7 +26,7 @@ json upgrade_version1(const json& document) {
     record.threads = benchmark == QUORLIND_BENCHMARK_PER_CPU ? ThreadMode::all : ThreadMode::single;
     record.warmup_seconds = configuration.number_at_least("warmup_seconds", 0.0);
     record.measurement_seconds = configuration.number_above("measurement_seconds", 0.0);
-    record.system = version1_system(root.object("system"));
+    record.system = read_system_basics(root.object("system"));
 
     RunRecord& run = record.runs.emplace_back(read_run_outcome(root));
     if (run.summary.benchmark != benchmark) {
@@ -59,7 +37,7 @@ json upgrade_version1(const json& document) {
 
     check_notes(root);
     record.notes = document.at("notes").get<std::vector<std::string>>();
-    return json(to_json(record));
+    return json(result_of_run(std::move(record)).document);
 }
 
 }  // namespace quorlind::bench

@@ -47,6 +47,9 @@ struct RatioEstimate {
     std::optional<double> t;
     std::optional<double> degrees_of_freedom;
     std::optional<double> p_value;
+
+    // The ratio as a change: -5 for 5 % slower.
+    double change_percent() const { return (ratio - 1.0) * 100.0; }
 };
 
 RatioEstimate compare_throughputs(const ThroughputEstimate& base, const ThroughputEstimate& candidate,

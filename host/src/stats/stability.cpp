@@ -3,29 +3,32 @@
 #include <cmath>
 #include <vector>
 
-#include "stats/statistics.h"
-
 namespace quorlind::bench {
 
-Stability assess_stability(const QuorlindRunSummary& summary,
-                           std::span<const QuorlindIntervalSample> samples) {
-    Stability stability;
+IntervalTrend fit_interval_trend(std::span<const QuorlindIntervalSample> samples) {
+    IntervalTrend trend;
     std::vector<WeightedPoint> points;
-    double first_start = 0.0;
-    double last_end = 0.0;
     for (const auto& sample : samples) {
         if (!(sample.duration_seconds > 0.0)) {
             continue;
         }
         if (points.empty()) {
-            first_start = sample.end_seconds - sample.duration_seconds;
+            trend.start_seconds = sample.end_seconds - sample.duration_seconds;
         }
-        last_end = sample.end_seconds;
+        trend.end_seconds = sample.end_seconds;
         points.push_back({sample.end_seconds - sample.duration_seconds / 2.0, sample.ops_per_second,
                           sample.duration_seconds});
     }
-    stability.measured_seconds = last_end - first_start;
-    const auto fit = fit_weighted_line(points);
+    trend.fit = fit_weighted_line(points);
+    return trend;
+}
+
+Stability assess_stability(const QuorlindRunSummary& summary,
+                           std::span<const QuorlindIntervalSample> samples) {
+    Stability stability;
+    const IntervalTrend trend = fit_interval_trend(samples);
+    stability.measured_seconds = trend.end_seconds - trend.start_seconds;
+    const auto& fit = trend.fit;
     if (fit && fit->points >= min_trend_intervals && fit->weighted_mean_y > 0.0) {
         stability.trend_percent = fit->slope * stability.measured_seconds / fit->weighted_mean_y * 100.0;
         stability.trend_significant = slope_is_significant(*fit, 0.95, min_trend_intervals);

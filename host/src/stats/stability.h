@@ -5,6 +5,8 @@
 
 #include <quorlind.h>
 
+#include "stats/statistics.h"
+
 namespace quorlind::bench {
 
 // Why a run's rate moved: the library marks a run unstable by its spread
@@ -27,8 +29,19 @@ inline constexpr int min_trend_intervals = 4;
 // with many steady intervals even a fraction of a percent is significant.
 inline constexpr double min_drift_percent = 1.0;
 
-// A line through the interval rates at their midpoints, weighted by interval
-// length; "drift" when its slope is significant at 95 % and the change is at
+// The straight line through a run's interval rates at their midpoints,
+// weighted by interval length, and the time it spans: what the drift test
+// judges and what a chart of the run draws. Intervals of no length carry no
+// time to weigh and are left out.
+struct IntervalTrend {
+    std::optional<LineFit> fit;  // empty with fewer than two intervals
+    double start_seconds = 0.0;  // the first interval's start
+    double end_seconds = 0.0;    // the last one's end
+};
+
+IntervalTrend fit_interval_trend(std::span<const QuorlindIntervalSample> samples);
+
+// "drift" when the trend's slope is significant at 95 % and the change is at
 // least min_drift_percent, "noise" when the library marked the run unstable
 // without such a trend.
 Stability assess_stability(const QuorlindRunSummary& summary,

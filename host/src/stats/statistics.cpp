@@ -122,14 +122,6 @@ double regularized_incomplete_beta(double a, double b, double x) {
     return 1.0 - std::exp(log_front) * incomplete_beta_fraction(b, a, 1.0 - x) / b;
 }
 
-double student_t_cdf(double t, double degrees_of_freedom) {
-    if (!(degrees_of_freedom > 0.0) || std::isnan(t)) {
-        return nan;
-    }
-    const double tail = student_t_upper_tail(std::fabs(t), degrees_of_freedom);
-    return t >= 0.0 ? 1.0 - tail : tail;
-}
-
 double student_t_two_sided_p(double t, double degrees_of_freedom) {
     if (!(degrees_of_freedom > 0.0) || std::isnan(t)) {
         return nan;

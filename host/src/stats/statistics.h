@@ -25,7 +25,6 @@ double regularized_incomplete_beta(double a, double b, double x);
 // Student's t distribution for any real degrees of freedom > 0 (Welch's test
 // gives fractional ones); NaN outside the domain. The quantile takes a
 // probability strictly between 0 and 1.
-double student_t_cdf(double t, double degrees_of_freedom);
 double student_t_quantile(double probability, double degrees_of_freedom);
 
 // Two-sided p-value of a t statistic.

@@ -71,6 +71,12 @@ std::string format_exact(double value) {
     return std::string(buffer, result.ptr);
 }
 
+std::string format_significant(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", value);
+    return buffer;
+}
+
 std::optional<double> parse_finite_number(const std::string& text) {
     double value = 0.0;
     const char* first = text.data();
@@ -108,6 +114,18 @@ std::string format_signed_percent(double percent) {
     const std::string digits = format_fixed(std::fabs(percent), 1);
     const char* sign = digits == "0.0" ? "" : (percent < 0.0 ? "-" : "+");
     return sign + digits + " %";
+}
+
+std::string format_percent(double percent, int decimals) { return format_fixed(percent, decimals) + " %"; }
+
+std::string format_count(std::size_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+}
+
+std::string format_seconds_exact(double seconds) { return format_exact(seconds) + " s"; }
+
+std::string format_seconds_rounded(double seconds) {
+    return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s";
 }
 
 }  // namespace quorlind::bench

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,6 +25,11 @@ std::string format_hex64(std::uint64_t value);
 // Shortest text that reads back as the same double.
 std::string format_exact(double value);
 
+// Fifteen significant digits: "-1.5", "1e+308", never hundreds of digits, and
+// without the last-bit noise of a percentage turned into a ratio (0.029, not
+// 0.028999999999999998).
+std::string format_significant(double value);
+
 // The whole text as one finite number, or nothing.
 std::optional<double> parse_finite_number(const std::string& text);
 
@@ -32,5 +38,17 @@ std::string format_bytes(std::uint64_t bytes);
 
 // A signed change with one decimal: "+3.2 %", "-7.8 %".
 std::string format_signed_percent(double percent);
+
+// "12.50 %" with two decimals.
+std::string format_percent(double percent, int decimals);
+
+// "1 run", "3 runs".
+std::string format_count(std::size_t count, const char* singular, const char* plural);
+
+// Lengths a user chose, exactly as given: "0.5 s", "120 s".
+std::string format_seconds_exact(double seconds);
+
+// Lengths measured, for a glance: a tenth below ten seconds, whole above: "7.9 s", "60 s".
+std::string format_seconds_rounded(double seconds);
 
 }  // namespace quorlind::bench

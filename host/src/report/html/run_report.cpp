@@ -1,186 +1,130 @@
-#include <array>
-#include <cmath>
+#include "report/html/run_report.h"
 
-#include "util/html_escape.h"
+#include <utility>
+
 #include "report/html/page.h"
-#include "report/html/reports.h"
-#include "util/number_format.h"
-#include "stats/statistics.h"
+#include "report/html/system_fields.h"
 #include "report/svg/line_chart.h"
 #include "report/svg/row_chart.h"
-#include "report/html/system_fields.h"
+#include "result/kind_statistics.h"
+#include "result/names.h"
+#include "result/stability_text.h"
+#include "util/html_escape.h"
+#include "util/number_format.h"
 
 namespace quorlind::bench {
 namespace {
 
-using detail::Cell;
 using detail::TableRow;
 
-constexpr std::array<const char*, 2> kinds = {"single", "all"};
 constexpr const char* rate_axis = "Throughput (operations/s)";
 constexpr const char* time_axis = "Time since the end of the warm-up (s)";
-
-std::string kind_title(const std::string& kind) {
-    return kind == "all" ? "All threads" : kind == "single" ? "Single thread" : kind;
-}
 
 std::string rate_text(std::optional<double> rate) {
     return rate ? format_rate(*rate) + " operations/s" : "-";
 }
 
-std::string percent_text(double value, int decimals) { return format_fixed(value, decimals) + " %"; }
+std::string run_number(const RunRecord& run) { return std::to_string(run.index + 1); }
 
-int run_number(const Document& run, std::size_t position) {
-    const auto index = find_number(run, {"index"});
-    return (index ? static_cast<int>(*index) : static_cast<int>(position)) + 1;
+// The state of one run in a few words: completed, cancelled (partial) or failed.
+std::string run_state(const RunRecord& run) {
+    std::string state = status_name(run.summary.status);
+    if (is_partial(run)) {
+        state += " (partial)";
+    }
+    return state;
 }
 
-// The state of one run in a few words: completed, partial, cancelled or failed.
-std::string run_state(const Document& run) {
-    std::string state = find_text(run, {"status", "name"});
-    if (find_bool(run, {"partial"}).value_or(false)) {
-        state += state.empty() ? "partial" : " (partial)";
-    }
-    return state.empty() ? "unknown" : state;
-}
+bool completed(const RunRecord& run) { return run.summary.status == QUORLIND_STATUS_COMPLETED; }
 
-std::string stability_text(const Document& run) {
-    const std::string instability = find_text(run, {"stability", "instability"});
-    const bool unstable = find_number(run, {"summary", "unstable"}).value_or(0.0) != 0.0;
-    if (instability == "drift") {
-        std::string text = "unstable: drifting";
-        if (const auto trend = find_number(run, {"stability", "trend_percent"})) {
-            text += " " + format_signed_percent(*trend);
-        }
-        if (const auto measured = find_number(run, {"summary", "measured_seconds"})) {
-            text += " over " + format_fixed(*measured, 0) + " s";
-        }
-        return text;
-    }
-    if (instability == "noise") {
-        return "unstable: noisy";
-    }
-    if (!find_member(run, {"summary", "variation_percent"})) {
-        return "not judged (too few intervals)";
-    }
-    return unstable ? "unstable" : "stable";
-}
-
-std::vector<StepSeries::Step> run_steps(const Document& run) {
+std::vector<StepSeries::Step> run_steps(const RunRecord& run) {
     std::vector<StepSeries::Step> steps;
-    const Document* samples = find_member(run, {"samples"});
-    if (samples == nullptr || !samples->is_array()) {
-        return steps;
-    }
-    for (const auto& sample : *samples) {
-        const auto end = find_number(sample, {"end_seconds"});
-        const auto duration = find_number(sample, {"duration_seconds"});
-        const auto rate = find_number(sample, {"ops_per_second"});
-        if (end && duration && rate) {
-            steps.push_back({*end - *duration, *end, *rate});
-        }
+    for (const auto& sample : run.samples) {
+        steps.push_back(
+            {sample.end_seconds - sample.duration_seconds, sample.end_seconds, sample.ops_per_second});
     }
     return steps;
 }
 
-// The interval rates' straight line, weighted by interval length as the
-// drift test weighs them, from the first interval's start to the last one's end.
-std::optional<TrendLine> fitted_trend(const std::vector<StepSeries::Step>& steps) {
-    std::vector<WeightedPoint> points;
-    points.reserve(steps.size());
-    for (const auto& step : steps) {
-        points.push_back({(step.start + step.end) / 2.0, step.value, step.end - step.start});
-    }
-    const auto fit = fit_weighted_line(points);
-    if (!fit) {
+// The line the drift test judged, from the first interval's start to the last one's end.
+std::optional<TrendLine> trend_line(const RunRecord& run) {
+    const IntervalTrend trend = fit_interval_trend(run.samples);
+    if (!trend.fit) {
         return std::nullopt;
     }
     const auto at = [&](double time) {
-        return ChartPoint{time, fit->intercept + fit->slope * time};
+        return ChartPoint{time, trend.fit->intercept + trend.fit->slope * time};
     };
     TrendLine line;
-    line.from = at(steps.front().start);
-    line.to = at(steps.back().end);
+    line.from = at(trend.start_seconds);
+    line.to = at(trend.end_seconds);
     return line;
 }
 
-std::vector<const Document*> runs_of_kind(const Document& result, const std::string& kind) {
-    std::vector<const Document*> runs;
-    if (const Document* all = find_member(result, {"runs"}); all != nullptr && all->is_array()) {
-        for (const auto& run : *all) {
-            if (find_text(run, {"threads"}) == kind) {
-                runs.push_back(&run);
-            }
-        }
-    }
-    return runs;
-}
-
-std::string throughput_chart(const Document& result, const std::string& kind,
-                             const std::vector<const Document*>& runs) {
+std::string throughput_chart(const Result& result, std::uint32_t benchmark,
+                             const std::vector<const RunRecord*>& runs) {
     LineChart chart;
-    chart.id = "throughput-" + kind;
-    chart.title = "Interval throughput, " + (kind == "all" ? std::string("all threads") : "single thread");
+    chart.id = std::string("throughput-") + benchmark_name(benchmark);
+    chart.title = std::string("Interval throughput, ") + kind_words(benchmark);
     chart.x_label = time_axis;
     chart.y_label = rate_axis;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        const Document& run = *runs[i];
+        const RunRecord& run = *runs[i];
         StepSeries series;
-        series.name = "run " + std::to_string(run_number(run, i));
-        const std::string state = run_state(run);
-        if (state != "completed") {
-            series.name += " (" + state + ")";
+        series.name = "run " + run_number(run);
+        if (!completed(run)) {
+            series.name += " (" + run_state(run) + ")";
         }
         series.steps = run_steps(run);
-        if (find_text(run, {"stability", "instability"}) == "drift") {
-            if (auto trend = fitted_trend(series.steps)) {
+        if (run.stability.instability == Instability::drift) {
+            if (auto trend = trend_line(run)) {
                 trend->series = i;
                 trend->name = "trend of " + series.name;
-                if (const auto percent = find_number(run, {"stability", "trend_percent"})) {
-                    trend->name += ": " + format_signed_percent(*percent);
+                if (run.stability.trend_percent) {
+                    trend->name += ": " + format_signed_percent(*run.stability.trend_percent);
                 }
                 chart.trends.push_back(*trend);
             }
         }
         chart.series.push_back(std::move(series));
     }
-    if (const auto median = find_number(result, {"statistics", kind, "median"})) {
+    if (const auto& statistics = result.statistics(benchmark); statistics && statistics->median) {
         ValueBand band;
-        band.line = *median;
+        band.line = *statistics->median;
         band.line_name = "median of the runs";
-        band.low = find_number(result, {"statistics", kind, "ci95_low"});
-        band.high = find_number(result, {"statistics", kind, "ci95_high"});
+        if (statistics->ci95) {
+            band.low = statistics->ci95->low;
+            band.high = statistics->ci95->high;
+        }
         band.band_name = "95 % confidence interval of the mean";
         chart.band = band;
     }
     return render_line_chart(chart);
 }
 
-std::string scaling_chart(const Document& result) {
+std::string scaling_chart(const Result& result, const Scaling& scaling) {
     RowChart chart;
     chart.id = "scaling";
     chart.title = "Single thread against all threads";
     chart.x_label = rate_axis;
     chart.from_zero = true;
-    for (const char* kind : kinds) {
+    for (const std::uint32_t benchmark : benchmark_kinds) {
         ChartRow row;
-        row.label = kind_title(kind);
-        row.bar = find_number(result, {"statistics", kind, "median"});
-        row.low = find_number(result, {"statistics", kind, "ci95_low"});
-        row.high = find_number(result, {"statistics", kind, "ci95_high"});
-        for (const Document* run : runs_of_kind(result, kind)) {
-            if (find_text(*run, {"status", "name"}) == "completed") {
-                if (const auto rate = find_number(*run, {"summary", "ops_per_second"})) {
-                    row.dots.push_back(*rate);
-                }
+        row.label = kind_heading(benchmark);
+        if (const auto& statistics = result.statistics(benchmark)) {
+            row.bar = statistics->median;
+            if (statistics->ci95) {
+                row.low = statistics->ci95->low;
+                row.high = statistics->ci95->high;
             }
+        }
+        for (const RunRecord* run : runs_of_kind(result.record.runs, benchmark).completed) {
+            row.dots.push_back(run->summary.ops_per_second);
         }
         row.note = row.bar ? "median " + format_rate(*row.bar) : "no completed run";
         chart.rows.push_back(std::move(row));
     }
-    if (const auto ratio = find_number(result, {"scaling", "multi_core_ratio"})) {
-        chart.rows.back().note = format_fixed(*ratio, 2) + " \xC3\x97 single thread";
-    }
+    chart.rows.back().note = format_fixed(scaling.multi_core_ratio, 2) + " \xC3\x97 single thread";
     return render_row_chart(chart);
 }
 
@@ -194,83 +138,74 @@ std::string card(const std::string& css_class, const std::string& heading, const
     return out + "</div>";
 }
 
-std::string kind_card(const Document& result, const std::string& kind) {
-    const Document* statistics = find_member(result, {"statistics", kind});
-    if (statistics == nullptr) {
+std::string kind_card(const Result& result, std::uint32_t benchmark) {
+    const auto& statistics = result.statistics(benchmark);
+    if (!statistics) {
         return {};
     }
-    const auto runs = find_number(*statistics, {"runs"}).value_or(0.0);
-    const auto completed = find_number(*statistics, {"completed"}).value_or(0.0);
     std::vector<std::string> lines;
-    lines.push_back("median of " + format_fixed(completed, 0) + " completed of " + format_fixed(runs, 0) +
-                    " runs");
-    const auto low = find_number(*statistics, {"ci95_low"});
-    const auto high = find_number(*statistics, {"ci95_high"});
-    if (low && high) {
-        lines.push_back("95 % confidence interval " + format_rate(*low) + " to " + format_rate(*high) +
-                        " (mean " + format_rate(find_number(*statistics, {"mean"}).value_or(0.0)) + ")");
+    lines.push_back("median of " + std::to_string(statistics->completed) + " completed of " +
+                    std::to_string(statistics->runs) + " runs");
+    if (statistics->ci95) {
+        lines.push_back("95 % confidence interval " + format_rate(statistics->ci95->low) + " to " +
+                        format_rate(statistics->ci95->high) + " (mean " +
+                        format_rate(statistics->mean.value_or(0.0)) + ")");
     } else {
         lines.push_back("no confidence interval: it needs two completed runs (--repeat)");
     }
-    const auto minimum = find_number(*statistics, {"minimum"});
-    const auto maximum = find_number(*statistics, {"maximum"});
-    if (minimum && maximum) {
-        std::string line = "range " + format_rate(*minimum) + " to " + format_rate(*maximum);
-        if (const auto cv = find_number(*statistics, {"cv_percent"})) {
-            line += ", run-to-run variation " + percent_text(*cv, 2);
+    if (statistics->minimum && statistics->maximum) {
+        std::string line =
+            "range " + format_rate(*statistics->minimum) + " to " + format_rate(*statistics->maximum);
+        if (statistics->cv_percent) {
+            line += ", run-to-run variation " + format_percent(*statistics->cv_percent, 2);
         }
         lines.push_back(line);
     }
-    return card("kind", kind_title(kind), rate_text(find_number(*statistics, {"median"})), lines);
+    return card("kind", kind_heading(benchmark), rate_text(statistics->median), lines);
 }
 
-std::string scaling_card(const Document& result) {
-    const Document* scaling = find_member(result, {"scaling"});
-    if (scaling == nullptr) {
-        return {};
-    }
-    const auto ratio = find_number(*scaling, {"multi_core_ratio"});
+std::string scaling_card(const Scaling& scaling) {
     std::vector<std::string> lines;
-    if (const auto efficiency = find_number(*scaling, {"efficiency_per_logical_processor"})) {
-        lines.push_back("efficiency per logical processor " + percent_text(*efficiency * 100.0, 1));
+    lines.push_back("efficiency per logical processor " +
+                    format_percent(scaling.efficiency_per_logical_processor * 100.0, 1));
+    if (scaling.efficiency_per_physical_core) {
+        lines.push_back("efficiency per physical core " +
+                        format_percent(*scaling.efficiency_per_physical_core * 100.0, 1));
     }
-    if (const auto efficiency = find_number(*scaling, {"efficiency_per_physical_core"})) {
-        lines.push_back("efficiency per physical core " + percent_text(*efficiency * 100.0, 1));
-    }
-    if (const auto gain = find_number(*scaling, {"smt_gain"})) {
-        lines.push_back("SMT adds " + format_signed_percent(*gain * 100.0) + " over one thread per core");
+    if (scaling.smt_gain) {
+        lines.push_back("SMT adds " + format_signed_percent(*scaling.smt_gain * 100.0) +
+                        " over one thread per core");
     }
     return card("scaling", "Multi-core ratio (all / single)",
-                ratio ? format_fixed(*ratio, 2) + " \xC3\x97" : std::string("-"), lines);
+                format_fixed(scaling.multi_core_ratio, 2) + " \xC3\x97", lines);
 }
 
-std::string runs_table(const Document& result) {
+std::string runs_table(const Result& result) {
     std::vector<TableRow> rows;
-    if (const Document* runs = find_member(result, {"runs"}); runs != nullptr && runs->is_array()) {
-        for (std::size_t i = 0; i < runs->size(); ++i) {
-            const Document& run = (*runs)[i];
-            const auto variation = find_number(run, {"summary", "variation_percent"});
-            const auto rate = find_number(run, {"summary", "ops_per_second"});
-            const bool completed = find_text(run, {"status", "name"}) == "completed";
-            rows.push_back({{{std::to_string(run_number(run, i)), "number"},
-                             {kind_title(find_text(run, {"threads"})), ""},
-                             {run_state(run), ""},
-                             {completed && rate ? format_rate(*rate) : "-", "number"},
-                             {variation ? percent_text(*variation, 2) : "-", "number"},
-                             {stability_text(run), ""},
-                             {find_text(run, {"status", "reason"}), ""}},
-                            completed ? "" : "incomplete"});
-        }
+    for (const auto& run : result.record.runs) {
+        const bool done = completed(run);
+        rows.push_back(
+            {{{run_number(run), "number"},
+              {kind_heading(run.config.benchmark), ""},
+              {run_state(run), ""},
+              {done ? format_rate(run.summary.ops_per_second) : "-", "number"},
+              {run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-",
+               "number"},
+              {stability_text(run, StabilityWording::cell), ""},
+              {run.reason, ""}},
+             done ? "" : "incomplete"});
     }
     return detail::html_table(
         "runs", {"Run", "Threads", "Status", "Throughput (operations/s)", "Variation", "Stability", "Reason"},
         rows);
 }
 
-std::string system_table(const Document& result) {
+// The system and tool objects as the document holds them, so that members
+// this version does not know are shown too.
+std::string system_table(const Result& result) {
     std::vector<TableRow> rows;
-    const Document* system = find_member(result, {"system"});
-    const Document* tool = find_member(result, {"tool"});
+    const Document* system = find_member(result.document, {"system"});
+    const Document* tool = find_member(result.document, {"tool"});
     for (const auto& fields : {system != nullptr ? system_fields(*system) : std::vector<SystemField>{},
                                tool != nullptr ? system_fields(*tool, "Tool") : std::vector<SystemField>{}}) {
         for (const auto& field : fields) {
@@ -280,17 +215,15 @@ std::string system_table(const Document& result) {
     return detail::html_table("system", {"Field", "Value"}, rows);
 }
 
-std::string header(const Document& result) {
+std::string header(const Result& result) {
+    const ResultRecord& record = result.record;
+    const SystemRecord& system = record.system;
     std::vector<std::string> parts;
-    const std::string processor = find_text(result, {"system", "processor"});
-    parts.push_back(processor.empty() ? "unknown processor" : processor);
-    if (const auto logical = find_number(result, {"system", "logical_processors"})) {
-        parts.push_back(format_fixed(*logical, 0) + " logical processors");
-    }
-    for (const auto& [key, prefix] : {std::pair<const char*, const char*>{"operating_system", ""},
-                                      {"host_name", "host "},
-                                      {"start_time_utc", "started "}}) {
-        const std::string text = find_text(result, {"system", key});
+    parts.push_back(system.processor.empty() ? "unknown processor" : system.processor);
+    parts.push_back(std::to_string(system.logical_processors) + " logical processors");
+    for (const auto& [text, prefix] : {std::pair<std::string, const char*>{system.operating_system, ""},
+                                       {system.host_name.value_or(""), "host "},
+                                       {system.start_time_utc.value_or(""), "started "}}) {
         if (!text.empty()) {
             parts.push_back(prefix + text);
         }
@@ -299,44 +232,39 @@ std::string header(const Document& result) {
     for (const auto& part : parts) {
         line += (line.empty() ? "" : " \xC2\xB7 ") + part;
     }
-    const auto warmup = find_number(result, {"configuration", "warmup_seconds"});
-    const auto measure = find_number(result, {"configuration", "measurement_seconds"});
-    std::string plan;
-    if (warmup && measure) {
-        plan =
-            "Each run: " + format_exact(*warmup) + " s warm-up, " + format_exact(*measure) + " s measured.";
-    }
-    return "<header><h1>Quorlind benchmark result</h1><p class=\"meta\">" + escape_html(line) + "</p>" +
-           (plan.empty() ? "" : "<p class=\"meta\">" + escape_html(plan) + "</p>") + "</header>\n";
+    const std::string plan = "Each run: " + format_seconds_exact(record.warmup_seconds) + " warm-up, " +
+                             format_seconds_exact(record.measurement_seconds) + " measured.";
+    return "<header><h1>Quorlind benchmark result</h1><p class=\"meta\">" + escape_html(line) +
+           "</p><p class=\"meta\">" + escape_html(plan) + "</p></header>\n";
 }
 
-std::string notes_list(const Document& result) {
-    const Document* notes = find_member(result, {"notes"});
-    if (notes == nullptr || !notes->is_array() || notes->empty()) {
+std::string notes_list(const Result& result) {
+    const auto& notes = result.record.notes;
+    if (notes.empty()) {
         return {};
     }
     std::string out = "<ul class=\"notes\">";
-    for (const auto& note : *notes) {
-        out += "<li>" + escape_html(note.is_string() ? note.get<std::string>() : note.dump()) + "</li>";
+    for (const auto& note : notes) {
+        out += "<li>" + escape_html(note) + "</li>";
     }
     return detail::html_section("notes", "Notes", out + "</ul>\n");
 }
 
 }  // namespace
 
-std::string render_result_html(const Document& result) {
+std::string render_result_html(const Result& result) {
     std::string cards;
     std::string charts;
-    for (const char* kind : kinds) {
-        cards += kind_card(result, kind);
-        const auto runs = runs_of_kind(result, kind);
+    for (const std::uint32_t benchmark : benchmark_kinds) {
+        cards += kind_card(result, benchmark);
+        const auto runs = runs_of_kind(result.record.runs, benchmark).started;
         if (!runs.empty()) {
-            charts += throughput_chart(result, kind, runs);
+            charts += throughput_chart(result, benchmark, runs);
         }
     }
-    cards += scaling_card(result);
-    if (find_member(result, {"scaling"}) != nullptr) {
-        charts += scaling_chart(result);
+    if (result.scaling) {
+        cards += scaling_card(*result.scaling);
+        charts += scaling_chart(result, *result.scaling);
     }
     std::string body = header(result);
     body += detail::html_section("summary", "Summary", "<div class=\"cards\">" + cards + "</div>\n");
@@ -344,13 +272,13 @@ std::string render_result_html(const Document& result) {
     body += detail::html_section("runs", "Runs", runs_table(result));
     body += detail::html_section("system", "System", system_table(result));
     body += notes_list(result);
-    body += "<footer><p>Written by " + escape_html(find_text(result, {"tool", "name"})) + " " +
-            escape_html(find_text(result, {"tool", "version"})) +
+    body += "<footer><p>Written by " + escape_html(tool_name) + " " +
+            escape_html(result.record.tool_version) +
             ". The result document is embedded in this page as JSON, in the element with the id "
             "quorlind-data.</p></footer>\n";
-    const std::string processor = find_text(result, {"system", "processor"});
+    const std::string& processor = result.record.system.processor;
     return detail::html_page("Quorlind result" + (processor.empty() ? std::string() : ": " + processor), body,
-                             result);
+                             result.document);
 }
 
 }  // namespace quorlind::bench

@@ -92,6 +92,34 @@ std::string format_number_with_unit(double value, const std::string& unit_key) {
     return format_plain_number(value);
 }
 
+// The value of one member as the table shows it; the key names the unit
+// ("size_bytes" reads as KiB/MiB, "*_mhz" as MHz, "*_seconds" as s).
+std::string format_system_value(const Document* value, const std::string& unit_key) {
+    if (value == nullptr || value->is_null()) {
+        return "unknown";
+    }
+    if (value->is_boolean()) {
+        return value->get<bool>() ? "yes" : "no";
+    }
+    if (value->is_number()) {
+        const double number = value->get<double>();
+        return std::isfinite(number) ? format_number_with_unit(number, unit_key) : "unknown";
+    }
+    if (value->is_string()) {
+        const std::string text = value->get<std::string>();
+        return text.empty() ? "unknown" : text;
+    }
+    if (value->is_array()) {
+        std::string text;
+        for (const auto& item : *value) {
+            text += (text.empty() ? "" : ", ") + format_system_value(&item, unit_key);
+        }
+        return text.empty() ? "none" : text;
+    }
+    // Anything else is shown as it is rather than dropped.
+    return value->dump(-1, ' ', false, Document::error_handler_t::replace);
+}
+
 // Known members in a fixed order (a reader may have sorted them), then any others as they come.
 std::vector<std::string> ordered_keys(const Document& object) {
     std::vector<std::string> keys;
@@ -165,32 +193,6 @@ SystemField describe_field(const std::string& dotted_path, const Document* value
         }
     }
     return {dotted_path, label, format_system_value(value, unit_key)};
-}
-
-std::string format_system_value(const Document* value, const std::string& unit_key) {
-    if (value == nullptr || value->is_null()) {
-        return "unknown";
-    }
-    if (value->is_boolean()) {
-        return value->get<bool>() ? "yes" : "no";
-    }
-    if (value->is_number()) {
-        const double number = value->get<double>();
-        return std::isfinite(number) ? format_number_with_unit(number, unit_key) : "unknown";
-    }
-    if (value->is_string()) {
-        const std::string text = value->get<std::string>();
-        return text.empty() ? "unknown" : text;
-    }
-    if (value->is_array()) {
-        std::string text;
-        for (const auto& item : *value) {
-            text += (text.empty() ? "" : ", ") + format_system_value(&item, unit_key);
-        }
-        return text.empty() ? "none" : text;
-    }
-    // Anything else is shown as it is rather than dropped.
-    return value->dump(-1, ' ', false, Document::error_handler_t::replace);
 }
 
 }  // namespace quorlind::bench

@@ -25,8 +25,4 @@ std::vector<SystemField> system_fields(const Document& object, const std::string
 // in the system table; for the environment differences of a comparison.
 SystemField describe_field(const std::string& dotted_path, const Document* value);
 
-// The value of one member as system_fields writes it; the key names the unit
-// ("size_bytes" reads as KiB/MiB, "*_mhz" as MHz, "*_seconds" as s).
-std::string format_system_value(const Document* value, const std::string& unit_key);
-
 }  // namespace quorlind::bench

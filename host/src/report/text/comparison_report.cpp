@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "report/text/columns.h"
+#include "result/names.h"
 #include "util/number_format.h"
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {
@@ -13,14 +15,6 @@ constexpr std::size_t max_path_bytes = 300;
 constexpr std::size_t max_value_bytes = 60;
 
 using Row = std::vector<std::string>;
-
-std::string pad(const std::string& text, std::size_t width, bool right) {
-    if (text.size() >= width) {
-        return text;
-    }
-    const std::string fill(width - text.size(), ' ');
-    return right ? fill + text : text + fill;
-}
 
 // Columns sized to their widest cell; numbers right-aligned.
 void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vector<bool>& right,
@@ -34,7 +28,7 @@ void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vec
     for (const auto& row : rows) {
         std::string line(indent, ' ');
         for (std::size_t i = 0; i < row.size(); ++i) {
-            line += pad(row[i], widths[i], right[i]);
+            line += right[i] ? pad_left(row[i], widths[i]) : pad_right(row[i], widths[i]);
             line += "  ";
         }
         line.erase(line.find_last_not_of(' ') + 1);
@@ -59,13 +53,9 @@ Row table_row(const Comparison& comparison, const PairComparison& pair, const Ki
     row.push_back(kind.ratio.interval ? format_fixed(kind.ratio.interval->low, 4) + " - " +
                                             format_fixed(kind.ratio.interval->high, 4)
                                       : "unknown");
-    row.push_back(format_signed_percent((kind.ratio.ratio - 1.0) * 100.0));
+    row.push_back(format_signed_percent(kind.ratio.change_percent()));
     row.push_back(kind.verdict ? verdict_text(*kind.verdict) : "not comparable");
     return row;
-}
-
-std::string count_text(std::size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 std::string uncertainty_text(const KindComparison& kind) {
@@ -81,7 +71,7 @@ std::string uncertainty_text(const KindComparison& kind) {
         return text;
     }
     text += "from the time-weighted interval rates within the runs (" +
-            count_text(kind.base.intervals, "interval", "intervals") + " in BASE, " +
+            format_count(kind.base.intervals, "interval", "intervals") + " in BASE, " +
             std::to_string(kind.candidate.intervals) +
             " in NEW); run-to-run variation is not covered, so run both with --repeat " +
             std::to_string(min_runs_for_run_to_run) + " or more";
@@ -95,12 +85,12 @@ std::string value_text(const nlohmann::json& value) {
     if (value.is_null()) {
         return "unknown";
     }
-    return printable(value.is_string() ? value.get<std::string>() : value.dump(), max_value_bytes);
+    return printable_text(value.is_string() ? value.get<std::string>() : value.dump(), max_value_bytes);
 }
 
 void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        out << "  " << pad(i == 0 ? label : "", 13, false) << lines[i] << '\n';
+        out << "  " << pad_right(i == 0 ? label : "", 13) << lines[i] << '\n';
     }
 }
 
@@ -110,7 +100,7 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
         << (pair.comparable() ? "" : ": not comparable") << '\n';
     std::vector<std::string> reasons;
     for (const auto& reason : pair.not_comparable) {
-        reasons.push_back(printable(reason, 300));
+        reasons.push_back(printable_text(reason, 300));
     }
     write_labelled(out, "Why not", reasons);
     std::vector<std::string> sources;
@@ -123,7 +113,7 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
 
     std::vector<Row> rows;
     for (const auto& difference : pair.environment.differences) {
-        rows.push_back({printable(difference.field, max_value_bytes), value_text(difference.base), "->",
+        rows.push_back({printable_text(difference.field, max_value_bytes), value_text(difference.base), "->",
                         value_text(difference.candidate)});
     }
     if (rows.empty()) {
@@ -133,12 +123,12 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
         write_table(out, rows, {false, false, false, false}, 15);
     }
     if (pair.environment.known_in_one_only > 0) {
-        out << "               and " << count_text(pair.environment.known_in_one_only, "field", "fields")
+        out << "               and " << format_count(pair.environment.known_in_one_only, "field", "fields")
             << " known in only one file\n";
     }
     std::vector<std::string> notes;
     for (const auto& note : pair.notes) {
-        notes.push_back(printable(note, 300));
+        notes.push_back(printable_text(note, 300));
     }
     write_labelled(out, "Notes", notes);
 }
@@ -150,9 +140,9 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
         << " %, confidence " << confidence_text(comparison.settings.confidence) << '\n';
     for (std::size_t i = 0; i < comparison.files.size(); ++i) {
         const ComparedFile& file = comparison.files[i];
-        out << "  " << pad(file_label(comparison, i), 7, false) << printable(file.path, max_path_bytes);
+        out << "  " << pad_right(file_label(comparison, i), 7) << printable_text(file.path, max_path_bytes);
         if (file.start_time_utc) {
-            out << " (started " << printable(*file.start_time_utc, 40) << ")";
+            out << " (started " << printable_text(*file.start_time_utc, 40) << ")";
         }
         if (file.schema_version_read == 1) {
             out << " (an older result file: one run, no system details)";

@@ -1,25 +1,18 @@
 #include "report/text/run_report.h"
 
+#include "report/text/columns.h"
+#include "report/text/system_report.h"
 #include "result/names.h"
+#include "result/stability_text.h"
 #include "util/number_format.h"
-#include "result/kind_statistics.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 namespace quorlind::bench {
 namespace {
 
 constexpr std::size_t max_table_rows = 20;
-
-std::string pad_left(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : std::string(width - text.size(), ' ') + text;
-}
-
-std::string pad_right(const std::string& text, std::size_t width) {
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
 
 // An interval's low end can fall below zero with few runs; show it as it is.
 std::string signed_rate(double rate) {
@@ -30,24 +23,15 @@ std::string signed_rate(double rate) {
     return text += format_rate(-rate);
 }
 
-std::string seconds_text(double seconds) { return format_fixed(seconds, seconds >= 10.0 ? 0 : 1) + " s"; }
-
-std::string variation_text(const QuorlindRunSummary& summary, const Stability& stability) {
-    if (summary.has_variation == 0) {
-        if (stability.instability == Instability::drift) {
-            return "not available (too few intervals); " + stability_mark(stability);
+std::string variation_text(const RunRecord& run) {
+    const std::string stability = stability_text(run, StabilityWording::sentence);
+    if (run.summary.has_variation == 0) {
+        if (run.stability.instability == Instability::drift) {
+            return "not available (too few intervals); " + stability;
         }
         return "not available (too few intervals)";
     }
-    return format_fixed(summary.variation_percent, 2) + " % (" + stability_mark(stability) + ")";
-}
-
-// The rate over what a cancelled run measured; the library gives none.
-std::optional<double> partial_rate(const RunRecord& run) {
-    if (run.summary.measured_seconds > 0.0) {
-        return static_cast<double>(run.summary.total_operations) / run.summary.measured_seconds;
-    }
-    return std::nullopt;
+    return format_percent(run.summary.variation_percent, 2) + " (" + stability + ")";
 }
 
 void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSample>& samples) {
@@ -71,14 +55,10 @@ void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSam
     }
 }
 
-const char* kind_title(std::uint32_t benchmark) {
-    return benchmark == QUORLIND_BENCHMARK_PER_CPU ? "all-threads" : "single-thread";
-}
-
 void write_single_run(std::ostream& out, const RunRecord& run) {
     const QuorlindRunSummary& summary = run.summary;
     const bool completed = summary.status == QUORLIND_STATUS_COMPLETED;
-    out << "Quorlind " << kind_title(summary.benchmark) << " benchmark: " << status_name(summary.status);
+    out << "Quorlind " << kind_label(summary.benchmark) << " benchmark: " << status_name(summary.status);
     if (!completed && !run.reason.empty()) {
         out << " (" << run.reason << ")";
     }
@@ -90,18 +70,18 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
     write_field(out, "Workers", std::to_string(summary.workers));
     write_field(out, "Measured",
                 format_fixed(summary.measured_seconds, 3) + " s (planned " +
-                    format_exact(summary.measurement_seconds) + " s after " +
-                    format_exact(summary.warmup_seconds) + " s warm-up)");
-    write_field(out, "Variation", variation_text(summary, assess_stability(summary, run.samples)));
+                    format_seconds_exact(summary.measurement_seconds) + " after " +
+                    format_seconds_exact(summary.warmup_seconds) + " warm-up)");
+    write_field(out, "Variation", variation_text(run));
     write_field(out, "Operations", group_thousands(summary.total_operations));
     write_field(out, "Checksum", format_hex64(summary.checksum));
     write_sample_table(out, run.samples);
 }
 
-std::string run_remark(const RunRecord& run, const Stability& stability) {
+std::string run_remark(const RunRecord& run) {
     switch (run.summary.status) {
         case QUORLIND_STATUS_COMPLETED:
-            return stability_mark(stability);
+            return stability_text(run, StabilityWording::sentence);
         case QUORLIND_STATUS_CANCELLED:
             return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) +
                    " s measured";
@@ -114,7 +94,6 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
     out << "  " << pad_left("run", 4) << "  " << pad_right("threads", 8) << pad_right("status", 11)
         << pad_left("ops/s", 16) << pad_left("variation", 11) << "  stability\n";
     for (const auto& run : record.runs) {
-        const Stability stability = assess_stability(run.summary, run.samples);
         std::string rate = "-";
         if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
             rate = format_rate(run.summary.ops_per_second);
@@ -122,17 +101,17 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
             rate = format_rate(*partial);
         }
         const std::string variation =
-            run.summary.has_variation != 0 ? format_fixed(run.summary.variation_percent, 2) + " %" : "-";
+            run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-";
         out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
             << pad_right(benchmark_name(run.config.benchmark), 8)
             << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
-            << "  " << run_remark(run, stability) << '\n';
+            << "  " << run_remark(run) << '\n';
     }
 }
 
 void write_kind_statistics(std::ostream& out, const char* title, const KindStatistics& statistics) {
-    out << title << ": " << statistics.runs << (statistics.runs == 1 ? " run, " : " runs, ")
-        << statistics.completed << " completed\n";
+    out << title << ": " << format_count(statistics.runs, "run", "runs") << ", " << statistics.completed
+        << " completed\n";
     if (!statistics.median) {
         return;
     }
@@ -142,19 +121,19 @@ void write_kind_statistics(std::ostream& out, const char* title, const KindStati
     if (statistics.ci95) {
         const std::size_t degrees = statistics.completed - 1;
         mean += " (95 % confidence interval " + signed_rate(statistics.ci95->low) + " to " +
-                signed_rate(statistics.ci95->high) + ", Student's t with " + std::to_string(degrees) +
-                (degrees == 1 ? " degree" : " degrees") + " of freedom)";
+                signed_rate(statistics.ci95->high) + ", Student's t with " +
+                format_count(degrees, "degree", "degrees") + " of freedom)";
     } else {
         mean += " (one run: no confidence interval)";
     }
     write_field(out, "Mean", mean);
     write_field(out, "Run to run",
                 statistics.cv_percent
-                    ? "coefficient of variation " + format_fixed(*statistics.cv_percent, 2) + " %"
+                    ? "coefficient of variation " + format_percent(*statistics.cv_percent, 2)
                     : std::string("not available (fewer than two completed runs)"));
 }
 
-std::string percent(double fraction) { return format_fixed(fraction * 100.0, 1) + " %"; }
+std::string percent(double fraction) { return format_percent(fraction * 100.0, 1); }
 
 void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord& system) {
     out << "Scaling\n";
@@ -162,7 +141,7 @@ void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord
     write_field(out, "Per logical",
                 percent(scaling.efficiency_per_logical_processor) + " of one thread's rate on each of " +
                     std::to_string(system.logical_processors) + " logical processors");
-    if (!scaling.efficiency_per_physical_core) {
+    if (!scaling.efficiency_per_physical_core || !system.topology.physical_cores) {
         write_field(out, "Per core", "unknown (the number of physical cores is not known)");
         return;
     }
@@ -178,35 +157,30 @@ void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord
 }
 
 std::string series_title(const ResultRecord& record) {
-    std::string kinds = record.threads == ThreadMode::both  ? "single and all threads alternating"
-                        : record.threads == ThreadMode::all ? "all threads"
-                                                            : "single thread";
+    const std::string kinds = record.threads == ThreadMode::both
+                                  ? "single and all threads alternating"
+                                  : kind_words(record.threads == ThreadMode::all ? QUORLIND_BENCHMARK_PER_CPU
+                                                                                 : QUORLIND_BENCHMARK_SINGLE);
     return "Quorlind benchmark: " + std::to_string(record.runs.size()) + " runs (" + kinds + ", " +
-           std::to_string(record.repeat) + " of each planned), " + format_exact(record.warmup_seconds) +
-           " s warm-up and " + format_exact(record.measurement_seconds) + " s measured each";
+           std::to_string(record.repeat) + " of each planned), " +
+           format_seconds_exact(record.warmup_seconds) + " warm-up and " +
+           format_seconds_exact(record.measurement_seconds) + " measured each";
 }
 
-void write_series(std::ostream& out, const ResultRecord& record) {
-    out << series_title(record) << '\n';
-    write_run_table(out, record);
-    for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
-        if (const auto statistics = kind_statistics(record, benchmark)) {
-            write_kind_statistics(
-                out, benchmark == QUORLIND_BENCHMARK_SINGLE ? "Single thread" : "All threads", *statistics);
+void write_series(std::ostream& out, const Result& result) {
+    out << series_title(result.record) << '\n';
+    write_run_table(out, result.record);
+    for (const std::uint32_t benchmark : benchmark_kinds) {
+        if (const auto& statistics = result.statistics(benchmark)) {
+            write_kind_statistics(out, kind_heading(benchmark), *statistics);
         }
     }
-    if (const auto scaling = result_scaling(record)) {
-        write_scaling(out, *scaling, record.system);
+    if (result.scaling) {
+        write_scaling(out, *result.scaling, result.record.system);
     }
 }
 
 }  // namespace
-
-void write_field(std::ostream& out, const char* label, const std::string& value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "  %-12s", label);
-    out << buffer << value << '\n';
-}
 
 std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample>& samples,
                                                  std::size_t max_rows) {
@@ -230,25 +204,13 @@ std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindInter
     return rows;
 }
 
-std::string stability_mark(const Stability& stability) {
-    switch (stability.instability) {
-        case Instability::drift:
-            return "unstable: drifting " + format_signed_percent(*stability.trend_percent) + " over " +
-                   seconds_text(stability.measured_seconds) + " (throttling or a clock change?)";
-        case Instability::noise:
-            return "unstable: noisy, above 10 % without a significant trend";
-        case Instability::none:
-        default:
-            return "stable";
-    }
-}
-
-void write_report(std::ostream& out, const ResultRecord& record) {
+void write_report(std::ostream& out, const Result& result) {
+    const ResultRecord& record = result.record;
     write_system_report(out, record.system, record.tool_version, record.tool_build);
     if (record.runs.size() == 1) {
         write_single_run(out, record.runs.front());
     } else {
-        write_series(out, record);
+        write_series(out, result);
     }
 }
 

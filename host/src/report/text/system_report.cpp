@@ -1,7 +1,7 @@
-#include <string>
+#include "report/text/system_report.h"
 
+#include "report/text/columns.h"
 #include "util/number_format.h"
-#include "report/text/run_report.h"
 
 namespace quorlind::bench {
 namespace {
@@ -10,11 +10,8 @@ constexpr const char* unknown = "unknown";
 
 std::string text_or_unknown(const std::optional<std::string>& text) { return text.value_or(unknown); }
 
-std::string count_text(const std::optional<unsigned>& count, const char* singular, const char* plural) {
-    if (!count) {
-        return std::string(plural) + " " + unknown;
-    }
-    return std::to_string(*count) + " " + (*count == 1 ? singular : plural);
+std::string count_or_unknown(const std::optional<unsigned>& count, const char* singular, const char* plural) {
+    return count ? format_count(*count, singular, plural) : std::string(plural) + " " + unknown;
 }
 
 std::string switch_text(const std::optional<bool>& value) {
@@ -74,10 +71,10 @@ void write_system_report(std::ostream& out, const SystemRecord& system, const st
                     std::to_string(system.logical_processors) + " logical processors" +
                     groups_text(topology.processor_groups));
     write_field(out, "Topology",
-                count_text(topology.packages, "package", "packages") + ", " +
-                    count_text(topology.physical_cores, "physical core", "physical cores") + ", SMT " +
+                count_or_unknown(topology.packages, "package", "packages") + ", " +
+                    count_or_unknown(topology.physical_cores, "physical core", "physical cores") + ", SMT " +
                     switch_text(topology.smt) + ", " +
-                    count_text(topology.numa_nodes, "NUMA node", "NUMA nodes"));
+                    count_or_unknown(topology.numa_nodes, "NUMA node", "NUMA nodes"));
     write_field(out, "Caches",
                 cache_text("L1d", topology.l1d) + ", " + cache_text("L2", topology.l2) + ", " +
                     cache_text("L3", topology.l3));

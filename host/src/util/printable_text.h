@@ -10,6 +10,6 @@ namespace quorlind::bench {
 // characters (which could move the cursor or recolour the screen) appear as
 // escapes such as \n or \x1b, and text beyond max_bytes is cut at a character
 // boundary and ends in "...".
-std::string printable(std::string_view text, std::size_t max_bytes = 200);
+std::string printable_text(std::string_view text, std::size_t max_bytes = 200);
 
 }  // namespace quorlind::bench

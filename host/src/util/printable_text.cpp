@@ -1,4 +1,4 @@
-#include "util/untrusted_text.h"
+#include "util/printable_text.h"
 
 #include <cstdio>
 
@@ -25,7 +25,7 @@ bool is_continuation(unsigned char byte) { return (byte & 0xc0) == 0x80; }
 
 }  // namespace
 
-std::string printable(std::string_view text, std::size_t max_bytes) {
+std::string printable_text(std::string_view text, std::size_t max_bytes) {
     std::string out;
     std::size_t i = 0;
     while (i < text.size()) {
