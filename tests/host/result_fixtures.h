@@ -101,4 +101,17 @@ inline ResultRecord test_result(std::vector<RunRecord> runs, ThreadMode threads 
     return result;
 }
 
+// One completed run of two exact intervals, as the writers' tests compare byte for byte.
+inline ResultRecord one_run_result() {
+    RunRecord run = completed_run(
+        0, QUORLIND_BENCHMARK_SINGLE, 1.0 / 3.0 * 3e7,
+        {{0.1, 0.1, 3000000, 3e7}, {0.30000000000000004, 0.20000000000000004, 6000001, 30000004.9}});
+    run.summary.measurement_seconds = 0.3;
+    run.summary.variation_percent = 2.5;
+    ResultRecord result = test_result({run});
+    result.measurement_seconds = 0.3;
+    result.notes = {"the load average is 3.00 before the run"};
+    return result;
+}
+
 }  // namespace quorlind::bench::testing

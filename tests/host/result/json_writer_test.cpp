@@ -1,4 +1,3 @@
-#include "export/csv.h"
 #include "result/json_writer.h"
 #include "result_fixtures.h"
 
@@ -13,23 +12,12 @@ namespace {
 using testing::cancelled_run;
 using testing::completed_run;
 using testing::failed_run;
+using testing::one_run_result;
 using testing::sample;
 using testing::test_result;
 
 constexpr std::uint32_t single = QUORLIND_BENCHMARK_SINGLE;
 constexpr std::uint32_t all = QUORLIND_BENCHMARK_PER_CPU;
-
-ResultRecord one_run_result() {
-    RunRecord run = completed_run(
-        0, single, 1.0 / 3.0 * 3e7,
-        {{0.1, 0.1, 3000000, 3e7}, {0.30000000000000004, 0.20000000000000004, 6000001, 30000004.9}});
-    run.summary.measurement_seconds = 0.3;
-    run.summary.variation_percent = 2.5;
-    ResultRecord result = test_result({run});
-    result.measurement_seconds = 0.3;
-    result.notes = {"the load average is 3.00 before the run"};
-    return result;
-}
 
 nlohmann::json parsed(const ResultRecord& result) {
     return nlohmann::json::parse(to_json(result_of_run(result)).dump(2));
@@ -177,28 +165,6 @@ TEST(JsonOutput, SystemDocumentHoldsToolAndSystemOnly) {
     EXPECT_TRUE(json["tool"]["build_type"].is_null());
     EXPECT_EQ(json["system"]["processor"], "Test CPU 9000");
     EXPECT_FALSE(json.contains("runs"));
-}
-
-TEST(CsvOutput, HeaderAndOneExactRowPerSampleOfEveryRun) {
-    ResultRecord result = one_run_result();
-    result.runs.push_back(completed_run(1, all, 10.0, {sample(1.5, 1.5, 15)}));
-    std::ostringstream out;
-    write_samples_csv(out, result_of_run(result));
-    std::istringstream lines(out.str());
-    std::string line;
-    std::getline(lines, line);
-    EXPECT_EQ(line, "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads");
-    std::getline(lines, line);
-    EXPECT_EQ(line, "0,0.1,0.1,3000000,30000000,0,single");
-    std::getline(lines, line);
-    EXPECT_EQ(line, "1,0.30000000000000004,0.20000000000000004,6000001,30000004.9,0,single");
-    std::getline(lines, line);
-    EXPECT_EQ(line, "0,1.5,1.5,15,10,1,all");
-    EXPECT_FALSE(std::getline(lines, line));
-
-    std::ostringstream empty;
-    write_samples_csv(empty, result_of_run(test_result({})));
-    EXPECT_EQ(empty.str(), "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads\n");
 }
 
 }  // namespace
