@@ -122,8 +122,7 @@ TEST_F(RunOutputsTest, AFailedWriteLeavesEveryEarlierFile) {
             fs::create_directory(entry.path());
         }
     }
-    EXPECT_EQ(outputs->write(result_of_run(record_)),
-              "--json: writing '" + options_.json_path + "' failed");
+    EXPECT_EQ(outputs->write(result_of_run(record_)), "--json: writing '" + options_.json_path + "' failed");
     outputs.reset();
     expect_earlier_files();
     EXPECT_EQ(entries(), 2u);
