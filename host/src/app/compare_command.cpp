@@ -20,6 +20,8 @@ int exit_code_for(ComparisonOutcome outcome) {
             return exit_code::slower;
         case ComparisonOutcome::not_comparable:
             return exit_code::not_comparable;
+        case ComparisonOutcome::inconclusive:
+            return exit_code::could_not_decide;
         case ComparisonOutcome::no_slowdown:
             break;
     }

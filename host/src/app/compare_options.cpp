@@ -14,7 +14,9 @@ constexpr const char* compare_exit_code_help =
     "  1  a file could not be read or is invalid (the reason is printed; nothing is written)\n"
     "  2  usage error\n"
     "  3  slower beyond the threshold at the chosen confidence\n"
-    "  4  not comparable: a different library, warm-up or measured time, or no kind of run in common";
+    "  4  not comparable: a different library, warm-up or measured time, or no kind of run in common\n"
+    "  5  could not decide: one run per file, which cannot tell a change from run-to-run variation\n"
+    "With several results the worst decides: 3, then 4, then 5, then 0.";
 
 FinishedCompareOptions refuse(std::string message) { return {{}, std::move(message)}; }
 

@@ -14,6 +14,9 @@ inline constexpr int usage = 2;
 inline constexpr int invalid_file = 1;
 inline constexpr int slower = 3;
 inline constexpr int not_comparable = 4;
+// The data cannot tell (one run per file): no verdict, but nothing wrong.
+// 3 outranks 4, which outranks 5, which outranks 0.
+inline constexpr int could_not_decide = 5;
 
 inline constexpr int interrupted = 130;
 

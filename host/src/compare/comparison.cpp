@@ -68,22 +68,34 @@ KindComparison compare_kind(std::uint32_t benchmark, const KindMeasurements& bas
                             const KindMeasurements& candidate, const ComparisonSettings& settings) {
     KindComparison kind;
     kind.benchmark = benchmark;
+    kind.run_spread = pooled_run_spread(base.throughputs, candidate.throughputs);
+    const auto pooled = compare_runs_pooled(base.throughputs, candidate.throughputs, settings.confidence);
     if (base.throughputs.size() >= min_runs_for_run_to_run &&
         candidate.throughputs.size() >= min_runs_for_run_to_run) {
         kind.source = UncertaintySource::between_runs;
         kind.base = *estimate_from_runs(base.throughputs);
         kind.candidate = *estimate_from_runs(candidate.throughputs);
+        kind.ratio = compare_throughputs(kind.base, kind.candidate, settings.confidence);
+    } else if (pooled) {
+        kind.source = UncertaintySource::pooled_runs;
+        kind.base = *estimate_from_runs(base.throughputs);
+        kind.candidate = *estimate_from_runs(candidate.throughputs);
+        kind.ratio = *pooled;
     } else {
-        // A completed run may lack samples only in a hand-made file; its
-        // throughput then stands alone, without an error.
+        // One run each: the intervals within them are shown, but say nothing of
+        // a second run. A completed run may lack samples only in a hand-made
+        // file; its throughput then stands alone, without an error.
         kind.source = UncertaintySource::within_runs;
         kind.base = estimate_from_intervals(base.samples).value_or(*estimate_from_runs(base.throughputs));
         kind.candidate =
             estimate_from_intervals(candidate.samples).value_or(*estimate_from_runs(candidate.throughputs));
+        kind.ratio = compare_throughputs(kind.base, kind.candidate, settings.confidence);
     }
     kind.base.runs = base.throughputs.size();
     kind.candidate.runs = candidate.throughputs.size();
-    kind.ratio = compare_throughputs(kind.base, kind.candidate, settings.confidence);
+    if (kind.source != UncertaintySource::within_runs) {
+        kind.test = threshold_test(kind.ratio, settings.threshold_percent);
+    }
     return kind;
 }
 
@@ -117,12 +129,53 @@ PairComparison compare_pair(const Result& base, const Result& candidate, const C
         pair.not_comparable.push_back(
             "no kind of run (single-thread or all-threads) completed in both files");
     }
-    if (pair.comparable()) {
+    judge_all(std::span<PairComparison>(&pair, 1), settings);
+    return pair;
+}
+
+std::size_t judge_all(std::span<PairComparison> pairs, const ComparisonSettings& settings) {
+    std::vector<KindComparison*> tested;
+    std::vector<double> p_values;
+    for (auto& pair : pairs) {
+        if (!pair.comparable()) {
+            continue;
+        }
         for (auto& kind : pair.kinds) {
-            kind.verdict = judge(kind.ratio, settings.threshold_percent);
+            if (kind.test) {
+                tested.push_back(&kind);
+                p_values.push_back(kind.test->decisive());
+            }
         }
     }
-    return pair;
+    const std::vector<double> adjusted = holm_adjusted(p_values);
+    for (std::size_t i = 0; i < tested.size(); ++i) {
+        tested[i]->adjusted_p = adjusted[i];
+    }
+    const double threshold = settings.threshold_percent / 100.0;
+    for (auto& pair : pairs) {
+        if (!pair.comparable()) {
+            continue;
+        }
+        for (auto& kind : pair.kinds) {
+            if (kind.test) {
+                kind.verdict = judge_test(*kind.test, *kind.adjusted_p, settings.confidence);
+                kind.inconclusive_reason.clear();
+            } else {
+                kind.verdict = Verdict::inconclusive;
+                kind.inconclusive_reason = one_run_reason;
+            }
+            const auto& interval = kind.ratio.interval;
+            kind.hint = threshold > 0.0 && (kind.verdict == Verdict::inconclusive ||
+                                            (kind.verdict == Verdict::no_significant_difference && interval &&
+                                             interval->high - interval->low > 2.0 * threshold));
+            kind.runs_needed.reset();
+            if (kind.hint && kind.run_spread) {
+                kind.runs_needed = runs_for_power(kind.run_spread->log_standard_deviation, threshold,
+                                                  settings.confidence, hint_power);
+            }
+        }
+    }
+    return tested.size();
 }
 
 ComparisonOutcome outcome_of(const Comparison& comparison) {
@@ -134,6 +187,13 @@ ComparisonOutcome outcome_of(const Comparison& comparison) {
                     [](const PairComparison& pair) { return !pair.comparable(); })) {
         return ComparisonOutcome::not_comparable;
     }
+    for (const auto& pair : pairs) {
+        for (const auto& kind : pair.kinds) {
+            if (kind.verdict == Verdict::inconclusive) {
+                return ComparisonOutcome::inconclusive;
+            }
+        }
+    }
     return ComparisonOutcome::no_slowdown;
 }
 
@@ -143,6 +203,8 @@ const char* outcome_text(ComparisonOutcome outcome) {
             return "slower";
         case ComparisonOutcome::not_comparable:
             return "not comparable";
+        case ComparisonOutcome::inconclusive:
+            return "inconclusive";
         case ComparisonOutcome::no_slowdown:
             break;
     }
@@ -160,6 +222,8 @@ Comparison compare_results(const std::vector<Result>& files, const ComparisonSet
         pair.candidate_file = i;
         comparison.pairs.push_back(std::move(pair));
     }
+    // Each pair was judged alone; the gate is one family over all of them.
+    comparison.tests = judge_all(comparison.pairs, settings);
     return comparison;
 }
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,21 @@ struct ComparisonSettings {
     double confidence = 0.95;
 };
 
-// Below this many completed runs in either file, the spread between runs
-// says too little, and the intervals within the runs stand in for it.
+// From this many completed runs in both files, each file's own spread
+// between runs is used (Welch); below it the two files pool theirs.
 inline constexpr std::size_t min_runs_for_run_to_run = 3;
+
+// The power the repeats hint aims for.
+inline constexpr double hint_power = 0.8;
 
 enum class UncertaintySource {
     between_runs,  // Welch's test on the runs' throughputs
-    within_runs,   // the time-weighted interval rates; run-to-run variation not covered
+    pooled_runs,   // pooled t on the log run throughputs; assumes an equal relative spread
+    within_runs,   // one run per file: the interval rates, shown for information only
 };
+
+inline constexpr const char* one_run_reason =
+    "one run per file cannot tell a change from run-to-run variation; run both with --repeat 3 or more";
 
 // One kind of run (single or all) that completed in both files.
 struct KindComparison {
@@ -33,7 +41,15 @@ struct KindComparison {
     ThroughputEstimate candidate;
     UncertaintySource source = UncertaintySource::within_runs;
     RatioEstimate ratio;
-    std::optional<Verdict> verdict;  // empty when the pair is not comparable
+    std::optional<ThresholdTest> test;    // empty when the data cannot decide
+    std::optional<double> adjusted_p;     // Holm-adjusted test.decisive() over every test made
+    std::optional<Verdict> verdict;       // empty when the pair is not comparable
+    std::string inconclusive_reason;      // set when the verdict is inconclusive
+    std::optional<RunSpread> run_spread;  // from the runs of both files where any has two
+    // The repeats hint, shown when inconclusive or when the interval is wider
+    // than the threshold band: runs per file for a threshold-sized change.
+    bool hint = false;
+    std::optional<std::size_t> runs_needed;
 };
 
 struct PairComparison {
@@ -58,16 +74,22 @@ struct Comparison {
     ComparisonSettings settings;
     std::vector<ComparedFile> files;
     std::vector<PairComparison> pairs;  // each file after the first against the first
+    std::size_t tests = 0;              // (file, kind) tests that the Holm adjustment spans
 };
 
 // What the comparison as a whole found, worst first: a slowdown in any
-// comparable pair, else any pair not comparable, else no slowdown.
-enum class ComparisonOutcome { slower, not_comparable, no_slowdown };
+// comparable pair, else any pair not comparable, else a kind that could not
+// be decided, else no slowdown.
+enum class ComparisonOutcome { slower, not_comparable, inconclusive, no_slowdown };
 
 ComparisonOutcome outcome_of(const Comparison& comparison);
 const char* outcome_text(ComparisonOutcome outcome);
 
 PairComparison compare_pair(const Result& base, const Result& candidate, const ComparisonSettings& settings);
+
+// The verdicts of every kind of the comparable pairs, with Holm-Bonferroni
+// over all the tests together; returns how many tests that was.
+std::size_t judge_all(std::span<PairComparison> pairs, const ComparisonSettings& settings);
 
 // files[0] is the base; needs at least two files.
 Comparison compare_results(const std::vector<Result>& files, const ComparisonSettings& settings);

@@ -1,6 +1,8 @@
 #include "stats/comparison_statistics.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace quorlind::bench {
 namespace {
@@ -83,8 +85,10 @@ RatioEstimate compare_throughputs(const ThroughputEstimate& base, const Throughp
         // Every run or interval alike on both sides: the ratio is exact.
         result.interval = Interval{result.ratio, result.ratio};
         result.p_value = log_ratio == 0.0 ? 1.0 : 0.0;
+        result.log_standard_error = 0.0;
         return result;
     }
+    result.log_standard_error = standard_error;
     const double df = combined_degrees_of_freedom(variance_base, base.degrees_of_freedom, variance_candidate,
                                                   candidate.degrees_of_freedom);
     const double half_width = student_t_quantile((1.0 + confidence) / 2.0, df) * standard_error;
@@ -93,6 +97,145 @@ RatioEstimate compare_throughputs(const ThroughputEstimate& base, const Throughp
     result.degrees_of_freedom = df;
     result.p_value = student_t_two_sided_p(*result.t, df);
     return result;
+}
+
+namespace {
+
+struct LogSummary {
+    double mean = 0.0;
+    double squares = 0.0;  // sum of squared deviations from the mean
+};
+
+LogSummary log_summary(std::span<const double> values) {
+    LogSummary summary;
+    for (const double value : values) {
+        summary.mean += std::log(value);
+    }
+    summary.mean /= static_cast<double>(values.size());
+    for (const double value : values) {
+        const double deviation = std::log(value) - summary.mean;
+        summary.squares += deviation * deviation;
+    }
+    return summary;
+}
+
+// Student's t distribution function, from the two-sided p.
+double student_t_cdf(double t, double degrees_of_freedom) {
+    const double tail = student_t_two_sided_p(t, degrees_of_freedom) / 2.0;
+    return t < 0.0 ? tail : 1.0 - tail;
+}
+
+}  // namespace
+
+std::optional<RunSpread> pooled_run_spread(std::span<const double> base, std::span<const double> candidate) {
+    double squares = 0.0;
+    double df = 0.0;
+    for (const auto values : {base, candidate}) {
+        if (values.size() >= 2) {
+            squares += log_summary(values).squares;
+            df += static_cast<double>(values.size()) - 1.0;
+        }
+    }
+    if (df < 1.0) {
+        return std::nullopt;
+    }
+    return RunSpread{std::sqrt(squares / df), df};
+}
+
+std::optional<RatioEstimate> compare_runs_pooled(std::span<const double> base,
+                                                 std::span<const double> candidate, double confidence) {
+    if (base.empty() || candidate.empty() || base.size() + candidate.size() < 3) {
+        return std::nullopt;
+    }
+    const LogSummary b = log_summary(base);
+    const LogSummary c = log_summary(candidate);
+    const double nb = static_cast<double>(base.size());
+    const double nc = static_cast<double>(candidate.size());
+    const double df = nb + nc - 2.0;
+    const double standard_error = std::sqrt((b.squares + c.squares) / df * (1.0 / nb + 1.0 / nc));
+    const double log_ratio = c.mean - b.mean;
+    RatioEstimate result;
+    result.ratio = std::exp(log_ratio);
+    result.log_standard_error = standard_error;
+    if (standard_error == 0.0) {
+        result.interval = Interval{result.ratio, result.ratio};
+        result.p_value = log_ratio == 0.0 ? 1.0 : 0.0;
+        return result;
+    }
+    const double half_width = student_t_quantile((1.0 + confidence) / 2.0, df) * standard_error;
+    result.interval = Interval{std::exp(log_ratio - half_width), std::exp(log_ratio + half_width)};
+    result.t = log_ratio / standard_error;
+    result.degrees_of_freedom = df;
+    result.p_value = student_t_two_sided_p(*result.t, df);
+    return result;
+}
+
+std::optional<ThresholdTest> threshold_test(const RatioEstimate& ratio, double threshold_percent) {
+    if (!ratio.interval || !ratio.log_standard_error) {
+        return std::nullopt;
+    }
+    // The bounds as judge() has them, so that one test decides as the interval does.
+    const double log_ratio = std::log(ratio.ratio);
+    const double slower_bound = std::log((100.0 - threshold_percent) / 100.0);
+    const double faster_bound = std::log((100.0 + threshold_percent) / 100.0);
+    ThresholdTest test;
+    const double se = *ratio.log_standard_error;
+    if (se == 0.0 || !ratio.degrees_of_freedom) {
+        test.p_slower = log_ratio < slower_bound ? 0.0 : 1.0;
+        test.p_faster = log_ratio > faster_bound ? 0.0 : 1.0;
+        return test;
+    }
+    const double df = *ratio.degrees_of_freedom;
+    test.p_slower = student_t_cdf((log_ratio - slower_bound) / se, df);
+    test.p_faster = 1.0 - student_t_cdf((log_ratio - faster_bound) / se, df);
+    return test;
+}
+
+std::vector<double> holm_adjusted(std::span<const double> p_values) {
+    const std::size_t m = p_values.size();
+    std::vector<std::size_t> order(m);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return p_values[a] < p_values[b]; });
+    std::vector<double> adjusted(m, 1.0);
+    double running = 0.0;
+    for (std::size_t rank = 0; rank < m; ++rank) {
+        const double scaled = std::min(1.0, static_cast<double>(m - rank) * p_values[order[rank]]);
+        running = std::max(running, scaled);
+        adjusted[order[rank]] = running;
+    }
+    return adjusted;
+}
+
+Verdict judge_test(const ThresholdTest& test, double adjusted_p, double confidence) {
+    if (!(adjusted_p < (1.0 - confidence) / 2.0)) {
+        return Verdict::no_significant_difference;
+    }
+    return test.p_slower <= test.p_faster ? Verdict::slower : Verdict::faster;
+}
+
+std::optional<std::size_t> runs_for_power(double log_standard_deviation, double effect_fraction,
+                                          double confidence, double power, std::size_t max_runs) {
+    const double effect = std::fabs(std::log(1.0 + effect_fraction));
+    if (!(effect > 0.0)) {
+        return std::nullopt;
+    }
+    const double variance = log_standard_deviation * log_standard_deviation;
+    // t quantiles exceed the normal ones, so the normal answer is a lower
+    // bound to start from: the search then takes a step or two.
+    const double normal = student_t_quantile((1.0 + confidence) / 2.0, 1e9) + student_t_quantile(power, 1e9);
+    const double lower_bound = std::ceil(2.0 * variance * normal * normal / (effect * effect));
+    if (lower_bound > static_cast<double>(max_runs)) {
+        return std::nullopt;
+    }
+    for (auto n = std::max<std::size_t>(2, static_cast<std::size_t>(lower_bound)); n <= max_runs; ++n) {
+        const double df = 2.0 * static_cast<double>(n) - 2.0;
+        const double sum = student_t_quantile((1.0 + confidence) / 2.0, df) + student_t_quantile(power, df);
+        if (2.0 * variance * sum * sum / (effect * effect) <= static_cast<double>(n)) {
+            return n;
+        }
+    }
+    return std::nullopt;
 }
 
 Verdict judge(const RatioEstimate& ratio, double threshold_percent) {
@@ -116,6 +259,8 @@ const char* verdict_text(Verdict verdict) {
             return "faster";
         case Verdict::slower:
             return "slower";
+        case Verdict::inconclusive:
+            return "inconclusive";
         case Verdict::no_significant_difference:
             break;
     }

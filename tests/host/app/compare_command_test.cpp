@@ -119,6 +119,20 @@ TEST(CompareCommand, ExitCodesForCiGates) {
     EXPECT_EQ(compare({"compare", base_file, base_file, other_library_file}).exit_code, 4);
 }
 
+// One run per file could not decide: 5, below 3 and 4 but above 0.
+TEST(CompareCommand, OneRunPerFileExits5WithTheReason) {
+    const std::string v1_file = fixture_path("result-v1.json");
+    const auto undecided = compare({"compare", v1_file, v1_file});
+    EXPECT_EQ(undecided.exit_code, 5) << undecided.err;
+    EXPECT_THAT(undecided.out, HasSubstr("inconclusive"));
+    EXPECT_THAT(undecided.out,
+                HasSubstr("one run per file cannot tell a change from run-to-run variation; run "
+                          "both with --repeat 3 or more"));
+    EXPECT_THAT(undecided.out, HasSubstr("no run-to-run spread is known"));
+    EXPECT_EQ(compare({"compare", v1_file, v1_file, other_library_file}).exit_code, 4);
+    EXPECT_EQ(compare({"compare", base_file, slower_file, v1_file}).exit_code, 3);
+}
+
 TEST(CompareCommand, BadFileStopsEverythingAndWritesNothing) {
     const std::string truncated = ::testing::TempDir() + "quorlind-compare-truncated.json";
     const std::string output = ::testing::TempDir() + "quorlind-compare-output.json";
@@ -197,7 +211,10 @@ TEST(ComparisonJson, HoldsEveryFindingWithNullsForTheUnknown) {
     EXPECT_EQ(single["base"]["runs"], 3);
     EXPECT_NEAR(single["change_percent"].get<double>(), -10.0, 0.1);
     EXPECT_LT(single["ratio_ci_high"].get<double>(), 0.98);
-    EXPECT_LT(single["p_value"].get<double>(), 0.05);
+    EXPECT_LT(single["p_slower"].get<double>(), 0.025);
+    EXPECT_TRUE(single["p_value"].is_null()) << "two-sided only at threshold 0";
+    EXPECT_GE(single["p_adjusted"].get<double>(), single["p_slower"].get<double>());
+    EXPECT_EQ(document["multiple_testing"]["method"], "holm");
     EXPECT_EQ(slower["environment"][0], (json{{"field", "system.boost"}, {"base", true}, {"new", false}}));
 
     const json& other = document["comparisons"][1];
@@ -206,9 +223,11 @@ TEST(ComparisonJson, HoldsEveryFindingWithNullsForTheUnknown) {
     EXPECT_TRUE(other["kinds"][0]["verdict"].is_null());
 
     const json& older = document["comparisons"][2];
-    EXPECT_EQ(older["kinds"][0]["uncertainty"]["source"], "within_runs");
-    EXPECT_EQ(older["kinds"][0]["uncertainty"]["run_to_run_covered"], false);
-    EXPECT_EQ(older["kinds"][0]["new"]["intervals"], 3);
+    // One run against three: the three lend their spread to the one.
+    EXPECT_EQ(older["kinds"][0]["uncertainty"]["source"], "pooled_runs");
+    EXPECT_EQ(older["kinds"][0]["uncertainty"]["run_to_run_covered"], true);
+    EXPECT_EQ(older["kinds"][0]["uncertainty"]["equal_relative_spread_assumed"], true);
+    EXPECT_EQ(older["kinds"][0]["new"]["runs"], 1);
     EXPECT_GT(older["fields_known_in_one_file"].get<int>(), 10);
     EXPECT_EQ(older["notes"].size(), 1u);
 }
@@ -229,7 +248,12 @@ TEST(ComparisonReport, OneTableThenEachPairsDetails) {
     EXPECT_THAT(text,
                 HasSubstr("NEW 2 against BASE: not comparable\n  Why not      the library version differs"));
     EXPECT_THAT(text, HasSubstr("Welch's t-test on 3 and 3 run throughputs (t = "));
-    EXPECT_THAT(text, HasSubstr("run-to-run variation is not covered, so run both with --repeat 3 or more"));
+    EXPECT_THAT(text, HasSubstr("pooled t-test on the log throughputs of 3 and 1 runs"));
+    EXPECT_THAT(text, HasSubstr("assumes both files vary by the same relative amount"));
+    EXPECT_THAT(text, HasSubstr("one-sided p = "));
+    EXPECT_THAT(text, HasSubstr(" for 'NEW is slower by more than 2 %'"));
+    EXPECT_THAT(text,
+                HasSubstr("tests decide together: their levels are adjusted by the Holm-Bonferroni method"));
     EXPECT_THAT(text, HasSubstr("system.governor   performance  ->  powersave"));
     EXPECT_THAT(text, HasSubstr("only BASE has completed all-threads runs"));
     EXPECT_THAT(text, Not(HasSubstr("start_time")));

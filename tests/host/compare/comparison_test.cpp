@@ -109,15 +109,14 @@ TEST(Comparison, NoKindInCommonIsNotComparable) {
                                         "only NEW has completed all-threads runs; they are not compared"));
 }
 
-TEST(Comparison, FewerThanThreeRunsUseTheIntervalsAndSayWhy) {
+TEST(Comparison, FewerThanThreeRunsPoolTheSpreadBetweenRuns) {
     const json two_single = with_runs(base(), [](const json& run) { return run["index"] != 4; });
     const auto pair =
         compare_pair(result_of(two_single), result_of(fixture("result-v2-slower.json")), defaults);
     ASSERT_EQ(pair.kinds.size(), 2u);
-    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::within_runs);
+    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::pooled_runs);
     EXPECT_EQ(pair.kinds[0].base.runs, 2u);
-    EXPECT_EQ(pair.kinds[0].base.intervals, 6u);
-    EXPECT_EQ(pair.kinds[0].candidate.intervals, 9u);
+    EXPECT_EQ(*pair.kinds[0].ratio.degrees_of_freedom, 3.0);
     EXPECT_EQ(pair.kinds[0].verdict, Verdict::slower);
     EXPECT_EQ(pair.kinds[1].source, UncertaintySource::between_runs) << "all-threads still has 3 runs each";
 }
@@ -138,10 +137,10 @@ TEST(Comparison, RunsThatDidNotCompleteAreLeftOutWithANote) {
                                         "BASE: 1 of 3 all-threads runs did not complete and is left out"));
     ASSERT_EQ(pair.kinds.size(), 2u);
     EXPECT_EQ(pair.kinds[0].base.runs, 1u);
-    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::within_runs);
+    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::pooled_runs) << "NEW's three runs lend their spread";
 }
 
-TEST(Comparison, OneIntervalGivesNoIntervalAndNoVerdictEitherWay) {
+TEST(Comparison, OneIntervalGivesNoIntervalAndCannotDecide) {
     json short_runs = fixture("result-v1.json");
     short_runs["samples"] = json::array({short_runs["samples"][0]});
     json halved = short_runs;
@@ -151,7 +150,73 @@ TEST(Comparison, OneIntervalGivesNoIntervalAndNoVerdictEitherWay) {
     ASSERT_EQ(pair.kinds.size(), 1u);
     EXPECT_LT(pair.kinds[0].ratio.ratio, 0.5);
     EXPECT_FALSE(pair.kinds[0].ratio.interval);
-    EXPECT_EQ(pair.kinds[0].verdict, Verdict::no_significant_difference);
+    EXPECT_EQ(pair.kinds[0].verdict, Verdict::inconclusive);
+}
+
+// One run per file: a clear drop within the runs is still no verdict, since
+// a second run could differ by as much; the ratio and its within-run interval
+// stay for information, with the reason and no known spread for the hint.
+TEST(Comparison, OneRunPerFileIsInconclusiveWhateverTheIntervalsSay) {
+    const json one = fixture("result-v1.json");
+    json lower = one;
+    lower["summary"]["ops_per_second"] = lower["summary"]["ops_per_second"].get<double>() * 0.8;
+    for (auto& sample : lower["samples"]) {
+        sample["operations"] = sample["operations"].get<std::uint64_t>() * 8 / 10;
+    }
+    const Comparison comparison = compare_results({result_of(one), result_of(lower)}, defaults);
+    const auto& kind = comparison.pairs[0].kinds.at(0);
+    EXPECT_EQ(kind.source, UncertaintySource::within_runs);
+    EXPECT_NEAR(kind.ratio.ratio, 0.8, 1e-3);
+    ASSERT_TRUE(kind.ratio.interval);
+    EXPECT_LT(kind.ratio.interval->high, 0.9) << "the intervals alone would have said slower";
+    EXPECT_EQ(kind.verdict, Verdict::inconclusive);
+    EXPECT_THAT(kind.inconclusive_reason, HasSubstr("one run per file cannot tell a change"));
+    EXPECT_FALSE(kind.test);
+    EXPECT_TRUE(kind.hint);
+    EXPECT_FALSE(kind.run_spread);
+    EXPECT_EQ(comparison.tests, 0u);
+    EXPECT_EQ(outcome_of(comparison), ComparisonOutcome::inconclusive);
+    // A slowdown elsewhere still outranks it, and so does a pair not comparable.
+    const auto first = result_of(base(), "base.json");
+    const auto slower = result_of(fixture("result-v2-slower.json"), "slower.json");
+    const auto other = result_of(fixture("result-v2-other-library.json"), "other.json");
+    const auto single = result_of(with_runs(base(), [](const json& run) { return run["index"] == 0; }));
+    const auto single_new = result_of(with_runs(base(), [](const json& run) { return run["index"] == 2; }));
+    EXPECT_EQ(outcome_of(compare_results({single, single_new}, defaults)), ComparisonOutcome::inconclusive);
+    EXPECT_EQ(outcome_of(compare_results({first, other, slower}, defaults)), ComparisonOutcome::slower);
+    EXPECT_EQ(outcome_of(compare_results({single, single_new, other}, defaults)),
+              ComparisonOutcome::not_comparable);
+}
+
+// Both kinds of two NEW files are one family: a p that decides alone may not
+// decide among four, and the adjusted p's are Holm's of the raw ones.
+TEST(Comparison, SeveralTestsAreAdjustedTogether) {
+    const auto first = result_of(base(), "base.json");
+    json slight = fixture("result-v2-slower.json");
+    for (auto& run : slight["runs"]) {
+        if (run["summary"]["benchmark"] == QUORLIND_BENCHMARK_SINGLE) {
+            auto& rate = run["summary"]["ops_per_second"];
+            rate = rate.get<double>() / 0.9 * 0.965;
+        }
+    }
+    ComparisonSettings settings;
+    settings.threshold_percent = 0.0;
+    const Comparison alone = compare_results({first, result_of(slight)}, settings);
+    ASSERT_EQ(alone.tests, 2u);
+    const Comparison many = compare_results({first, result_of(slight), first, first}, settings);
+    EXPECT_EQ(many.tests, 6u);
+    const auto& kind = many.pairs[0].kinds[0];
+    const auto& kind_alone = alone.pairs[0].kinds[0];
+    EXPECT_EQ(kind.test->p_slower, kind_alone.test->p_slower);
+    EXPECT_GT(*kind.adjusted_p, *kind_alone.adjusted_p);
+    EXPECT_LE(*kind.adjusted_p, 6.0 * kind.test->p_slower);
+    std::vector<double> raw;
+    for (const auto& pair : many.pairs) {
+        for (const auto& each : pair.kinds) {
+            raw.push_back(each.test->decisive());
+        }
+    }
+    EXPECT_EQ(*kind.adjusted_p, holm_adjusted(raw)[0]);
 }
 
 TEST(Comparison, SettingsMoveTheVerdict) {

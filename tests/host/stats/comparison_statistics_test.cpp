@@ -144,6 +144,98 @@ TEST(ComparisonStatistics, VerdictNeedsTheWholeIntervalBeyondTheThreshold) {
     EXPECT_STREQ(verdict_text(Verdict::faster), "faster");
     EXPECT_STREQ(verdict_text(Verdict::slower), "slower");
     EXPECT_STREQ(verdict_text(Verdict::no_significant_difference), "no significant difference");
+    EXPECT_STREQ(verdict_text(Verdict::inconclusive), "inconclusive");
+}
+
+TEST(ComparisonStatistics, PooledLogTestLendsTheSpreadOfTheFileWithMoreRuns) {
+    // One NEW run against three BASE runs: the BASE spread stands for both.
+    const std::vector<double> base{98.0, 100.0, 102.0};
+    const std::vector<double> one{90.0};
+    const auto pooled = compare_runs_pooled(base, one, 0.95);
+    ASSERT_TRUE(pooled);
+    double log_mean = 0.0;
+    for (const double value : base) {
+        log_mean += std::log(value) / 3.0;
+    }
+    double squares = 0.0;
+    for (const double value : base) {
+        squares += (std::log(value) - log_mean) * (std::log(value) - log_mean);
+    }
+    const double se = std::sqrt(squares / 2.0 * (1.0 / 3.0 + 1.0));
+    EXPECT_NEAR(pooled->ratio, 90.0 / std::exp(log_mean), 1e-12);
+    EXPECT_NEAR(*pooled->log_standard_error, se, 1e-12);
+    EXPECT_EQ(*pooled->degrees_of_freedom, 2.0);
+    // t(0.975, 2) = 4.302652729911275
+    EXPECT_NEAR(pooled->interval->high, pooled->ratio * std::exp(4.302652729911275 * se), 1e-9);
+    // Mirrors when the files swap.
+    const auto swapped = compare_runs_pooled(one, base, 0.95);
+    EXPECT_NEAR(swapped->interval->low, 1.0 / pooled->interval->high, 1e-12);
+
+    const std::vector<double> two{99.0, 101.0};
+    EXPECT_EQ(*compare_runs_pooled(two, two, 0.95)->degrees_of_freedom, 2.0);
+    EXPECT_FALSE(compare_runs_pooled(one, one, 0.95)) << "no degree of freedom";
+    EXPECT_FALSE(pooled_run_spread(one, one));
+    EXPECT_NEAR(pooled_run_spread(base, one)->log_standard_deviation, std::sqrt(squares / 2.0), 1e-15);
+    EXPECT_EQ(pooled_run_spread(base, two)->degrees_of_freedom, 3.0);
+}
+
+TEST(ComparisonStatistics, OneTestDecidesExactlyAsTheIntervalDoes) {
+    // Across ratios near both bounds, the one-sided p at (1 - confidence) / 2
+    // and the whole-interval rule must agree: the verdict never contradicts
+    // the interval printed beside it.
+    const std::vector<double> base{98.0, 100.0, 101.0, 102.5};
+    for (const double threshold : {0.0, 2.0, 5.0}) {
+        for (double level = 0.85; level < 1.15; level += 0.0025) {
+            const std::vector<double> candidate{98.0 * level, 100.5 * level, 101.0 * level};
+            for (const auto& ratio :
+                 {compare_throughputs(*estimate_from_runs(base), *estimate_from_runs(candidate), 0.95),
+                  *compare_runs_pooled(base, candidate, 0.95)}) {
+                const auto test = threshold_test(ratio, threshold);
+                ASSERT_TRUE(test);
+                EXPECT_EQ(judge_test(*test, test->decisive(), 0.95), judge(ratio, threshold))
+                    << "level " << level << " threshold " << threshold;
+            }
+        }
+    }
+    // At threshold 0 the two one-sided p's make the two-sided one.
+    const std::vector<double> lower{97.0, 98.0, 99.5};
+    const auto ratio = compare_throughputs(*estimate_from_runs(base), *estimate_from_runs(lower), 0.95);
+    const auto test = threshold_test(ratio, 0.0);
+    EXPECT_NEAR(test->p_slower + test->p_faster, 1.0, 1e-12);
+    EXPECT_NEAR(2.0 * test->p_slower, *ratio.p_value, 1e-12);
+    // With a threshold the question is harder to answer yes to.
+    EXPECT_GT(threshold_test(ratio, 2.0)->p_slower, test->p_slower);
+    EXPECT_FALSE(threshold_test(RatioEstimate{}, 2.0)) << "no interval, no test";
+}
+
+TEST(ComparisonStatistics, HolmAdjustsInTheGivenOrder) {
+    // Sorted 0.01, 0.02, 0.04, 0.30 times 4, 3, 2, 1: 0.04, 0.06, 0.08, 0.30.
+    const std::vector<double> p{0.04, 0.30, 0.01, 0.02};
+    const auto adjusted = holm_adjusted(p);
+    ASSERT_EQ(adjusted.size(), 4u);
+    EXPECT_NEAR(adjusted[0], 0.08, 1e-15);
+    EXPECT_NEAR(adjusted[1], 0.30, 1e-15);
+    EXPECT_NEAR(adjusted[2], 0.04, 1e-15);
+    EXPECT_NEAR(adjusted[3], 0.06, 1e-15);
+    // Kept monotone, and capped at 1.
+    const std::vector<double> step{0.02, 0.011};
+    EXPECT_EQ(holm_adjusted(step)[0], 0.022);
+    EXPECT_EQ(holm_adjusted(std::vector<double>{0.6, 0.7})[0], 1.0);
+    EXPECT_TRUE(holm_adjusted({}).empty());
+}
+
+TEST(ComparisonStatistics, RunsForPowerFollowTheSpread) {
+    // Normal approximation 2 s^2 (1.96 + 0.84)^2 / d^2 with s = d: about 16;
+    // t quantiles add a run.
+    const double d = std::log(1.02);
+    const auto runs = runs_for_power(d, 0.02, 0.95);
+    ASSERT_TRUE(runs);
+    EXPECT_GE(*runs, 16u);
+    EXPECT_LE(*runs, 18u);
+    EXPECT_GT(*runs_for_power(2.0 * d, 0.02, 0.95), 3 * *runs) << "twice the spread, four times the runs";
+    EXPECT_LE(*runs_for_power(0.001, 0.10, 0.95), 3u);
+    EXPECT_FALSE(runs_for_power(0.5, 0.01, 0.95)) << "beyond a thousand";
+    EXPECT_FALSE(runs_for_power(0.01, 0.0, 0.95));
 }
 
 }  // namespace

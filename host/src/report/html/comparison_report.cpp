@@ -47,6 +47,8 @@ std::string verdict_class(const std::optional<Verdict>& verdict) {
             return "verdict-slower";
         case Verdict::faster:
             return "verdict-faster";
+        case Verdict::inconclusive:
+            return "verdict-not-comparable";
         case Verdict::no_significant_difference:
             break;
     }
@@ -81,11 +83,17 @@ std::string kind_card(const Comparison& comparison, const PairComparison& pair, 
     lines.push_back("new: " + estimate_text(kind.candidate));
     if (kind.source == UncertaintySource::between_runs) {
         lines.push_back("Uncertainty from the spread between runs (Welch's t test on the run throughputs).");
+    } else if (kind.source == UncertaintySource::pooled_runs) {
+        lines.push_back(
+            "Uncertainty from the spread between runs (pooled t test on the log run throughputs), which "
+            "assumes both files vary by the same relative amount from run to run.");
     } else {
         lines.push_back(
-            "Uncertainty from the intervals within the runs only: run-to-run variation is not covered. "
-            "Repeat "
-            "the runs (--repeat 3 or more) for a verdict that covers it.");
+            "Interval from the intervals within the runs, for information only: it leaves "
+            "run-to-run variation out.");
+    }
+    if (!kind.inconclusive_reason.empty()) {
+        lines.push_back("Inconclusive: " + kind.inconclusive_reason + ".");
     }
     for (const auto& text : lines) {
         out += "<p>" + escape_html(text) + "</p>";
@@ -212,6 +220,9 @@ std::string outcome_words(ComparisonOutcome outcome) {
             return "Slower: at least one file is slower than the base beyond the threshold.";
         case ComparisonOutcome::not_comparable:
             return "Not comparable: the workload differs between the files, so no verdict is given for it.";
+        case ComparisonOutcome::inconclusive:
+            return "Inconclusive: the data cannot tell a change from run-to-run variation for at least one "
+                   "kind.";
         case ComparisonOutcome::no_slowdown:
             break;
     }

@@ -58,27 +58,80 @@ Row table_row(const Comparison& comparison, const PairComparison& pair, const Ki
     return row;
 }
 
+std::string statistic_text(const RatioEstimate& ratio) {
+    if (!ratio.t) {
+        return "";
+    }
+    return " (t = " + format_fixed(*ratio.t, 2) + ", " + format_fixed(*ratio.degrees_of_freedom, 1) +
+           " degrees of freedom)";
+}
+
 std::string uncertainty_text(const KindComparison& kind) {
     std::string text = std::string(kind_label(kind.benchmark)) + ": ";
-    if (kind.source == UncertaintySource::between_runs) {
-        text += "from the spread between runs, Welch's t-test on " + std::to_string(kind.base.runs) +
-                " and " + std::to_string(kind.candidate.runs) + " run throughputs";
-        if (kind.ratio.t) {
-            text += " (t = " + format_fixed(*kind.ratio.t, 2) + ", " +
-                    format_fixed(*kind.ratio.degrees_of_freedom, 1) +
-                    " degrees of freedom, p = " + format_fixed(*kind.ratio.p_value, 4) + ")";
-        }
-        return text;
+    switch (kind.source) {
+        case UncertaintySource::between_runs:
+            return text + "from the spread between runs, Welch's t-test on " +
+                   std::to_string(kind.base.runs) + " and " + std::to_string(kind.candidate.runs) +
+                   " run throughputs" + statistic_text(kind.ratio);
+        case UncertaintySource::pooled_runs:
+            return text + "from the spread between runs, pooled t-test on the log throughputs of " +
+                   std::to_string(kind.base.runs) + " and " + std::to_string(kind.candidate.runs) + " runs" +
+                   statistic_text(kind.ratio) +
+                   "; it assumes both files vary by the same relative amount from run to run";
+        case UncertaintySource::within_runs:
+            break;
     }
-    text += "from the time-weighted interval rates within the runs (" +
+    text += "for information only, the interval from the interval rates within the runs (" +
             format_count(kind.base.intervals, "interval", "intervals") + " in BASE, " +
-            std::to_string(kind.candidate.intervals) +
-            " in NEW); run-to-run variation is not covered, so run both with --repeat " +
-            std::to_string(min_runs_for_run_to_run) + " or more";
+            std::to_string(kind.candidate.intervals) + " in NEW), which leaves run-to-run variation out";
     if (!kind.ratio.interval) {
-        text += "; too few intervals for an interval at all (each file needs 2), so no difference counts";
+        text += "; too few intervals even for that (each file needs 2)";
     }
     return text;
+}
+
+// The p-value beside a verdict, always with the question it answers.
+std::string test_text(const Comparison& comparison, const KindComparison& kind) {
+    std::string text = std::string(kind_label(kind.benchmark)) + ": ";
+    const std::string threshold = format_exact(comparison.settings.threshold_percent) + " %";
+    if (!kind.test) {
+        return text + "inconclusive: " + kind.inconclusive_reason;
+    }
+    const bool faster = kind.verdict == Verdict::faster;
+    const double p = faster ? kind.test->p_faster : kind.test->p_slower;
+    if (comparison.settings.threshold_percent == 0.0) {
+        text += std::string("one-sided p = ") + format_fixed(p, 4) + " for 'NEW is " +
+                (faster ? "faster" : "slower") + " than BASE'";
+    } else {
+        text += std::string("one-sided p = ") + format_fixed(p, 4) + " for 'NEW is " +
+                (faster ? "faster" : "slower") + " by more than " + threshold + "'";
+    }
+    // The adjustment is of the test's decisive p; beside any other it would mislead.
+    if (comparison.tests > 1 && kind.adjusted_p && p == kind.test->decisive()) {
+        text += ", " + format_fixed(*kind.adjusted_p, 4) + " Holm-adjusted";
+    }
+    if (comparison.settings.threshold_percent == 0.0 && kind.ratio.p_value) {
+        text += "; two-sided p = " + format_fixed(*kind.ratio.p_value, 4) + " against no change";
+    }
+    return text;
+}
+
+std::string hint_text(const Comparison& comparison, const KindComparison& kind) {
+    std::string text = std::string(kind_label(kind.benchmark)) + ": ";
+    const std::string threshold = format_exact(comparison.settings.threshold_percent) + " %";
+    if (!kind.run_spread) {
+        return text + "with one run per file no run-to-run spread is known, so the repeats a " + threshold +
+               " change needs cannot be told; run both with --repeat 3 or more";
+    }
+    const std::string spread = format_fixed(kind.run_spread->log_standard_deviation * 100.0, 2) + " %";
+    if (!kind.runs_needed) {
+        return text + "the runs vary by " + spread + " from run to run; telling a " + threshold +
+               " change from none would take more than 1000 runs per file";
+    }
+    return text + "the runs vary by " + spread + " from run to run; about " +
+           std::to_string(*kind.runs_needed) + " runs per file (--repeat " +
+           std::to_string(std::max<std::size_t>(*kind.runs_needed, 3)) + ") would tell a " + threshold +
+           " change from none with " + format_exact(hint_power * 100.0) + " % power";
 }
 
 std::string value_text(const nlohmann::json& value) {
@@ -109,6 +162,16 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
     }
     if (pair.comparable()) {
         write_labelled(out, "Uncertainty", sources);
+        std::vector<std::string> tests;
+        std::vector<std::string> hints;
+        for (const auto& kind : pair.kinds) {
+            tests.push_back(test_text(comparison, kind));
+            if (kind.hint) {
+                hints.push_back(hint_text(comparison, kind));
+            }
+        }
+        write_labelled(out, "Tests", tests);
+        write_labelled(out, "Repeats", hints);
     }
 
     std::vector<Row> rows;
@@ -164,6 +227,16 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
         }
     }
     write_table(out, rows, {false, false, true, true, true, false, true, false}, 2);
+    if (comparison.tests > 1) {
+        out << "\n"
+            << comparison.tests
+            << " tests decide together: their levels are adjusted by the Holm-Bonferroni method, so that all "
+               "verdicts together hold at "
+            << confidence_text(comparison.settings.confidence)
+            << " (an interval shown is each test's own, unadjusted)\n";
+    } else if (comparison.tests == 1) {
+        out << "\n1 test decides: no adjustment of its level is needed\n";
+    }
     for (const auto& pair : comparison.pairs) {
         write_pair_details(out, comparison, pair);
     }
