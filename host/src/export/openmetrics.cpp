@@ -73,11 +73,14 @@ std::optional<double> ratio_from_percent(std::optional<double> percent) {
 struct KindStability {
     std::optional<double> largest_variation_percent;
     bool any_unstable = false;
+    bool any_drifting = false;
     std::string reason = "none";
 };
 
-// The runs of one kind in a word: drift outweighs noise, and a run the
-// library marked unstable without a finer reason counts as high variation.
+// The runs of one kind in a word. Unstable is the library's flag alone; the
+// reason is that of the runs it marked: drift outweighs noise, and one
+// marked without a finer reason counts as high variation. A drift on a run
+// the library called stable shows in any_drifting only.
 KindStability summarise_runs(const Result& result, std::uint32_t benchmark) {
     KindStability summary;
     bool drift = false;
@@ -87,11 +90,14 @@ KindStability summarise_runs(const Result& result, std::uint32_t benchmark) {
             summary.largest_variation_percent =
                 std::max(summary.largest_variation_percent.value_or(0.0), run->summary.variation_percent);
         }
-        drift = drift || run->stability.instability == Instability::drift;
-        noise = noise || run->stability.instability == Instability::noise;
-        summary.any_unstable = summary.any_unstable || run->summary.unstable != 0;
+        const bool drifting = run->stability.instability == Instability::drift;
+        summary.any_drifting = summary.any_drifting || drifting;
+        if (run->summary.unstable != 0) {
+            summary.any_unstable = true;
+            drift = drift || drifting;
+            noise = noise || run->stability.instability == Instability::noise;
+        }
     }
-    summary.any_unstable = summary.any_unstable || drift || noise;
     summary.reason = drift ? "drift" : noise ? "noise" : summary.any_unstable ? "variation" : "none";
     return summary;
 }
@@ -153,8 +159,11 @@ std::string to_openmetrics(const Result& result) {
         "quorlind_interval_variation_ratio",
         "Largest variation of the interval rates within one completed run (0.1 is 10 %).");
     Family unstable("quorlind_unstable",
-                    "1 when a completed run was unstable; the reason label says why: drift, noise, "
-                    "variation or none.");
+                    "1 when the library marked a completed run unstable; the reason label says why: "
+                    "drift, noise, variation or none.");
+    Family drifting("quorlind_drifting",
+                    "1 when a completed run's rate drifted (a significant trend of at least 1 %), "
+                    "whether or not the library marked it unstable.");
     Family runs("quorlind_runs", "Runs of this kind in the result, completed or not.");
     Family completed("quorlind_runs_completed", "Runs of this kind that completed.");
     for (const std::uint32_t benchmark : benchmark_kinds) {
@@ -174,6 +183,7 @@ std::string to_openmetrics(const Result& result) {
         Labels with_reason = labels;
         with_reason.emplace_back("reason", kind_runs.reason);
         unstable.add(with_reason, kind_runs.any_unstable ? 1.0 : 0.0);
+        drifting.add(labels, kind_runs.any_drifting ? 1.0 : 0.0);
         runs.add(labels, static_cast<double>(statistics->runs));
         completed.add(labels, static_cast<double>(statistics->completed));
     }
@@ -188,7 +198,7 @@ std::string to_openmetrics(const Result& result) {
     }
     std::string text;
     for (const Family* family : {&throughput, &half_width, &run_variation, &interval_variation, &unstable,
-                                 &runs, &completed, &ratio, &start}) {
+                                 &drifting, &runs, &completed, &ratio, &start}) {
         text += family->text();
     }
     return text;

@@ -95,6 +95,14 @@ Json scaling_json(const std::optional<Scaling>& scaling) {
     }
     Json json;
     json["multi_core_ratio"] = scaling->multi_core_ratio;
+    json["multi_core_ratio_interval"] = Json();
+    if (scaling->multi_core_ratio_interval) {
+        json["multi_core_ratio_interval"] = {{"low", scaling->multi_core_ratio_interval->low},
+                                             {"high", scaling->multi_core_ratio_interval->high}};
+    }
+    json["pairs"] = scaling->pairs;
+    json["workers"] = scaling->workers;
+    json["physical_cores"] = optional_json(scaling->physical_cores);
     json["efficiency_per_logical_processor"] = scaling->efficiency_per_logical_processor;
     json["efficiency_per_physical_core"] = optional_json(scaling->efficiency_per_physical_core);
     json["smt_gain"] = optional_json(scaling->smt_gain);

@@ -1,6 +1,7 @@
 #include "result/kind_statistics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace quorlind::bench {
@@ -48,15 +49,17 @@ std::optional<KindStatistics> kind_statistics(const ResultRecord& result, std::u
     return summarize_throughputs(runs.started.size(), throughputs);
 }
 
-std::optional<Scaling> compute_scaling(double single_rate, double all_rate, unsigned logical_processors,
+std::optional<Scaling> compute_scaling(double single_rate, double all_rate, unsigned workers,
                                        std::optional<unsigned> physical_cores, std::optional<bool> smt) {
-    if (!(single_rate > 0.0) || !(all_rate >= 0.0) || logical_processors == 0) {
+    if (!(single_rate > 0.0) || !(all_rate >= 0.0) || workers == 0) {
         return std::nullopt;
     }
     Scaling scaling;
     scaling.multi_core_ratio = all_rate / single_rate;
-    scaling.efficiency_per_logical_processor = scaling.multi_core_ratio / logical_processors;
+    scaling.workers = workers;
+    scaling.efficiency_per_logical_processor = scaling.multi_core_ratio / workers;
     if (physical_cores && *physical_cores > 0) {
+        scaling.physical_cores = physical_cores;
         scaling.efficiency_per_physical_core = scaling.multi_core_ratio / *physical_cores;
         if (smt.value_or(false)) {
             scaling.smt_gain = *scaling.efficiency_per_physical_core - 1.0;
@@ -65,14 +68,68 @@ std::optional<Scaling> compute_scaling(double single_rate, double all_rate, unsi
     return scaling;
 }
 
-std::optional<Scaling> result_scaling(const ResultRecord& result) {
+std::optional<PairedRatio> paired_ratio(std::span<const double> ratios, double confidence) {
+    std::vector<double> logs;
+    for (const double ratio : ratios) {
+        if (!(ratio > 0.0) || !std::isfinite(ratio)) {
+            return std::nullopt;
+        }
+        logs.push_back(std::log(ratio));
+    }
+    const auto centre = mean(logs);
+    if (!centre) {
+        return std::nullopt;
+    }
+    PairedRatio paired;
+    paired.ratio = std::exp(*centre);
+    if (const auto interval = mean_confidence_interval(logs, confidence)) {
+        paired.interval = Interval{std::exp(interval->low), std::exp(interval->high)};
+    }
+    return paired;
+}
+
+std::optional<Scaling> result_scaling(const ResultRecord& result, std::optional<unsigned> physical_cores) {
     const auto single = kind_statistics(result, QUORLIND_BENCHMARK_SINGLE);
     const auto all = kind_statistics(result, QUORLIND_BENCHMARK_PER_CPU);
     if (!single || !all || !single->median || !all->median) {
         return std::nullopt;
     }
-    return compute_scaling(*single->median, *all->median, result.system.logical_processors,
-                           result.system.topology.physical_cores, result.system.topology.smt);
+    const auto done = [](const RunRecord& run, std::uint32_t benchmark) {
+        return run.config.benchmark == benchmark && run.summary.status == QUORLIND_STATUS_COMPLETED;
+    };
+    std::vector<double> ratios;
+    unsigned workers = 0;
+    for (std::size_t i = 0; i + 1 < result.runs.size(); i += 2) {
+        const RunRecord& first = result.runs[i];
+        const RunRecord& second = result.runs[i + 1];
+        if (done(first, QUORLIND_BENCHMARK_SINGLE) && done(second, QUORLIND_BENCHMARK_PER_CPU) &&
+            first.summary.ops_per_second > 0.0) {
+            ratios.push_back(second.summary.ops_per_second / first.summary.ops_per_second);
+            workers = std::max(workers, second.summary.workers);
+        }
+    }
+    if (ratios.empty()) {
+        for (const RunRecord& run : result.runs) {
+            if (done(run, QUORLIND_BENCHMARK_PER_CPU)) {
+                workers = std::max(workers, run.summary.workers);
+            }
+        }
+    }
+    // Files from before the library reported workers hold none; the online
+    // processors were all the runs had then.
+    if (workers == 0) {
+        workers = result.system.logical_processors;
+    }
+    const auto paired = paired_ratio(ratios);
+    auto scaling =
+        paired ? compute_scaling(1.0, paired->ratio, workers, physical_cores, result.system.topology.smt)
+               : compute_scaling(*single->median, *all->median, workers, physical_cores,
+                                 result.system.topology.smt);
+    if (scaling && paired) {
+        scaling->multi_core_ratio_interval = paired->interval;
+        scaling->pairs = ratios.size();
+    }
+    return scaling;
 }
 
 }  // namespace quorlind::bench

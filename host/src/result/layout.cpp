@@ -105,7 +105,7 @@ void read_statistics(const CheckedObject& statistics, Result& result) {
     }
 }
 
-std::optional<Scaling> read_scaling(const CheckedObject& root) {
+std::optional<Scaling> read_scaling(const CheckedObject& root, const SystemRecord& system) {
     const auto& value = root.member("scaling");
     if (value.is_null()) {
         return std::nullopt;
@@ -116,6 +116,21 @@ std::optional<Scaling> read_scaling(const CheckedObject& root) {
     const CheckedObject scaling = root.object("scaling");
     Scaling out;
     out.multi_core_ratio = scaling.number("multi_core_ratio");
+    // Files from before the paired ratio hold none of these: the ratio was
+    // the medians', over the online processors and the machine's cores.
+    if (scaling.has("multi_core_ratio_interval") && !scaling.member("multi_core_ratio_interval").is_null()) {
+        const CheckedObject interval = scaling.object("multi_core_ratio_interval");
+        out.multi_core_ratio_interval = Interval{interval.number("low"), interval.number("high")};
+    }
+    out.pairs = scaling.has("pairs") ? scaling.count("pairs") : 0;
+    out.workers = scaling.has("workers") ? scaling.small_count("workers") : system.logical_processors;
+    if (scaling.has("physical_cores")) {
+        if (const auto cores = scaling.optional_number_at_least("physical_cores", 1.0)) {
+            out.physical_cores = static_cast<unsigned>(*cores);
+        }
+    } else {
+        out.physical_cores = system.topology.physical_cores;
+    }
     out.efficiency_per_logical_processor = scaling.number("efficiency_per_logical_processor");
     out.efficiency_per_physical_core = scaling.optional_number("efficiency_per_physical_core");
     out.smt_gain = scaling.optional_number("smt_gain");
@@ -234,7 +249,7 @@ Result read_version2(nlohmann::json document) {
                                        record.measurement_seconds));
     }
     read_statistics(root.object("statistics"), out);
-    out.scaling = read_scaling(root);
+    out.scaling = read_scaling(root, record.system);
     check_notes(root);
     record.notes = document.at("notes").get<std::vector<std::string>>();
     out.schema_version_read = result_schema_version;

@@ -11,7 +11,7 @@ Result result_of_run(ResultRecord record) {
     Result result;
     result.single = kind_statistics(record, QUORLIND_BENCHMARK_SINGLE);
     result.all = kind_statistics(record, QUORLIND_BENCHMARK_PER_CPU);
-    result.scaling = result_scaling(record);
+    result.scaling = result_scaling(record, record.system.topology.physical_cores);
     result.record = std::move(record);
     result.document = to_json(result);
     return result;

@@ -9,7 +9,11 @@ std::string stability_text(const RunRecord& run, StabilityWording wording) {
     const Stability& stability = run.stability;
     switch (stability.instability) {
         case Instability::drift: {
-            std::string text = "unstable: drifting";
+            // The library's flag decides stable or unstable; a trend on a run
+            // it called stable is said beside that, never against it.
+            std::string text = run.summary.unstable != 0        ? "unstable: drifting"
+                               : run.summary.has_variation != 0 ? "stable; drifting"
+                                                                : "drifting";
             if (stability.trend_percent) {
                 text += " " + format_signed_percent(*stability.trend_percent);
             }

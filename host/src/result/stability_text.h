@@ -13,7 +13,8 @@ enum class StabilityWording {
 };
 
 // A run's stability in words: "stable", "unstable: noisy", "unstable:
-// drifting -7.8 % over 8 s", as each report puts it.
+// drifting -7.8 % over 8 s", "stable; drifting -5.9 % over 60 s" (a trend on
+// a run the library called stable), as each report puts it.
 std::string stability_text(const RunRecord& run, StabilityWording wording);
 
 }  // namespace quorlind::bench

@@ -31,7 +31,7 @@ Stability assess_stability(const QuorlindRunSummary& summary,
     const auto& fit = trend.fit;
     if (fit && fit->points >= min_trend_intervals && fit->weighted_mean_y > 0.0) {
         stability.trend_percent = fit->slope * stability.measured_seconds / fit->weighted_mean_y * 100.0;
-        stability.trend_significant = slope_is_significant(*fit, 0.95, min_trend_intervals);
+        stability.trend_significant = slope_is_significant_autocorrelated(*fit, 0.95, min_trend_intervals);
     }
     if (stability.trend_significant && std::fabs(*stability.trend_percent) >= min_drift_percent) {
         stability.instability = Instability::drift;

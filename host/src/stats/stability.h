@@ -41,8 +41,10 @@ struct IntervalTrend {
 
 IntervalTrend fit_interval_trend(std::span<const QuorlindIntervalSample> samples);
 
-// "drift" when the trend's slope is significant at 95 % and the change is at
-// least min_drift_percent, "noise" when the library marked the run unstable
+// "drift" when the trend's slope is significant at 95 % (allowing for
+// correlated intervals: slope_is_significant_autocorrelated) and the change
+// is at least min_drift_percent, whether or not the library marked the run
+// unstable; "noise" when the library marked the run unstable
 // without such a trend.
 Stability assess_stability(const QuorlindRunSummary& summary,
                            std::span<const QuorlindIntervalSample> samples);

@@ -55,6 +55,9 @@ struct LineFit {
     // judge the slope by).
     std::optional<double> slope_standard_error;
     int degrees_of_freedom = 0;  // points - 2
+    // Of the residuals in the order the points were given (time order for a
+    // run's intervals); 0 without residuals.
+    double residual_lag1_autocorrelation = 0.0;
 };
 
 // Weighted least squares y = intercept + slope * x. Points of zero or negative
@@ -65,5 +68,22 @@ std::optional<LineFit> fit_weighted_line(std::span<const WeightedPoint> points);
 // Two-sided t test of slope != 0 at the given confidence, with at least
 // min_points points. An exact fit with a non-zero slope is significant.
 bool slope_is_significant(const LineFit& fit, double confidence = 0.95, int min_points = 4);
+
+// The largest lag-1 autocorrelation the effective sample size believes: near
+// 1 it would leave almost nothing of a long series.
+inline constexpr double max_residual_autocorrelation = 0.95;
+
+// The AR(1) effective sample size n (1 - r1) / (1 + r1), with r1 the
+// residuals' lag-1 autocorrelation corrected for its small-sample bias
+// (+ (1 + 4 r1) / n) and clamped to [0, max_residual_autocorrelation]:
+// anticorrelated residuals never count as more points than there are.
+double effective_points(const LineFit& fit);
+
+// slope_is_significant for points whose noise is serially correlated, as
+// consecutive interval rates are: the residual variance and the t test both
+// use effective_points - 2 degrees of freedom, which widens the standard
+// error by sqrt((n - 2) / (n_eff - 2)). Never significant with n_eff <= 2
+// unless the fit is exact.
+bool slope_is_significant_autocorrelated(const LineFit& fit, double confidence = 0.95, int min_points = 4);
 
 }  // namespace quorlind::bench

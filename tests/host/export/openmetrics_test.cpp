@@ -27,9 +27,11 @@ TEST(OpenMetrics, GaugesPerKindFromTheStatistics) {
     EXPECT_THAT(text, HasSubstr("quorlind_interval_variation_ratio" + single + " 0.029\n"));
     EXPECT_THAT(text, HasSubstr("quorlind_runs" + single + " 2\n"));
     EXPECT_THAT(text, HasSubstr("quorlind_runs_completed" + all + " 2\n"));
-    // Run 3 drifted; the all-threads runs did not.
+    // Run 3 drifted, but the library called it stable: drifting, not unstable.
     EXPECT_THAT(text, HasSubstr(std::string("quorlind_unstable{") + machine +
-                                ",kind=\"single\",reason=\"drift\"} 1\n"));
+                                ",kind=\"single\",reason=\"none\"} 0\n"));
+    EXPECT_THAT(text, HasSubstr(std::string("quorlind_drifting{") + machine + ",kind=\"single\"} 1\n"));
+    EXPECT_THAT(text, HasSubstr(std::string("quorlind_drifting{") + machine + ",kind=\"all\"} 0\n"));
     EXPECT_THAT(
         text, HasSubstr(std::string("quorlind_unstable{") + machine + ",kind=\"all\",reason=\"none\"} 0\n"));
     EXPECT_THAT(text, HasSubstr(std::string("quorlind_multi_core_ratio{") + machine + "} 3.84\n"));

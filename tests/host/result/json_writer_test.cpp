@@ -137,7 +137,12 @@ TEST(JsonOutput, SeriesKeepsEveryRunWithStatisticsAndScaling) {
     EXPECT_DOUBLE_EQ(scaling["multi_core_ratio"].get<double>(), 5.0);
     EXPECT_DOUBLE_EQ(scaling["efficiency_per_logical_processor"].get<double>(), 5.0 / 8.0);
     EXPECT_DOUBLE_EQ(scaling["efficiency_per_physical_core"].get<double>(), 5.0 / 4.0);
-    EXPECT_DOUBLE_EQ(scaling["smt_gain"].get<double>(), 0.25);
+    // Through the geometric mean of the one pair: exact but for rounding.
+    EXPECT_NEAR(scaling["smt_gain"].get<double>(), 0.25, 1e-12);
+    EXPECT_EQ(scaling["pairs"], 1);
+    EXPECT_EQ(scaling["workers"], 8);
+    EXPECT_EQ(scaling["physical_cores"], 4);
+    EXPECT_TRUE(scaling["multi_core_ratio_interval"].is_null());
 }
 
 TEST(JsonOutput, CancelledRunCarriesReasonAndNoVariation) {

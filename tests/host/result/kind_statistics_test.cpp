@@ -1,5 +1,6 @@
 #include "result/kind_statistics.h"
 
+#include <cmath>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -84,12 +85,67 @@ TEST(Scaling, RatioAndEfficienciesFromTheMedians) {
 
 TEST(Scaling, NeedsACompletedRunOfEachKind) {
     EXPECT_FALSE(
-        result_scaling(test_result({completed_run(0, single, 100.0), failed_run(1, all, "refused")})));
+        result_scaling(test_result({completed_run(0, single, 100.0), failed_run(1, all, "refused")}), 4u));
+    // The ratio was that of the medians (3.0); neighbouring runs are now
+    // paired, 6 and 2, and their geometric mean taken.
     const auto scaling =
         result_scaling(test_result({completed_run(0, single, 100.0), completed_run(1, all, 600.0),
-                                    completed_run(2, single, 300.0), completed_run(3, all, 600.0)}));
+                                    completed_run(2, single, 300.0), completed_run(3, all, 600.0)}),
+                       4u);
     ASSERT_TRUE(scaling);
-    EXPECT_DOUBLE_EQ(scaling->multi_core_ratio, 3.0);
+    EXPECT_DOUBLE_EQ(scaling->multi_core_ratio, std::sqrt(12.0));
+    EXPECT_EQ(scaling->pairs, 2u);
+}
+
+TEST(Scaling, PairedRunsGiveAGeometricMeanWithAnInterval) {
+    // Ratios 6, 2 and 4; the interval is t(0.975, 2) on their logs.
+    const auto three =
+        result_scaling(test_result({completed_run(0, single, 100.0), completed_run(1, all, 600.0),
+                                    completed_run(2, single, 300.0), completed_run(3, all, 600.0),
+                                    completed_run(4, single, 200.0), completed_run(5, all, 800.0)},
+                                   ThreadMode::both, 3),
+                       4u);
+    ASSERT_TRUE(three);
+    EXPECT_NEAR(three->multi_core_ratio, 3.634241185664279, 1e-12);
+    EXPECT_EQ(three->pairs, 3u);
+    ASSERT_TRUE(three->multi_core_ratio_interval);
+    EXPECT_NEAR(three->multi_core_ratio_interval->low, 0.9142435176634242, 1e-9);
+    EXPECT_NEAR(three->multi_core_ratio_interval->high, 14.446598461353139, 1e-9);
+
+    // A failed all-threads run breaks its pair; the one pair left has no interval.
+    const auto one =
+        result_scaling(test_result({completed_run(0, single, 100.0), failed_run(1, all, "refused"),
+                                    completed_run(2, single, 200.0), completed_run(3, all, 900.0)},
+                                   ThreadMode::both, 2),
+                       4u);
+    ASSERT_TRUE(one);
+    EXPECT_DOUBLE_EQ(one->multi_core_ratio, 4.5);
+    EXPECT_EQ(one->pairs, 1u);
+    EXPECT_FALSE(one->multi_core_ratio_interval);
+
+    // No pair at all: the medians stand in.
+    const auto unpaired =
+        result_scaling(test_result({completed_run(0, single, 100.0), failed_run(1, all, "refused"),
+                                    failed_run(2, single, "x"), completed_run(3, all, 700.0)}),
+                       4u);
+    ASSERT_TRUE(unpaired);
+    EXPECT_DOUBLE_EQ(unpaired->multi_core_ratio, 7.0);
+    EXPECT_EQ(unpaired->pairs, 0u);
+}
+
+TEST(Scaling, EfficienciesDivideByTheProcessorsTheRunsHad) {
+    // An affinity mask left the all-threads runs 4 workers of the 8 online
+    // processors, and 2 of the 4 cores.
+    ResultRecord record = test_result({completed_run(0, single, 100.0), completed_run(1, all, 300.0)});
+    record.runs[1].summary.workers = 4;
+    ASSERT_EQ(record.system.logical_processors, 8u);
+    const auto scaling = result_scaling(record, 2u);
+    ASSERT_TRUE(scaling);
+    EXPECT_EQ(scaling->workers, 4u);
+    EXPECT_DOUBLE_EQ(scaling->efficiency_per_logical_processor, 0.75);
+    EXPECT_EQ(scaling->physical_cores, 2u);
+    EXPECT_DOUBLE_EQ(*scaling->efficiency_per_physical_core, 1.5);
+    EXPECT_FALSE(result_scaling(record, std::nullopt)->efficiency_per_physical_core);
 }
 
 QuorlindRunSummary summary_marked(bool unstable) {
@@ -166,13 +222,41 @@ TEST(Stability, EqualRatesAreFlat) {
     EXPECT_STREQ(instability_name(Instability::drift), "drift");
 }
 
+TEST(Stability, SlowWanderIsNotDrift) {
+    // Three quarters of a slow swing over 60 s: a line through it falls 5 %
+    // and the plain t test calls that significant, but the residuals are so
+    // strongly correlated that a wander cannot be told from a trend.
+    std::vector<QuorlindIntervalSample> samples;
+    for (int i = 0; i < 60; ++i) {
+        const double rate = 1000.0 * (1.0 + 0.03 * std::sin(2.0 * 3.14159265358979 * i / 80.0));
+        samples.push_back({i + 1.0, 1.0, static_cast<std::uint64_t>(rate), rate});
+    }
+    const IntervalTrend trend = fit_interval_trend(samples);
+    ASSERT_TRUE(trend.fit);
+    EXPECT_TRUE(slope_is_significant(*trend.fit));
+    EXPECT_GT(trend.fit->residual_lag1_autocorrelation, 0.9);
+    EXPECT_LT(effective_points(*trend.fit), 3.0);
+    const Stability stability = assess_stability(summary_marked(false), samples);
+    EXPECT_FALSE(stability.trend_significant);
+    EXPECT_EQ(stability.instability, Instability::none);
+}
+
 TEST(StabilityText, EachReportWordsTheSameJudgement) {
     RunRecord run = completed_run(0, single, 1000.0);
     run.summary.measured_seconds = 59.6;
     run.stability = {-7.84, true, Instability::drift, 7.94};
+    // The library called the run stable: the drift is said beside that.
+    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
+              "stable; drifting -7.8 % over 7.9 s (throttling or a clock change?)");
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "stable; drifting -7.8 % over 60 s");
+    run.summary.unstable = 1;
     EXPECT_EQ(stability_text(run, StabilityWording::sentence),
               "unstable: drifting -7.8 % over 7.9 s (throttling or a clock change?)");
     EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable: drifting -7.8 % over 60 s");
+    run.summary.unstable = 0;
+    run.summary.has_variation = 0;
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "drifting -7.8 % over 60 s");
+    run.summary.has_variation = 1;
     run.stability = {1.0, false, Instability::noise, 7.94};
     EXPECT_EQ(stability_text(run, StabilityWording::sentence),
               "unstable: noisy, above 10 % without a significant trend");

@@ -105,6 +105,30 @@ TEST(ResultReader, Version2FileKeepsEveryRun) {
     EXPECT_EQ(json(result.document), version2());
 }
 
+// Written before the paired ratio: the scaling had no interval, pairs,
+// workers or cores; the online processors and the machine's cores stand in.
+TEST(ResultReader, OlderScalingWithoutPairsReadsWithTheSystemsCounts) {
+    const Result read = read_result_file(testing::fixture_path("result-v2-both.json"));
+    ASSERT_TRUE(read.scaling);
+    EXPECT_EQ(read.scaling->multi_core_ratio, 3.84);
+    EXPECT_FALSE(read.scaling->multi_core_ratio_interval);
+    EXPECT_EQ(read.scaling->pairs, 0u);
+    EXPECT_EQ(read.scaling->workers, 8u);
+    EXPECT_EQ(read.scaling->physical_cores, 4u);
+
+    json document = json::parse(read.document.dump());
+    document["scaling"]["multi_core_ratio_interval"] = {{"low", 3.5}, {"high", 4.2}};
+    document["scaling"]["pairs"] = 2;
+    document["scaling"]["workers"] = 6;
+    document["scaling"]["physical_cores"] = nullptr;
+    const Result edited = parse_result_text(document.dump(), "edited.json");
+    ASSERT_TRUE(edited.scaling->multi_core_ratio_interval);
+    EXPECT_EQ(edited.scaling->multi_core_ratio_interval->high, 4.2);
+    EXPECT_EQ(edited.scaling->pairs, 2u);
+    EXPECT_EQ(edited.scaling->workers, 6u);
+    EXPECT_FALSE(edited.scaling->physical_cores);
+}
+
 TEST(ResultReader, FailedAndCancelledRunsAreValidButNotCompleted) {
     json cancelled = version1();
     cancelled["status"] = {{"code", 1}, {"name", "cancelled"}, {"reason", "cancelled"}};

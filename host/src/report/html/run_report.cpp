@@ -166,11 +166,23 @@ std::string kind_card(const Result& result, std::uint32_t benchmark) {
 
 std::string scaling_card(const Scaling& scaling) {
     std::vector<std::string> lines;
+    if (scaling.multi_core_ratio_interval) {
+        lines.push_back("95 % confidence interval " +
+                        format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
+                        format_fixed(scaling.multi_core_ratio_interval->high, 2) + " from " +
+                        format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs");
+    } else if (scaling.pairs == 1) {
+        lines.push_back("one pair of runs: no confidence interval (--repeat 2 or more)");
+    } else if (scaling.pairs == 0) {
+        lines.push_back("ratio of the medians: no single and all-threads pair completed");
+    }
     lines.push_back("efficiency per logical processor " +
-                    format_percent(scaling.efficiency_per_logical_processor * 100.0, 1));
-    if (scaling.efficiency_per_physical_core) {
+                    format_percent(scaling.efficiency_per_logical_processor * 100.0, 1) + " over " +
+                    format_count(scaling.workers, "worker", "workers"));
+    if (scaling.efficiency_per_physical_core && scaling.physical_cores) {
         lines.push_back("efficiency per physical core " +
-                        format_percent(*scaling.efficiency_per_physical_core * 100.0, 1));
+                        format_percent(*scaling.efficiency_per_physical_core * 100.0, 1) + " over " +
+                        format_count(*scaling.physical_cores, "core", "cores"));
     }
     if (scaling.smt_gain) {
         lines.push_back("SMT adds " + format_signed_percent(*scaling.smt_gain * 100.0) +

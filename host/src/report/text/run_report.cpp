@@ -135,18 +135,32 @@ void write_kind_statistics(std::ostream& out, const char* title, const KindStati
 
 std::string percent(double fraction) { return format_percent(fraction * 100.0, 1); }
 
+std::string ratio_text(const Scaling& scaling) {
+    std::string text = format_fixed(scaling.multi_core_ratio, 2) + " x the single-thread rate";
+    if (scaling.pairs == 0) {
+        return text + " (from the medians: no single and all-threads pair completed)";
+    }
+    text += " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs";
+    if (scaling.multi_core_ratio_interval) {
+        return text + "; 95 % confidence interval " +
+               format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
+               format_fixed(scaling.multi_core_ratio_interval->high, 2) + ")";
+    }
+    return text + ": no confidence interval)";
+}
+
 void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord& system) {
     out << "Scaling\n";
-    write_field(out, "Multi-core", format_fixed(scaling.multi_core_ratio, 2) + " x the single-thread median");
+    write_field(out, "Multi-core", ratio_text(scaling));
     write_field(out, "Per logical",
                 percent(scaling.efficiency_per_logical_processor) + " of one thread's rate on each of " +
-                    std::to_string(system.logical_processors) + " logical processors");
-    if (!scaling.efficiency_per_physical_core || !system.topology.physical_cores) {
+                    format_count(scaling.workers, "worker", "workers"));
+    if (!scaling.efficiency_per_physical_core || !scaling.physical_cores) {
         write_field(out, "Per core", "unknown (the number of physical cores is not known)");
         return;
     }
     std::string per_core = percent(*scaling.efficiency_per_physical_core) + " on each of " +
-                           std::to_string(*system.topology.physical_cores) + " physical cores";
+                           std::to_string(*scaling.physical_cores) + " physical cores";
     if (scaling.smt_gain) {
         per_core += "; SMT gain " + format_signed_percent(*scaling.smt_gain * 100.0) +
                     " over one thread per core scaling perfectly";

