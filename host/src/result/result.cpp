@@ -11,7 +11,10 @@ Result result_of_run(ResultRecord record) {
     Result result;
     result.single = kind_statistics(record, QUORLIND_BENCHMARK_SINGLE);
     result.all = kind_statistics(record, QUORLIND_BENCHMARK_PER_CPU);
-    result.scaling = result_scaling(record, record.system.topology.physical_cores);
+    // The cores inside the process's affinity mask where the system told them.
+    const Topology& topology = record.system.topology;
+    result.scaling = result_scaling(
+        record, topology.usable_physical_cores ? topology.usable_physical_cores : topology.physical_cores);
     result.record = std::move(record);
     result.document = to_json(result);
     return result;

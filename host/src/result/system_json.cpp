@@ -80,6 +80,9 @@ void read_system_details(const nlohmann::json& system, SystemRecord& record) {
     topology.physical_cores = find_count<unsigned>(system, {"physical_cores"});
     topology.smt = find_bool(system, {"smt"});
     topology.numa_nodes = find_count<unsigned>(system, {"numa_nodes"});
+    topology.usable_logical_processors = find_count<unsigned>(system, {"usable_logical_processors"});
+    topology.usable_physical_cores = find_count<unsigned>(system, {"usable_physical_cores"});
+    topology.processor_groups = find_count<unsigned>(system, {"processor_groups"});
     topology.l1d = find_cache(system, "l1d");
     topology.l2 = find_cache(system, "l2");
     topology.l3 = find_cache(system, "l3");
