@@ -14,6 +14,25 @@ double combined_degrees_of_freedom(double variance_a, double df_a, double varian
     return sum * sum / spread;
 }
 
+// The interval ratio * exp(+-t se) and the t test on log(ratio), for either
+// way of estimating the ratio's standard error on the log scale.
+RatioEstimate with_log_interval(RatioEstimate result, double log_ratio, double standard_error, double df,
+                                double confidence) {
+    result.log_standard_error = standard_error;
+    if (standard_error == 0.0) {
+        // Every run or interval alike on both sides: the ratio is exact.
+        result.interval = Interval{result.ratio, result.ratio};
+        result.p_value = log_ratio == 0.0 ? 1.0 : 0.0;
+        return result;
+    }
+    const double half_width = student_t_quantile((1.0 + confidence) / 2.0, df) * standard_error;
+    result.interval = Interval{std::exp(log_ratio - half_width), std::exp(log_ratio + half_width)};
+    result.t = log_ratio / standard_error;
+    result.degrees_of_freedom = df;
+    result.p_value = student_t_two_sided_p(*result.t, df);
+    return result;
+}
+
 }  // namespace
 
 std::optional<ThroughputEstimate> estimate_from_runs(std::span<const double> throughputs) {
@@ -79,24 +98,10 @@ RatioEstimate compare_throughputs(const ThroughputEstimate& base, const Throughp
     const double relative_candidate = *candidate.standard_error / candidate.ops_per_second;
     const double variance_base = relative_base * relative_base;
     const double variance_candidate = relative_candidate * relative_candidate;
-    const double log_ratio = std::log(result.ratio);
-    const double standard_error = std::sqrt(variance_base + variance_candidate);
-    if (standard_error == 0.0) {
-        // Every run or interval alike on both sides: the ratio is exact.
-        result.interval = Interval{result.ratio, result.ratio};
-        result.p_value = log_ratio == 0.0 ? 1.0 : 0.0;
-        result.log_standard_error = 0.0;
-        return result;
-    }
-    result.log_standard_error = standard_error;
     const double df = combined_degrees_of_freedom(variance_base, base.degrees_of_freedom, variance_candidate,
                                                   candidate.degrees_of_freedom);
-    const double half_width = student_t_quantile((1.0 + confidence) / 2.0, df) * standard_error;
-    result.interval = Interval{std::exp(log_ratio - half_width), std::exp(log_ratio + half_width)};
-    result.t = log_ratio / standard_error;
-    result.degrees_of_freedom = df;
-    result.p_value = student_t_two_sided_p(*result.t, df);
-    return result;
+    return with_log_interval(result, std::log(result.ratio), std::sqrt(variance_base + variance_candidate), df,
+                             confidence);
 }
 
 namespace {
@@ -156,18 +161,7 @@ std::optional<RatioEstimate> compare_runs_pooled(std::span<const double> base,
     const double log_ratio = c.mean - b.mean;
     RatioEstimate result;
     result.ratio = std::exp(log_ratio);
-    result.log_standard_error = standard_error;
-    if (standard_error == 0.0) {
-        result.interval = Interval{result.ratio, result.ratio};
-        result.p_value = log_ratio == 0.0 ? 1.0 : 0.0;
-        return result;
-    }
-    const double half_width = student_t_quantile((1.0 + confidence) / 2.0, df) * standard_error;
-    result.interval = Interval{std::exp(log_ratio - half_width), std::exp(log_ratio + half_width)};
-    result.t = log_ratio / standard_error;
-    result.degrees_of_freedom = df;
-    result.p_value = student_t_two_sided_p(*result.t, df);
-    return result;
+    return with_log_interval(result, log_ratio, standard_error, df, confidence);
 }
 
 std::optional<ThresholdTest> threshold_test(const RatioEstimate& ratio, double threshold_percent) {
