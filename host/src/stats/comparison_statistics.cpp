@@ -100,8 +100,8 @@ RatioEstimate compare_throughputs(const ThroughputEstimate& base, const Throughp
     const double variance_candidate = relative_candidate * relative_candidate;
     const double df = combined_degrees_of_freedom(variance_base, base.degrees_of_freedom, variance_candidate,
                                                   candidate.degrees_of_freedom);
-    return with_log_interval(result, std::log(result.ratio), std::sqrt(variance_base + variance_candidate), df,
-                             confidence);
+    return with_log_interval(result, std::log(result.ratio), std::sqrt(variance_base + variance_candidate),
+                             df, confidence);
 }
 
 namespace {
