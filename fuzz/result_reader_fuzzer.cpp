@@ -4,8 +4,9 @@
 // that every consumer can use:
 // - the upgraded document reads back as version 2 with the same runs,
 // - completed runs have a positive, finite throughput,
+// - what the JSON writer makes of the result reads back too,
 // - compared with itself it shows a ratio of 1 and no environment difference,
-// - the text and JSON writers take it.
+// - every writer of a result or a comparison takes it.
 
 #include <cmath>
 #include <cstdint>
@@ -17,7 +18,13 @@
 
 #include "compare/comparison.h"
 #include "compare/comparison_json.h"
+#include "export/csv.h"
+#include "export/openmetrics.h"
+#include "report/html/comparison_report.h"
+#include "report/html/run_report.h"
 #include "report/text/comparison_report.h"
+#include "report/text/run_report.h"
+#include "result/json_writer.h"
 #include "result/reader.h"
 
 namespace {
@@ -31,21 +38,23 @@ const std::string name = "fuzz.json";
     std::abort();
 }
 
-void check_accepted(const ResultFile& result) {
-    if (result.runs.empty() || result.document.at("schema_version") != 2) {
+void check_accepted(const Result& result) {
+    if (result.record.runs.empty() || result.document.at("schema_version") != 2) {
         broken("an accepted result has no runs or is not in the version-2 layout");
     }
-    for (const auto& run : result.runs) {
+    for (const auto& run : result.record.runs) {
         const bool completed = run.summary.status == QUORLIND_STATUS_COMPLETED;
         if (completed && !(run.summary.ops_per_second > 0.0 && std::isfinite(run.summary.ops_per_second))) {
             broken("a completed run without a positive, finite throughput");
         }
     }
-    const ResultFile again = parse_result_text(result.document.dump(), "again.json");
-    if (again.schema_version_read != 2 || again.runs.size() != result.runs.size() ||
+    const Result again = parse_result_text(result.document.dump(), "again.json");
+    if (again.schema_version_read != 2 || again.record.runs.size() != result.record.runs.size() ||
         again.document != result.document) {
         broken("the upgraded document does not read back the same");
     }
+    // Throws, and so fails, if the writer makes of the model what the reader refuses.
+    parse_result_text(to_json(result).dump(), "written.json");
 
     const Comparison comparison = compare_results({result, again}, ComparisonSettings{});
     const PairComparison& pair = comparison.pairs.at(0);
@@ -57,6 +66,12 @@ void check_accepted(const ResultFile& result) {
             broken("a result's throughput differs from itself");
         }
     }
+    // The writers a run uses print the run's own text as it is; they need only not fail.
+    std::ostringstream any;
+    write_report(any, result);
+    write_samples_csv(any, result);
+    any << to_openmetrics(result) << render_result_html(result)
+        << render_comparison_html(comparison, {result, again}, "0.0.2");
     std::ostringstream text;
     write_comparison_report(text, comparison);
     const std::string json = comparison_to_json(comparison, "0.0.2")

@@ -212,7 +212,7 @@ RunRecord read_run_outcome(const CheckedObject& run) {
     return out;
 }
 
-Result read_version2(nlohmann::json document) {
+Result read_version2(const nlohmann::json& document) {
     const CheckedObject root(document, "");
     Result out;
     ResultRecord& record = out.record;
@@ -253,7 +253,7 @@ Result read_version2(nlohmann::json document) {
     check_notes(root);
     record.notes = document.at("notes").get<std::vector<std::string>>();
     out.schema_version_read = result_schema_version;
-    out.document = Document(std::move(document));
+    out.document = Document(document);
     return out;
 }
 

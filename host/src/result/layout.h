@@ -21,6 +21,6 @@ void check_notes(const CheckedObject& document);
 
 // Checks a version-2 document and reads it into a result, the document kept
 // beside it.
-Result read_version2(nlohmann::json document);
+Result read_version2(const nlohmann::json& document);
 
 }  // namespace quorlind::bench

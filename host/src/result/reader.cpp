@@ -106,10 +106,10 @@ int schema_version_of(const json& document, const std::string& name) {
 }  // namespace
 
 Result parse_result_text(std::string_view text, const std::string& name) {
-    json document = parse_json(text, name);
+    const json document = parse_json(text, name);
     const int version = schema_version_of(document, name);
     try {
-        Result result = read_version2(version == 1 ? upgrade_version1(document) : std::move(document));
+        Result result = version == 1 ? read_version2(upgrade_version1(document)) : read_version2(document);
         result.path = name;
         result.schema_version_read = version;
         return result;

@@ -116,8 +116,12 @@ void write_kind_statistics(std::ostream& out, const char* title, const KindStati
         return;
     }
     write_field(out, "Median", format_rate(*statistics.median) + " operations/s");
-    write_field(out, "Range", format_rate(*statistics.minimum) + " to " + format_rate(*statistics.maximum));
-    std::string mean = format_rate(*statistics.mean);
+    // A median always comes with the others from a run; a file may hold it alone.
+    const auto rate = [](const std::optional<double>& value) {
+        return value ? format_rate(*value) : "-";
+    };
+    write_field(out, "Range", rate(statistics.minimum) + " to " + rate(statistics.maximum));
+    std::string mean = rate(statistics.mean);
     if (statistics.ci95) {
         const std::size_t degrees = statistics.completed - 1;
         mean += " (95 % confidence interval " + signed_rate(statistics.ci95->low) + " to " +
