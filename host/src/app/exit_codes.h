@@ -10,7 +10,8 @@ inline constexpr int completed = 0;
 inline constexpr int run_failed = 1;
 inline constexpr int usage = 2;
 
-// compare: 0 no slowdown, 1 an unreadable or invalid file, 2 usage as above.
+// compare and report: 1 for a result file that cannot be read or is invalid;
+// compare: 0 no slowdown, and the verdicts below.
 inline constexpr int invalid_file = 1;
 inline constexpr int slower = 3;
 inline constexpr int not_comparable = 4;

@@ -133,19 +133,6 @@ CLI::App* add_report_command(CLI::App& app, ReportOptions& report_options) {
     return report;
 }
 
-std::optional<ThreadMode> thread_mode_from(const std::string& text) {
-    if (text == "single") {
-        return ThreadMode::single;
-    }
-    if (text == "all") {
-        return ThreadMode::all;
-    }
-    if (text == "both") {
-        return ThreadMode::both;
-    }
-    return std::nullopt;
-}
-
 std::optional<unsigned> repeat_from(const std::string& text) {
     unsigned repeat = 0;
     const char* first = text.data();
@@ -160,7 +147,7 @@ std::optional<unsigned> repeat_from(const std::string& text) {
 // --threads, --repeat, --warmup and --measure; an empty text when all are valid.
 std::string read_run_shape(const CLI::App& app, const RawArguments& raw, const QuorlindRunConfig& defaults,
                            Options& options) {
-    if (const auto mode = thread_mode_from(raw.threads)) {
+    if (const auto mode = thread_mode_of_name(raw.threads)) {
         options.threads = *mode;
     } else {
         return "--threads: expected 'single', 'all' or 'both', got '" + raw.threads + "'";
