@@ -12,7 +12,7 @@
 #include "run/console.h"
 #include "run/interrupt.h"
 #include "run/library_info.h"
-#include "run/plan.h"
+#include "app/run_plan.h"
 #include "run/series.h"
 #include "system/build_info.h"
 #include "system/environment_notes.h"

@@ -1,5 +1,5 @@
 #include "app/options.h"
-#include "run/plan.h"
+#include "app/run_plan.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

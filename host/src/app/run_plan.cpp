@@ -1,4 +1,4 @@
-#include "run/plan.h"
+#include "app/run_plan.h"
 
 #include <quorlind.h>
 
