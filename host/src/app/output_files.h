@@ -33,9 +33,9 @@ private:
 };
 
 // Every file a benchmark run writes: --json FILE, --csv FILE, --markdown
-// FILE, --html and --openmetrics, claimed in that order before the run and written at its
-// end. A run of minutes that fails to finish, or a process that quits midway,
-// leaves every earlier file as it was.
+// FILE, --html and --openmetrics, claimed in that order before the run and
+// written at its end. A run of minutes that fails to finish, or a process
+// that quits midway, leaves every earlier file as it was.
 class RunOutputs {
 public:
     explicit RunOutputs(const Options& options);

@@ -122,7 +122,7 @@ std::string markdown_text(std::string_view text, std::size_t max_bytes) {
     constexpr const char* active = "\\`*_[]<>|~&";
     std::string out;
     for (const char c : printable_text(text, max_bytes)) {
-        if (std::strchr(active, c) != nullptr) {
+        if (c != '\0' && std::strchr(active, c) != nullptr) {
             out += '\\';
         }
         out += c;
