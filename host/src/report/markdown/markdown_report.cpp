@@ -180,9 +180,7 @@ void write_comparison_markdown(std::ostream& out, const Comparison& comparison, 
                 << " is not comparable: " << markdown_text(reason, 300) << '\n';
         }
     }
-    const ComparisonOutcome outcome = outcome_of(comparison);
-    out << "\n**" << outcome_text(outcome) << "** (exit code " << exit_code << ": "
-        << outcome_meaning(outcome) << ")\n";
+    out << "\n**Exit code " << exit_code << ": " << outcome_meaning(outcome_of(comparison)) << ".**\n";
 }
 
 }  // namespace quorlind::bench
