@@ -1,12 +1,14 @@
 #include "app/compare_command.h"
 
 #include <optional>
+#include <sstream>
 
 #include "compare/comparison_json.h"
 #include "report/text/comparison_report.h"
 #include "app/error_prefix.h"
 #include "app/exit_codes.h"
 #include "report/html/comparison_report.h"
+#include "report/markdown/markdown_report.h"
 #include "util/output_file.h"
 #include "result/reader.h"
 #include "util/printable_text.h"
@@ -44,6 +46,13 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
         err << error_prefix() << "--html: cannot write to '" << printable_text(options.html_path) << "'\n";
         return exit_code::usage;
     }
+    std::optional<OutputFile> markdown;
+    if (!options.markdown_path.empty() && !options.markdown_to_stdout() &&
+        !markdown.emplace(options.markdown_path).ok()) {
+        err << error_prefix() << "--markdown: cannot write to '" << printable_text(options.markdown_path)
+            << "'\n";
+        return exit_code::usage;
+    }
     std::vector<Result> files;
     try {
         for (const auto& path : options.files) {
@@ -74,11 +83,23 @@ int run_compare(const CompareOptions& options, const std::string& tool_version, 
             return exit_code::run_failed;
         }
     }
-    if (!options.json_to_stdout()) {
+    const int exit_code = exit_code_for(outcome_of(comparison));
+    if (!options.markdown_path.empty()) {
+        std::ostringstream text;
+        write_comparison_markdown(text, comparison, exit_code);
+        if (!markdown) {
+            out << text.str();
+        } else if (const std::string error = markdown->commit(text.str()); !error.empty()) {
+            err << error_prefix() << "--markdown: " << printable_text(error) << '\n';
+            return exit_code::run_failed;
+        }
+    }
+    // Standard output holds one thing: the JSON, the Markdown or the report.
+    if (!options.json_to_stdout() && !options.markdown_to_stdout()) {
         write_comparison_report(out, comparison);
     }
     out.flush();
-    return exit_code_for(outcome_of(comparison));
+    return exit_code;
 }
 
 }  // namespace quorlind::bench

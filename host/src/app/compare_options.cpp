@@ -43,6 +43,11 @@ CLI::App* add_compare_command(CLI::App& app, CompareArguments& raw) {
         ->add_option("--html", raw.html_path,
                      "Write a self-contained HTML report of the comparison, with charts, to FILE")
         ->type_name("FILE");
+    command
+        ->add_option(
+            "--markdown", raw.markdown_path,
+            "Write the verdict table as GitHub-flavoured Markdown to FILE, or to standard output with -")
+        ->type_name("FILE");
     command->footer(compare_exit_code_help);
     return command;
 }
@@ -73,6 +78,13 @@ FinishedCompareOptions finish_compare_options(const CLI::App& command, const Com
         return refuse("--html: expected a file name");
     }
     options.html_path = raw.html_path;
+    if (command.count("--markdown") > 0 && raw.markdown_path.empty()) {
+        return refuse("--markdown: expected a file name, or - for standard output");
+    }
+    options.markdown_path = raw.markdown_path;
+    if (options.json_to_stdout() && options.markdown_to_stdout()) {
+        return refuse("--json and --markdown -: only one of them can write to standard output");
+    }
     return finished;
 }
 

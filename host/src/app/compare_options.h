@@ -16,10 +16,12 @@ struct CompareOptions {
     std::vector<std::string> files;  // the base first
     ComparisonSettings settings;
     bool json = false;
-    std::string json_path;  // empty or "-" means standard output
-    std::string html_path;  // empty means no HTML report
+    std::string json_path;      // empty or "-" means standard output
+    std::string html_path;      // empty means no HTML report
+    std::string markdown_path;  // empty means no Markdown; "-" means standard output
 
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
+    bool markdown_to_stdout() const { return markdown_path == "-"; }
 };
 
 // What CLI11 fills in while parsing; checked afterwards by finish_compare_options.
@@ -29,6 +31,7 @@ struct CompareArguments {
     std::string confidence;
     std::string json_path;
     std::string html_path;
+    std::string markdown_path;
 };
 
 // Adds `compare BASE NEW [MORE...]` to the command line.

@@ -4,6 +4,8 @@
 #include "app/options.h"
 #include "app/output_files.h"
 #include "app/render_command.h"
+#include "app/run_preview.h"
+#include "report/markdown/markdown_report.h"
 #include "report/text/run_report.h"
 #include "report/text/system_report.h"
 #include "result/json_writer.h"
@@ -110,7 +112,7 @@ void report_failures(const std::vector<RunRecord>& runs) {
     }
 }
 
-// Standard output gets either the JSON alone or the report.
+// Standard output gets the JSON alone, the Markdown alone or the report.
 void print_result(const Options& options, const Result& result) {
     const ResultRecord& record = result.record;
     if (options.json_to_stdout()) {
@@ -120,7 +122,9 @@ void print_result(const Options& options, const Result& result) {
     // A lone failed run has nothing to report beyond its reason.
     const bool lone_failure =
         record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
-    if (!lone_failure && !options.json_to_stdout()) {
+    if (options.markdown_to_stdout()) {
+        write_run_markdown(std::cout, result);
+    } else if (!lone_failure && !options.json_to_stdout()) {
         write_report(std::cout, result);
     }
     std::cout.flush();
@@ -173,6 +177,10 @@ int run(int argc, const char* const* argv) {
     }
     if (parsed.options.system_only) {
         return show_system(parsed.options, library);
+    }
+    if (parsed.options.dry_run) {
+        write_run_preview(std::cout, parsed.options);
+        return exit_code::completed;
     }
     return run_benchmarks(parsed.options, library);
 }

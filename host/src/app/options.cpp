@@ -34,7 +34,9 @@ struct RawArguments {
     std::string csv_path;
     std::string html_path;
     std::string openmetrics_path;
+    std::string markdown_path;
     bool quiet = false;
+    bool dry_run = false;
     bool version = false;
     bool system = false;
 };
@@ -114,6 +116,11 @@ CLI::Option* add_run_options(CLI::App& app, RawArguments& raw, const QuorlindRun
     app.add_option("--openmetrics", raw.openmetrics_path,
                    "Write the result as Prometheus metrics to FILE (for node_exporter's textfile collector)")
         ->type_name("FILE");
+    app.add_option("--markdown", raw.markdown_path,
+                   "Write a summary table as GitHub-flavoured Markdown to FILE, or to standard output with -")
+        ->type_name("FILE");
+    app.add_flag("--dry-run", raw.dry_run,
+                 "Print the runs that would be made and the expected time, and run nothing");
     app.add_flag("--quiet", raw.quiet, "No progress output while running");
     app.add_flag("--version", raw.version, "Print the tool, library and C interface versions");
     app.add_flag("--system", raw.system, "Describe this machine (as JSON with --json) and run nothing");
@@ -188,13 +195,18 @@ std::string read_outputs(const CLI::App& app, const RawArguments& raw, bool json
     }
     options.csv_path = raw.csv_path;
     for (const auto& [name, path] : {std::pair<const char*, const std::string&>{"--html", raw.html_path},
-                                     {"--openmetrics", raw.openmetrics_path}}) {
+                                     {"--openmetrics", raw.openmetrics_path},
+                                     {"--markdown", raw.markdown_path}}) {
         if (app.count(name) > 0 && path.empty()) {
             return std::string(name) + ": expected a file name";
         }
     }
     options.html_path = raw.html_path;
     options.openmetrics_path = raw.openmetrics_path;
+    options.markdown_path = raw.markdown_path;
+    if (options.json_to_stdout() && options.markdown_to_stdout()) {
+        return "--json and --markdown -: only one of them can write to standard output";
+    }
     return {};
 }
 
@@ -210,8 +222,14 @@ ParsedCommandLine finish_run(const CLI::App& app, const RawArguments& raw, bool 
     }
     options.quiet = raw.quiet;
     options.system_only = raw.system;
-    if (options.system_only && !(options.html_path.empty() && options.openmetrics_path.empty())) {
-        return usage_error("--system runs nothing, so there is no result for --html or --openmetrics");
+    options.dry_run = raw.dry_run;
+    if (options.system_only &&
+        !(options.html_path.empty() && options.openmetrics_path.empty() && options.markdown_path.empty())) {
+        return usage_error(
+            "--system runs nothing, so there is no result for --html, --openmetrics or --markdown");
+    }
+    if (options.system_only && options.dry_run) {
+        return usage_error("--dry-run plans a benchmark run, and --system makes none");
     }
     return parsed;
 }

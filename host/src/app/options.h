@@ -19,10 +19,13 @@ struct Options {
     std::string csv_path;          // empty means no CSV
     std::string html_path;         // empty means no HTML report
     std::string openmetrics_path;  // empty means no OpenMetrics file
+    std::string markdown_path;     // empty means no Markdown; "-" means standard output
+    bool dry_run = false;          // --dry-run: print the plan, run nothing
     bool quiet = false;
     bool system_only = false;  // --system: describe the machine, run nothing
 
     bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
+    bool markdown_to_stdout() const { return markdown_path == "-"; }
 };
 
 // `report RESULT.json`: renders a saved result, runs nothing.

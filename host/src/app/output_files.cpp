@@ -1,6 +1,7 @@
 #include "app/output_files.h"
 
 #include "export/csv.h"
+#include "report/markdown/markdown_report.h"
 #include "report/html/run_report.h"
 #include "export/openmetrics.h"
 
@@ -44,6 +45,11 @@ RunOutputs::RunOutputs(const Options& options) {
         open_error_ = "--csv: cannot write to '" + options.csv_path + "'";
         return;
     }
+    if (!options.markdown_path.empty() && !options.markdown_to_stdout() &&
+        !markdown_.emplace(options.markdown_path).ok()) {
+        open_error_ = "--markdown: cannot write to '" + options.markdown_path + "'";
+        return;
+    }
     open_error_ = reports_.emplace(options.html_path, options.openmetrics_path).open_error();
 }
 
@@ -61,6 +67,13 @@ std::string RunOutputs::write(const Result& result) {
         write_samples_csv(csv, result);
         if (std::string error = csv_->commit(csv.str()); !error.empty()) {
             return "--csv: " + error;
+        }
+    }
+    if (markdown_) {
+        std::ostringstream markdown;
+        write_run_markdown(markdown, result);
+        if (std::string error = markdown_->commit(markdown.str()); !error.empty()) {
+            return "--markdown: " + error;
         }
     }
     return reports_->write(result);

@@ -32,10 +32,10 @@ private:
     std::string open_error_;
 };
 
-// Every file a benchmark run writes: --json FILE, --csv FILE, --html and
-// --openmetrics, claimed in that order before the run and written at its
-// end. A run of minutes that fails to finish, or a process that quits midway,
-// leaves every earlier file as it was.
+// Every file a benchmark run writes: --json FILE, --csv FILE, --markdown
+// FILE, --html and --openmetrics, claimed in that order before the run and
+// written at its end. A run of minutes that fails to finish, or a process
+// that quits midway, leaves every earlier file as it was.
 class RunOutputs {
 public:
     explicit RunOutputs(const Options& options);
@@ -50,6 +50,7 @@ public:
 private:
     std::optional<OutputFile> json_;
     std::optional<OutputFile> csv_;
+    std::optional<OutputFile> markdown_;  // a file; "-" is printed with the result
     std::optional<ResultOutputs> reports_;
     std::string open_error_;
 };

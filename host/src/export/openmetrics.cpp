@@ -188,7 +188,7 @@ std::string to_openmetrics(const Result& result) {
         completed.add(labels, static_cast<double>(statistics->completed));
     }
     Family ratio("quorlind_multi_core_ratio",
-                 "Median all-threads throughput over the median single-thread one.");
+                 "All-threads over single-thread throughput: the geometric mean of the paired runs' ratios.");
     if (result.scaling) {
         ratio.add(machine, result.scaling->multi_core_ratio);
     }

@@ -10,6 +10,11 @@ namespace {
 
 constexpr int terminal_bar_width = 24;
 
+// The rate shown is the phase's so far. In its first moments the workers'
+// first batches count against almost no time, which read several times the
+// real rate, so it waits for a second of the phase.
+constexpr double min_rate_seconds = 1.0;
+
 std::string pad_right(std::string text, std::size_t width) {
     if (text.size() < width) {
         text.append(width - text.size(), ' ');
@@ -73,9 +78,14 @@ std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan&
     if (!is_final_phase(event.phase)) {
         line += "  left " + format_clock(std::ceil(remaining_seconds(event, plan)));
     }
-    if (event.phase_elapsed_seconds > 0.0 && event.operations > 0) {
-        line += "  " + format_rate(static_cast<double>(event.operations) / event.phase_elapsed_seconds) +
-                " ops/s";
+    if (event.operations == 0 || event.phase_elapsed_seconds <= 0.0) {
+        return line;
+    }
+    const double rate = static_cast<double>(event.operations) / event.phase_elapsed_seconds;
+    if (is_final_phase(event.phase)) {
+        line += "  " + format_rate(rate) + " ops/s";
+    } else if (event.phase_elapsed_seconds >= min_rate_seconds) {
+        line += "  " + format_rate(rate) + " ops/s so far";
     }
     return line;
 }

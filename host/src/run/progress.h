@@ -22,8 +22,10 @@ struct RunPlan {
 // Seconds left in the run as configured; workload building is not foreseeable.
 double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan);
 
-// "measurement  53%  elapsed 0:32  left 0:28  12,345,678 ops/s", with a bar
-// between name and percent when bar_width > 0.
+// "measurement  53%  elapsed 0:32  left 0:28  12,345,678 ops/s so far", with a
+// bar between name and percent when bar_width > 0. The rate is the phase's
+// operations over its elapsed time, from its first second on; the final
+// line's is the run's.
 std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan& plan, double elapsed_seconds,
                               int bar_width);
 

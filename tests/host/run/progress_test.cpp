@@ -32,7 +32,19 @@ TEST(Progress, LineShowsPhasePercentTimesAndLiveRate) {
     EXPECT_THAT(line, HasSubstr(" 50%"));
     EXPECT_THAT(line, HasSubstr("elapsed 0:15"));
     EXPECT_THAT(line, HasSubstr("left 0:15"));
-    EXPECT_THAT(line, HasSubstr("12,000,000 ops/s"));
+    EXPECT_THAT(line, HasSubstr("12,000,000 ops/s so far"));
+}
+
+// The first batches of a phase count against almost no time.
+TEST(Progress, RateWaitsForTheFirstSecondOfThePhaseAndTheFinalOneIsTheRuns) {
+    EXPECT_THAT(describe_progress(event(QUORLIND_PHASE_MEASUREMENT, 0.01, 5000000), plan, 10.01, 0),
+                Not(HasSubstr("ops/s")));
+    EXPECT_THAT(describe_progress(event(QUORLIND_PHASE_MEASUREMENT, 1.0, 5000000), plan, 11.0, 0),
+                HasSubstr("5,000,000 ops/s so far"));
+    const std::string final_line =
+        describe_progress(event(QUORLIND_PHASE_COMPLETED, 20.0, 40000000), plan, 30.0, 0);
+    EXPECT_THAT(final_line, HasSubstr("2,000,000 ops/s"));
+    EXPECT_THAT(final_line, Not(HasSubstr("so far")));
 }
 
 TEST(Progress, RemainingTimeCountsTheMeasurementStillAhead) {

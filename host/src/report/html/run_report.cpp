@@ -144,8 +144,12 @@ std::string kind_card(const Result& result, std::uint32_t benchmark) {
         return {};
     }
     std::vector<std::string> lines;
-    lines.push_back("median of " + std::to_string(statistics->completed) + " completed of " +
-                    std::to_string(statistics->runs) + " runs");
+    if (statistics->completed == statistics->runs) {
+        lines.push_back("median of " + format_count(statistics->runs, "run", "runs"));
+    } else {
+        lines.push_back("median of " + std::to_string(statistics->completed) + " completed of " +
+                        format_count(statistics->runs, "run", "runs"));
+    }
     if (statistics->ci95) {
         lines.push_back("95 % confidence interval " + format_rate(statistics->ci95->low) + " to " +
                         format_rate(statistics->ci95->high) + " (mean " +
@@ -192,24 +196,48 @@ std::string scaling_card(const Scaling& scaling) {
                 format_fixed(scaling.multi_core_ratio, 2) + " \xC3\x97", lines);
 }
 
+// A cancelled run's rate over what it measured, as the text report shows it.
+std::string run_rate(const RunRecord& run) {
+    if (completed(run)) {
+        return format_rate(run.summary.ops_per_second);
+    }
+    if (const auto partial = partial_rate(run); partial && is_partial(run)) {
+        return format_rate(*partial) + " (partial)";
+    }
+    return is_partial(run) ? "none measured" : "-";
+}
+
 std::string runs_table(const Result& result) {
     std::vector<TableRow> rows;
     for (const auto& run : result.record.runs) {
         const bool done = completed(run);
+        // A cancelled run's reason is only its status again.
+        const std::string reason = run.reason == status_name(run.summary.status) ? "" : run.reason;
         rows.push_back(
             {{{run_number(run), "number"},
               {kind_heading(run.config.benchmark), ""},
               {run_state(run), ""},
-              {done ? format_rate(run.summary.ops_per_second) : "-", "number"},
+              {run_rate(run), "number"},
               {run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-",
                "number"},
               {stability_text(run, StabilityWording::cell), ""},
-              {run.reason, ""}},
+              {group_thousands(run.summary.total_operations), "number"},
+              {format_hex64(run.summary.checksum), "number"},
+              {reason, ""}},
              done ? "" : "incomplete"});
     }
-    return detail::html_table(
-        "runs", {"Run", "Threads", "Status", "Throughput (operations/s)", "Variation", "Stability", "Reason"},
-        rows);
+    return detail::html_table("runs",
+                              {"Run", "Threads", "Status", "Throughput (operations/s)", "Variation",
+                               "Stability", "Operations", "Checksum", "Reason"},
+                              rows);
+}
+
+// The system table's labels are built from key names, nested ones in lower case.
+std::string as_label(std::string text) {
+    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') {
+        text.front() = static_cast<char>(text.front() - 'a' + 'A');
+    }
+    return text;
 }
 
 // The system and tool objects as the document holds them, so that members
@@ -221,7 +249,7 @@ std::string system_table(const Result& result) {
     for (const auto& fields : {system != nullptr ? system_fields(*system) : std::vector<SystemField>{},
                                tool != nullptr ? system_fields(*tool, "Tool") : std::vector<SystemField>{}}) {
         for (const auto& field : fields) {
-            rows.push_back({{{field.label, ""}, {field.value, ""}}, ""});
+            rows.push_back({{{as_label(field.label), ""}, {field.value, ""}}, ""});
         }
     }
     return detail::html_table("system", {"Field", "Value"}, rows);
@@ -278,12 +306,13 @@ std::string render_result_html(const Result& result) {
         cards += scaling_card(*result.scaling);
         charts += scaling_chart(result, *result.scaling);
     }
+    // Notes say what may have disturbed the figures, so they come before them.
     std::string body = header(result);
+    body += notes_list(result);
     body += detail::html_section("summary", "Summary", "<div class=\"cards\">" + cards + "</div>\n");
     body += detail::html_section("charts", "Throughput", "<div class=\"charts\">\n" + charts + "</div>\n");
     body += detail::html_section("runs", "Runs", runs_table(result));
     body += detail::html_section("system", "System", system_table(result));
-    body += notes_list(result);
     body += "<footer><p>Written by " + escape_html(tool_name) + " " +
             escape_html(result.record.tool_version) +
             ". The result document is embedded in this page as JSON, in the element with the id "

@@ -36,16 +36,6 @@ void write_table(std::ostream& out, const std::vector<Row>& rows, const std::vec
     }
 }
 
-// "BASE", then "NEW", or "NEW 1", "NEW 2", ... when there are several.
-std::string file_label(const Comparison& comparison, std::size_t index) {
-    if (index == 0) {
-        return "BASE";
-    }
-    return comparison.files.size() == 2 ? "NEW" : "NEW " + std::to_string(index);
-}
-
-std::string confidence_text(double confidence) { return format_exact(confidence * 100.0) + " %"; }
-
 Row table_row(const Comparison& comparison, const PairComparison& pair, const KindComparison& kind) {
     Row row{file_label(comparison, pair.candidate_file), kind_label(kind.benchmark),
             format_rate(kind.base.ops_per_second), format_rate(kind.candidate.ops_per_second),
@@ -198,6 +188,35 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
 
 }  // namespace
 
+std::string file_label(const Comparison& comparison, std::size_t index) {
+    if (index == 0) {
+        return "BASE";
+    }
+    return comparison.files.size() == 2 ? "NEW" : "NEW " + std::to_string(index);
+}
+
+std::string confidence_text(double confidence) { return format_exact(confidence * 100.0) + " %"; }
+
+std::vector<std::vector<std::string>> verdict_table(const Comparison& comparison) {
+    std::vector<Row> rows{{"", "kind", "BASE ops/s", "NEW ops/s", "NEW/BASE",
+                           confidence_text(comparison.settings.confidence) + " interval", "change",
+                           "verdict"}};
+    for (const auto& pair : comparison.pairs) {
+        for (const auto& kind : pair.kinds) {
+            rows.push_back(table_row(comparison, pair, kind));
+        }
+        if (pair.kinds.empty()) {
+            rows.push_back({file_label(comparison, pair.candidate_file), "-", "-", "-", "-", "-", "-",
+                            "not comparable"});
+        }
+    }
+    return rows;
+}
+
+std::vector<bool> verdict_columns_right_aligned() {
+    return {false, false, true, true, true, false, true, false};
+}
+
 void write_comparison_report(std::ostream& out, const Comparison& comparison) {
     out << "Quorlind comparison: threshold " << format_exact(comparison.settings.threshold_percent)
         << " %, confidence " << confidence_text(comparison.settings.confidence) << '\n';
@@ -214,19 +233,7 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
     }
     out << '\n';
 
-    std::vector<Row> rows{{"", "kind", "BASE ops/s", "NEW ops/s", "NEW/BASE",
-                           confidence_text(comparison.settings.confidence) + " interval", "change",
-                           "verdict"}};
-    for (const auto& pair : comparison.pairs) {
-        for (const auto& kind : pair.kinds) {
-            rows.push_back(table_row(comparison, pair, kind));
-        }
-        if (pair.kinds.empty()) {
-            rows.push_back({file_label(comparison, pair.candidate_file), "-", "-", "-", "-", "-", "-",
-                            "not comparable"});
-        }
-    }
-    write_table(out, rows, {false, false, true, true, true, false, true, false}, 2);
+    write_table(out, verdict_table(comparison), verdict_columns_right_aligned(), 2);
     if (comparison.tests > 1) {
         out << "\n"
             << comparison.tests

@@ -14,15 +14,6 @@ namespace {
 
 constexpr std::size_t max_table_rows = 20;
 
-// An interval's low end can fall below zero with few runs; show it as it is.
-std::string signed_rate(double rate) {
-    if (rate >= 0.0) {
-        return format_rate(rate);
-    }
-    std::string text = "-";
-    return text += format_rate(-rate);
-}
-
 std::string variation_text(const RunRecord& run) {
     const std::string stability = stability_text(run, StabilityWording::sentence);
     if (run.summary.has_variation == 0) {
@@ -58,8 +49,10 @@ void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSam
 void write_single_run(std::ostream& out, const RunRecord& run) {
     const QuorlindRunSummary& summary = run.summary;
     const bool completed = summary.status == QUORLIND_STATUS_COMPLETED;
-    out << "Quorlind " << kind_label(summary.benchmark) << " benchmark: " << status_name(summary.status);
-    if (!completed && !run.reason.empty()) {
+    const std::string status = status_name(summary.status);
+    out << "Quorlind " << kind_label(summary.benchmark) << " benchmark: " << status;
+    // A cancelled run's reason is the word "cancelled" again.
+    if (!completed && !run.reason.empty() && run.reason != status) {
         out << " (" << run.reason << ")";
     }
     out << '\n';
@@ -199,6 +192,14 @@ void write_series(std::ostream& out, const Result& result) {
 }
 
 }  // namespace
+
+std::string signed_rate(double rate) {
+    if (rate >= 0.0) {
+        return format_rate(rate);
+    }
+    std::string text = "-";
+    return text += format_rate(-rate);
+}
 
 std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample>& samples,
                                                  std::size_t max_rows) {

@@ -14,6 +14,9 @@ namespace quorlind::bench {
 std::vector<QuorlindIntervalSample> join_samples(const std::vector<QuorlindIntervalSample>& samples,
                                                  std::size_t max_rows);
 
+// An interval's low end can fall below zero with few runs; it is shown as it is.
+std::string signed_rate(double rate);
+
 // One run: every figure and its intervals. Several: a line per run, then the
 // statistics of each kind and the scaling between them. The system record
 // heads both.
