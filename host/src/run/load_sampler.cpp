@@ -3,6 +3,8 @@
 #include "run/load_causes.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <charconv>
 #include <utility>
 
@@ -10,8 +12,9 @@ namespace quorlind::bench {
 namespace {
 
 // The library cuts an interval on its first pass at least this long after
-// the last cut.
+// the last cut; its watch sleeps this long between passes, so none is shorter.
 constexpr double sample_interval_seconds = 1.0;
+constexpr double shortest_pass_seconds = 0.01;
 
 }  // namespace
 
@@ -70,27 +73,39 @@ void LoadSampler::on_progress(const QuorlindProgressEvent& event, double wall_se
         last_event_seconds_ = x;
         return;
     }
-    event_gaps_seconds_ += x - last_event_seconds_;
-    ++event_gaps_;
+    const double gap = x - last_event_seconds_ - reading_seconds_;
     last_event_seconds_ = x;
-
-    // Events and cuts fall on the same passes of the library's watch, so a
-    // cut comes as late after its second as an event after its period: the
-    // mean gap beyond the period, half a pass. Adding it keeps the expected
-    // cuts from drifting away from the real ones over a long run. Reading
-    // half a period early centres the reading on the expected cut.
-    const double next_cut = expected_cut_seconds_ + sample_interval_seconds;
-    const bool near_cut = x >= next_cut - progress_period_seconds / 2.0;
-    const bool near_end = x >= event.phase_seconds - 1.5 * progress_period_seconds;
-    if (near_cut) {
-        const double lateness =
-            std::clamp(event_gaps_seconds_ / static_cast<double>(event_gaps_) - progress_period_seconds, 0.0,
-                       progress_period_seconds);
-        // After a stall of this thread, the watch's pass that cut is this one.
-        expected_cut_seconds_ = x > next_cut + progress_period_seconds ? x : next_cut + lateness;
+    reading_seconds_ = 0.0;
+    // The library's watch sends an event on its first pass a period after the
+    // last, and cuts an interval on its first pass a second after the last
+    // cut, so both fall on one train of passes. The gap between events is a
+    // whole number of passes; the watch sleeps a little over its shortest
+    // pass between them, so the count that makes passes nearest that wins.
+    if (gap >= progress_period_seconds && gap < 2.0 * progress_period_seconds) {
+        pass_seconds_sum_ += gap / std::max(1.0, std::floor(gap / shortest_pass_seconds));
+        ++pass_count_;
     }
-    if (near_cut || near_end) {
+    const double pass =
+        pass_count_ > 0 ? pass_seconds_sum_ / static_cast<double>(pass_count_) : shortest_pass_seconds;
+
+    // The events either side of the expected cut are read. The cut itself is
+    // placed on the train of passes through the later one: counting from a
+    // real pass every time keeps the expected cuts from drifting off the
+    // library's over a long run, as a fixed lateness would.
+    const double threshold = last_cut_seconds_ + sample_interval_seconds;
+    const bool before_cut = x >= threshold - progress_period_seconds && x < threshold;
+    const bool after_cut = x >= threshold;
+    const bool near_end = x >= event.phase_seconds - 1.5 * progress_period_seconds;
+    if (after_cut) {
+        // After a stall of this thread, the pass that cut is this one.
+        last_cut_seconds_ =
+            gap > 2.0 * progress_period_seconds ? x : x - std::floor((x - threshold) / pass) * pass;
+    }
+    if (before_cut || after_cut || near_end) {
+        const auto start = std::chrono::steady_clock::now();
         take_reading(event, wall_seconds);
+        // The reading lengthens this pass, and so moves the train after it.
+        reading_seconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 }
 

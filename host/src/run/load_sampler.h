@@ -65,13 +65,14 @@ private:
     std::uint32_t workers_ = 0;
     std::size_t workers_found_ = 0;
     std::optional<std::string> busy_note_;
-    // The measurement's events: where the next cut is expected, and the mean
-    // gap between events, from which the lateness of a cut is judged.
+    // The measurement's events: where the library last cut, as far as the
+    // events tell, and the length of its watch's passes.
     bool measuring_ = false;
-    double expected_cut_seconds_ = 0.0;
+    double last_cut_seconds_ = 0.0;
     double last_event_seconds_ = 0.0;
-    double event_gaps_seconds_ = 0.0;
-    std::size_t event_gaps_ = 0;
+    double reading_seconds_ = 0.0;
+    double pass_seconds_sum_ = 0.0;
+    std::size_t pass_count_ = 0;
 };
 
 }  // namespace quorlind::bench
