@@ -102,7 +102,7 @@ BENCHMARK(BM_SampleThisProcess)->Arg(2)->Arg(256)->ComputeStatistics("min", fast
 std::filesystem::path recorded_tree(std::uint32_t workers) {
     namespace fs = std::filesystem;
     const fs::path source = fs::path(QUORLIND_LOAD_DATA_DIR) / "desktop";
-    const fs::path tree = fs::temp_directory_path() / ("quorlind-load-tree-" + std::to_string(::getpid()));
+    fs::path tree = fs::temp_directory_path() / ("quorlind-load-tree-" + std::to_string(::getpid()));
     fs::remove_all(tree);
     fs::copy(source, tree, fs::copy_options::recursive);
     const fs::path task = tree / "proc/self/task";
