@@ -36,8 +36,11 @@ std::optional<std::uint32_t> worker_index_from_name(std::string_view name) {
 LoadSampler::LoadSampler(std::unique_ptr<LoadProbe> probe) : probe_(std::move(probe)) {}
 
 void LoadSampler::take_reading(const QuorlindProgressEvent& event, double wall_seconds) {
-    if (workers_found_ < workers_) {
+    // A few tries while the workers name themselves; a worker never found
+    // must not cost a scan of every thread at every reading.
+    if (workers_found_ < workers_ && find_tries_ < 3) {
         workers_found_ = probe_->find_workers(workers_);
+        ++find_tries_;
     }
     LoadReading reading;
     probe_->read(reading);

@@ -31,7 +31,9 @@ public:
 // "quorlind-12" (a line end may follow) -> 12; any other thread name -> nothing.
 std::optional<std::uint32_t> worker_index_from_name(std::string_view name);
 
-// This platform's probe of the running process.
+// This platform's probe of the running process. Make it before the run
+// starts: where Windows cannot tell a thread's name, the workers are the
+// threads that appear after it was made.
 std::unique_ptr<LoadProbe> make_load_probe();
 
 // The library's least time between progress events of a phase.
@@ -64,6 +66,7 @@ private:
     std::vector<LoadReading> readings_;
     std::uint32_t workers_ = 0;
     std::size_t workers_found_ = 0;
+    int find_tries_ = 0;
     std::optional<std::string> busy_note_;
     // The measurement's events: where the library last cut, as far as the
     // events tell, and the length of its watch's passes.
