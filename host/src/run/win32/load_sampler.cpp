@@ -9,21 +9,12 @@
 // clang-format off
 #include <windows.h>
 #include <powrprof.h>
+#include "system/win32/processor_power.h"
 #include <tlhelp32.h>
 // clang-format on
 
 namespace quorlind::bench {
 namespace {
-
-// Documented for CallNtPowerInformation(ProcessorInformation) but in no header.
-struct ProcessorPowerInformation {
-    ULONG Number;
-    ULONG MaxMhz;
-    ULONG CurrentMhz;
-    ULONG MhzLimit;
-    ULONG MaxIdleState;
-    ULONG CurrentIdleState;
-};
 
 // Older Windows lacks GetThreadDescription, so it is looked up at run time.
 using GetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PWSTR*);

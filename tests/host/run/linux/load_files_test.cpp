@@ -108,7 +108,8 @@ TEST(LinuxLoadFiles, OddTextsReadAsNothing) {
     // A thread may name itself anything, parentheses and spaces too.
     std::string stat = "7 (a) b (c) R";
     for (int field = 4; field <= 39; ++field) {
-        stat += " " + std::to_string(field == 14 ? 120 : field == 15 ? 7 : field == 39 ? 5 : 0);
+        stat += ' ';
+        stat += std::to_string(field == 14 ? 120 : field == 15 ? 7 : field == 39 ? 5 : 0);
     }
     const auto parsed = parse_task_stat(stat + " 0 0\n");
     ASSERT_TRUE(parsed);

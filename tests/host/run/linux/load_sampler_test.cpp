@@ -3,7 +3,7 @@
 // stands out even where this machine's other work already takes most of that
 // processor.
 #include "run/load_causes.h"
-#include "run/load_sampler.h"
+#include "run/sampled_run.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <ctime>
 
 namespace quorlind::bench {
@@ -23,47 +22,10 @@ using ::testing::HasSubstr;
 
 constexpr int busy_children = 3;
 
-struct DisturbedRun {
-    LoadSampler sampler{make_load_probe()};
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    cpu_set_t worker_processor{};
-    cpu_set_t everywhere{};
-    bool unpinned = false;
-    pid_t children[busy_children] = {-1, -1, -1};
-};
-
 double monotonic_seconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// The worker was started on the pinned processor; the watch, on this
-// thread, then moves off it so that the busy children do not delay its
-// events. From 1 s into the measurement the children spin for 1.9 s on the
-// worker's processor.
-void on_progress(const QuorlindProgressEvent* event, void* user_data) {
-    auto& run = *static_cast<DisturbedRun*>(user_data);
-    if (!run.unpinned) {
-        run.unpinned = true;
-        sched_setaffinity(0, sizeof(run.everywhere), &run.everywhere);
-    }
-    const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - run.start;
-    run.sampler.on_progress(*event, wall.count());
-    if (event->phase == QUORLIND_PHASE_MEASUREMENT && event->phase_elapsed_seconds >= 1.0 &&
-        run.children[0] < 0) {
-        for (pid_t& child : run.children) {
-            child = fork();
-            if (child == 0) {
-                // Only system calls in the child of a threaded process.
-                sched_setaffinity(0, sizeof(run.worker_processor), &run.worker_processor);
-                const double until = monotonic_seconds() + 1.9;
-                while (monotonic_seconds() < until) {
-                }
-                _exit(0);
-            }
-        }
-    }
 }
 
 class PinnedToOneProcessor {
@@ -91,33 +53,45 @@ private:
 TEST(LoadSamplerOnThisMachine, BusyProcessesOnTheWorkersProcessorAreNamedForTheirIntervals) {
     PinnedToOneProcessor pin;
     ASSERT_TRUE(pin.pinned());
-    QuorlindRunConfig config{};
-    quorlind_default_config(&config);
-    config.benchmark = QUORLIND_BENCHMARK_SINGLE;
-    config.warmup_seconds = 0.3;
-    config.measurement_seconds = 4.0;
-    QuorlindRunHandle* handle = quorlind_create();
-    ASSERT_NE(handle, nullptr);
-    DisturbedRun run;
-    run.worker_processor = pin.processor();
-    run.everywhere = pin.saved();
-    quorlind_run(handle, &config, on_progress, &run);
-    for (const pid_t child : run.children) {
+    bool unpinned = false;
+    pid_t children[busy_children] = {-1, -1, -1};
+    // The worker is started on the pinned processor; the watch, on this
+    // thread, then moves off it so that the busy children do not delay its
+    // events. From 1 s into the measurement they spin for 1.9 s on the
+    // worker's processor.
+    const SampledRun run = run_sampled(
+        short_config(QUORLIND_BENCHMARK_SINGLE, 0.3, 4.0), [&](const QuorlindProgressEvent& event) {
+            if (!unpinned) {
+                unpinned = true;
+                sched_setaffinity(0, sizeof(pin.saved()), &pin.saved());
+            }
+            if (event.phase != QUORLIND_PHASE_MEASUREMENT || event.phase_elapsed_seconds < 1.0 ||
+                children[0] >= 0) {
+                return;
+            }
+            for (pid_t& child : children) {
+                child = fork();
+                if (child == 0) {
+                    // Only system calls in the child of a threaded process.
+                    sched_setaffinity(0, sizeof(pin.processor()), &pin.processor());
+                    const double until = monotonic_seconds() + 1.9;
+                    while (monotonic_seconds() < until) {
+                    }
+                    _exit(0);
+                }
+            }
+        });
+    for (const pid_t child : children) {
         ASSERT_GT(child, 0);
         int status = 0;
         waitpid(child, &status, 0);
     }
-    QuorlindRunSummary summary{};
-    ASSERT_EQ(quorlind_result(handle, &summary), 1);
-    std::vector<QuorlindIntervalSample> samples(summary.sample_count);
-    for (std::uint64_t i = 0; i < summary.sample_count; ++i) {
-        quorlind_sample(handle, i, &samples[i]);
-    }
-    quorlind_free(handle);
-    ASSERT_EQ(summary.status, QUORLIND_STATUS_COMPLETED);
-    ASSERT_GE(samples.size(), 4u);
+    ASSERT_EQ(run.summary.status, QUORLIND_STATUS_COMPLETED);
+    ASSERT_GE(run.samples.size(), 4u);
 
-    const RunLoad load = run.sampler.figures(samples);
+    const RunLoad& load = run.load;
+    const auto& samples = run.samples;
+    const auto& summary = run.summary;
     const auto& quiet_first = load.intervals.front();
     const auto& disturbed = load.intervals[1];
     const auto& quiet_last = load.intervals.back();
