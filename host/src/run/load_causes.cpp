@@ -218,7 +218,8 @@ std::vector<LoadCause> name_causes(const RunLoad& load, const std::vector<Quorli
 std::string describe_load(const Disturbance& disturbance, const std::vector<LoadCause>& causes) {
     std::string text;
     for (const LoadCause& cause : causes) {
-        text += (text.empty() ? "" : ", ") + cause.text;
+        // Semicolons, since a cause's own text may hold a comma.
+        text += (text.empty() ? "" : "; ") + cause.text;
     }
     if (disturbance.disturbed == false) {
         // An unstable run may still have lost its clock without losing time.

@@ -44,7 +44,7 @@ struct LoadCause {
 std::vector<LoadCause> name_causes(const RunLoad& load, const std::vector<QuorlindIntervalSample>& samples,
                                    std::uint32_t workers);
 
-// "disturbed: other processes used ..., the hypervisor took 7 % (steal)",
+// "disturbed: other processes used ...; the hypervisor took 7 % (steal)",
 // "not disturbed" (followed by any cause, "not disturbed; the clock fell
 // ..."), or the causes alone where the share is unknown. A disturbed run
 // without a cause says "no cause seen in what this machine reports".

@@ -211,7 +211,7 @@ TEST(LoadCauses, EachSupportedCauseIsNamedStrongestFirstWithItsIntervals) {
     EXPECT_EQ(
         describe_load(disturbance, causes),
         "disturbed: other processes used 1.0 processors in 3.0\u20136.0 s, and the worker ran 50 % of that "
-        "time, the clock fell from 3.6 to 3.1 GHz at 6.0 s, the hypervisor took 5 % (steal), temperature "
+        "time; the clock fell from 3.6 to 3.1 GHz at 6.0 s; the hypervisor took 5 % (steal); temperature "
         "rose to 96 \u00B0C");
 }
 
