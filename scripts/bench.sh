@@ -30,7 +30,7 @@ step() { echo; echo "==== $* ===="; }
 
 step "Native build ($native)"
 cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORLIND_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$native" --target kernel_bench quorlind_figures
+cmake --build "$native" --target kernel_bench quorlind_figures load_sampler_bench
 mkdir -p "$logs"
 
 have_windows=0
@@ -84,6 +84,21 @@ for run in json.load(open(sys.argv[1]))["benchmarks"]:
 for name, value in figures.items():
     print(name, value)
 print("kernel_vs_reference", figures["kernel_ns"] / figures["reference_kernel_ns"])
+EOF
+
+step "Load sampler readings (Google Benchmark)"
+"$native/bin/load_sampler_bench" "${gbench_args[@]}" --benchmark_out="$logs/load_sampler_bench.json" \
+    --benchmark_out_format=json 2>&1 | tee "$logs/load_sampler_bench.txt"
+# "name value" lines: the sampling's processor time per second, as a share of one core.
+python3 - "$logs/load_sampler_bench.json" >"$logs/load-figures.txt" <<'EOF'
+import json
+import sys
+
+names = {"BM_SampleThisProcess/2": "sampling_2_workers", "BM_SampleThisProcess/256": "sampling_256_workers",
+         "BM_SampleRecordedTree/256": "sampling_256_recorded"}
+for run in json.load(open(sys.argv[1]))["benchmarks"]:
+    if run["run_name"] in names and run.get("aggregate_name", "min") == "min":
+        print(names[run["run_name"]], run["core_share"])
 EOF
 
 step "Harness figures, native"
@@ -158,6 +173,14 @@ row "  median of paired rounds, per CPU-second" "$(fmt %.3f "$(value $n per_work
 v=$(value $n coordinator_cpu)
 row "calling thread CPU during kind 1, % of wall" "$(fmt %.3f "$(awk -v v="${v:-0}" 'BEGIN { print v * 100 }')")" \
     "< 0.5" "$(met 'v < 0.005' "$v")"
+l=load-figures.txt
+percent() { awk -v v="${1:-0}" 'BEGIN { printf "%.4f", v * 100 }'; }
+v=$(value $l sampling_2_workers)
+row "load sampling, 2 workers, % of a core" "$([ -n "$v" ] && percent "$v")" "< 0.1" "$(met 'v < 0.001' "$v")"
+v=$(value $l sampling_256_workers)
+row "load sampling, 256 workers, % of a core" "$([ -n "$v" ] && percent "$v")" "< 1" "$(met 'v < 0.01' "$v")"
+v=$(value $l sampling_256_recorded)
+row "  256 workers' recorded files, % of a core" "$([ -n "$v" ] && percent "$v")" "< 1" "$(met 'v < 0.01' "$v")"
 v=$(value $n cancel_ms_max)
 row "cancel to return, ms (max)" "$(fmt %.2f "$v")" "< $cancel_target (15 + batch)" \
     "$(met "v < $cancel_target" "$v")"

@@ -8,20 +8,11 @@
 // clang-format off
 #include <windows.h>
 #include <powrprof.h>
+#include "system/win32/processor_power.h"
 // clang-format on
 
 namespace quorlind::bench::os {
 namespace {
-
-// Documented for CallNtPowerInformation(ProcessorInformation) but in no header.
-struct ProcessorPowerInformation {
-    ULONG Number;
-    ULONG MaxMhz;
-    ULONG CurrentMhz;
-    ULONG MhzLimit;
-    ULONG MaxIdleState;
-    ULONG CurrentIdleState;
-};
 
 std::string trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
