@@ -1,7 +1,7 @@
 #include "result/json_writer.h"
 
 #include "result/names.h"
-#include "result/system_json.h"
+#include "result/system_fields.h"
 #include "util/number_format.h"
 #include "result/kind_statistics.h"
 #include "stats/stability.h"
@@ -109,6 +109,8 @@ Json scaling_json(const std::optional<Scaling>& scaling) {
     return json;
 }
 
+}  // namespace
+
 Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     Json json;
     json["name"] = tool_name;
@@ -119,19 +121,21 @@ Json tool_json(const std::string& tool_version, const BuildInfo& tool_build) {
     return json;
 }
 
-}  // namespace
+Json configuration_json(const ResultRecord& record) {
+    return {
+        {"threads", thread_mode_name(record.threads)},
+        {"repeat", record.repeat},
+        {"warmup_seconds", record.warmup_seconds},
+        {"measurement_seconds", record.measurement_seconds},
+    };
+}
 
 Json to_json(const Result& result) {
     const ResultRecord& record = result.record;
     Json json;
     json["schema_version"] = result_schema_version;
     json["tool"] = tool_json(record.tool_version, record.tool_build);
-    json["configuration"] = {
-        {"threads", thread_mode_name(record.threads)},
-        {"repeat", record.repeat},
-        {"warmup_seconds", record.warmup_seconds},
-        {"measurement_seconds", record.measurement_seconds},
-    };
+    json["configuration"] = configuration_json(record);
     json["system"] = system_json(record.system);
     json["runs"] = Json::array();
     for (const auto& run : record.runs) {

@@ -3,10 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "result/json_lookup.h"
 #include "result/json_writer.h"
 #include "result/names.h"
-#include "result/system_json.h"
+#include "result/system_fields.h"
 #include "util/number_format.h"
 #include "util/printable_text.h"
 
@@ -172,11 +171,11 @@ RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measu
 
 SystemRecord read_system_basics(const CheckedObject& system) {
     SystemRecord out;
-    out.processor = system.text("processor");
-    out.logical_processors = system.small_count("logical_processors");
-    out.operating_system = system.text("operating_system");
-    out.library_version = system.text("library_version");
-    out.abi_version = system.small_count("abi_version");
+    for (const SystemField& field : system_field_table()) {
+        if (field.version1) {
+            read_system_field(field, system, out);
+        }
+    }
     return out;
 }
 
@@ -218,8 +217,8 @@ Result read_version2(const nlohmann::json& document) {
     ResultRecord& record = out.record;
     const CheckedObject tool = root.object("tool");
     record.tool_version = tool.text("version");
-    record.tool_build = {find_text(tool.value(), {"compiler"}), find_text(tool.value(), {"compiler_version"}),
-                         find_text(tool.value(), {"build_type"})};
+    record.tool_build = {tool.optional_text("compiler"), tool.optional_text("compiler_version"),
+                         tool.optional_text("build_type")};
 
     const CheckedObject configuration = root.object("configuration");
     const std::string threads = configuration.text("threads");
@@ -237,8 +236,7 @@ Result read_version2(const nlohmann::json& document) {
     record.measurement_seconds = configuration.number_above("measurement_seconds", 0.0);
 
     const CheckedObject system = root.object("system");
-    record.system = read_system_basics(system);
-    read_system_details(system.value(), record.system);
+    record.system = read_system_record(system);
 
     const auto& runs = root.array("runs");
     if (runs.empty()) {
@@ -253,7 +251,6 @@ Result read_version2(const nlohmann::json& document) {
     check_notes(root);
     record.notes = document.at("notes").get<std::vector<std::string>>();
     out.schema_version_read = result_schema_version;
-    out.document = Document(document);
     return out;
 }
 

@@ -19,8 +19,8 @@ RunRecord read_run_outcome(const CheckedObject& run);
 SystemRecord read_system_basics(const CheckedObject& system);
 void check_notes(const CheckedObject& document);
 
-// Checks a version-2 document and reads it into a result, the document kept
-// beside it.
+// Checks a version-2 document and reads it into a result, its derived
+// figures as the file holds them.
 Result read_version2(const nlohmann::json& document);
 
 }  // namespace quorlind::bench
