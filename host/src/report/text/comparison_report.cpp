@@ -187,11 +187,21 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
         write_table(out, rows, {false, false, false, false, false}, 15);
     }
     if (const auto& one_sided = pair.environment.known_in_one_only; !one_sided.empty()) {
-        std::string names;
-        for (const auto& label : one_sided) {
-            names += (names.empty() ? "" : ", ") + printable_text(label, max_value_bytes);
+        // Wrapped, since an older file knows few of the fields.
+        const std::string indent(15, ' ');
+        std::string line = indent + "known in only one file: ";
+        for (std::size_t i = 0; i < one_sided.size(); ++i) {
+            const std::string name =
+                printable_text(one_sided[i], max_value_bytes) + (i + 1 < one_sided.size() ? "," : "");
+            if (line.size() + name.size() > 100 && line.size() > indent.size()) {
+                out << line << '\n';
+                line = indent + "  ";
+            } else if (line.back() != ' ') {
+                line += ' ';
+            }
+            line += name;
         }
-        out << "               known in only one file: " << names << '\n';
+        out << line << '\n';
     }
     std::vector<std::string> notes;
     for (const auto& note : pair.notes) {
