@@ -1,7 +1,5 @@
 #include "export/openmetrics.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <utility>
 #include <vector>

@@ -95,10 +95,12 @@ SystemField base(const Place& place, Phrase phrase) {
     return field;
 }
 
-SystemField required_text(const Place& place, Access<std::string> access, Phrase phrase = {}) {
+SystemField required_text(const Place& place, const Access<std::string>& access, Phrase phrase = {}) {
     SystemField field = base(place, std::move(phrase));
     field.version1 = true;
-    field.write = [access](const SystemRecord& record) { return Json(get(access, record)); };
+    field.write = [access](const SystemRecord& record) {
+        return Json(get(access, record));
+    };
     field.read = [access](const CheckedObject& parent, const std::string& name, SystemRecord& record) {
         access(record) = parent.text(name);
     };
@@ -110,30 +112,42 @@ SystemField required_text(const Place& place, Access<std::string> access, Phrase
 }
 
 template <typename T>
-SystemField required_count(const Place& place, Access<T> access, Phrase phrase = {}) {
+SystemField required_count(const Place& place, const Access<T>& access, Phrase phrase = {}) {
     SystemField field = base(place, std::move(phrase));
     field.version1 = true;
-    field.write = [access](const SystemRecord& record) { return Json(get(access, record)); };
+    field.write = [access](const SystemRecord& record) {
+        return Json(get(access, record));
+    };
     field.read = [access](const CheckedObject& parent, const std::string& name, SystemRecord& record) {
         access(record) = parent.small_count(name);
     };
-    field.value = [access](const SystemRecord& record) { return group_thousands(get(access, record)); };
+    field.value = [access](const SystemRecord& record) {
+        return group_thousands(get(access, record));
+    };
     return field;
 }
 
-SystemField nullable_text(const Place& place, Access<std::optional<std::string>> access, Phrase phrase = {}) {
+SystemField nullable_text(const Place& place, const Access<std::optional<std::string>>& access,
+                          Phrase phrase = {}) {
     SystemField field = base(place, std::move(phrase));
-    field.write = [access](const SystemRecord& record) { return optional_value(get(access, record)); };
+    field.write = [access](const SystemRecord& record) {
+        return optional_value(get(access, record));
+    };
     field.read = [access](const CheckedObject& parent, const std::string& name, SystemRecord& record) {
         access(record) = parent.optional_text(name);
     };
-    field.value = [access](const SystemRecord& record) { return shown_text(get(access, record)); };
+    field.value = [access](const SystemRecord& record) {
+        return shown_text(get(access, record));
+    };
     return field;
 }
 
-SystemField nullable_count(const Place& place, Access<std::optional<unsigned>> access, Phrase phrase = {}) {
+SystemField nullable_count(const Place& place, const Access<std::optional<unsigned>>& access,
+                           Phrase phrase = {}) {
     SystemField field = base(place, std::move(phrase));
-    field.write = [access](const SystemRecord& record) { return optional_value(get(access, record)); };
+    field.write = [access](const SystemRecord& record) {
+        return optional_value(get(access, record));
+    };
     field.read = [access](const CheckedObject& parent, const std::string& name, SystemRecord& record) {
         access(record) = parent.optional_small_count(name);
     };
@@ -144,29 +158,37 @@ SystemField nullable_count(const Place& place, Access<std::optional<unsigned>> a
     return field;
 }
 
-SystemField nullable_switch(const Place& place, Access<std::optional<bool>> access, Phrase phrase,
+SystemField nullable_switch(const Place& place, const Access<std::optional<bool>>& access, Phrase phrase,
                             std::string (*words)(const std::optional<bool>&) = switch_text) {
     SystemField field = base(place, std::move(phrase));
-    field.write = [access](const SystemRecord& record) { return optional_value(get(access, record)); };
+    field.write = [access](const SystemRecord& record) {
+        return optional_value(get(access, record));
+    };
     field.read = [access](const CheckedObject& parent, const std::string& name, SystemRecord& record) {
         access(record) = parent.optional_boolean(name);
     };
-    field.value = [access, words](const SystemRecord& record) { return words(get(access, record)); };
+    field.value = [access, words](const SystemRecord& record) {
+        return words(get(access, record));
+    };
     return field;
 }
 
-SystemField clock_mhz(const Place& place, Access<std::optional<double>> access, Phrase phrase) {
+SystemField clock_mhz(const Place& place, const Access<std::optional<double>>& access, Phrase phrase) {
     SystemField field = base(place, std::move(phrase));
     field.unit = "MHz";
-    field.write = [access](const SystemRecord& record) { return optional_value(get(access, record)); };
+    field.write = [access](const SystemRecord& record) {
+        return optional_value(get(access, record));
+    };
     field.read = [access](const CheckedObject& parent, const std::string& name, SystemRecord& record) {
         access(record) = parent.optional_number(name);
     };
-    field.value = [access](const SystemRecord& record) { return mhz_text(get(access, record)); };
+    field.value = [access](const SystemRecord& record) {
+        return mhz_text(get(access, record));
+    };
     return field;
 }
 
-SystemField cache(const Place& place, Access<std::optional<CacheLevel>> access, const char* name) {
+SystemField cache(const Place& place, const Access<std::optional<CacheLevel>>& access, const char* name) {
     const std::string lead = std::string(name) == "L1d" ? "" : ", ";
     SystemField field = base(place, [access, lead, name](const SystemRecord& record) {
         return lead + name + " " + cache_text(get(access, record));
@@ -184,11 +206,13 @@ SystemField cache(const Place& place, Access<std::optional<CacheLevel>> access, 
         const CheckedObject level = parent.object(name);
         access(record) = CacheLevel{level.count("size_bytes"), level.small_count("count")};
     };
-    field.value = [access](const SystemRecord& record) { return cache_text(get(access, record)); };
+    field.value = [access](const SystemRecord& record) {
+        return cache_text(get(access, record));
+    };
     return field;
 }
 
-SystemField load(const Place& place, Access<std::optional<LoadAverage>> access, Phrase phrase) {
+SystemField load(const Place& place, const Access<std::optional<LoadAverage>>& access, Phrase phrase) {
     SystemField field = base(place, std::move(phrase));
     field.nature = FieldNature::measured;
     // The load is the machine's other work, not what it is: it never makes two results differ.
@@ -210,40 +234,53 @@ SystemField load(const Place& place, Access<std::optional<LoadAverage>> access, 
         LoadAverage read{};
         for (std::size_t i = 0; i < read.size(); ++i) {
             if (!values[i].is_number()) {
-                throw LayoutError(parent.place(name) + "[" + std::to_string(i) + "] should be a number, not " +
-                                  describe_json_type(values[i]));
+                throw LayoutError(parent.place(name) + "[" + std::to_string(i) +
+                                  "] should be a number, not " + describe_json_type(values[i]));
             }
             read[i] = values[i].get<double>();
         }
         access(record) = read;
     };
-    field.value = [access](const SystemRecord& record) { return load_text(get(access, record)); };
+    field.value = [access](const SystemRecord& record) {
+        return load_text(get(access, record));
+    };
     return field;
 }
 
 std::vector<SystemField> make_table() {
     std::vector<SystemField> table;
     table.push_back(required_text(
-        {"processor", "Processor", "Processor"}, [](SystemRecord& s) -> auto& { return s.processor; },
-        [](const SystemRecord& s) { return s.processor.empty() ? std::string("unknown processor") : s.processor; }));
+        {"processor", "Processor", "Processor"}, [](SystemRecord & s) -> auto& { return s.processor; },
+        [](const SystemRecord& s) {
+            return s.processor.empty() ? std::string("unknown processor") : s.processor;
+        }));
     table.push_back(required_count<unsigned>(
         {"logical_processors", "Logical processors", "Processor"},
-        [](SystemRecord& s) -> auto& { return s.logical_processors; },
-        [](const SystemRecord& s) { return ", " + std::to_string(s.logical_processors) + " logical processors"; }));
-    table.push_back(required_text({"operating_system", "Operating system"},
-                                  [](SystemRecord& s) -> auto& { return s.operating_system; }));
+        [](SystemRecord & s) -> auto& { return s.logical_processors; },
+        [](const SystemRecord& s) {
+            return ", " + std::to_string(s.logical_processors) + " logical processors";
+        }));
     table.push_back(required_text(
-        {"library_version", "Library version", "Library"}, [](SystemRecord& s) -> auto& { return s.library_version; },
-        [](const SystemRecord& s) { return s.library_version.empty() ? std::string(unknown) : s.library_version; }));
+        {"operating_system", "Operating system"},
+        [](SystemRecord & s) -> auto& { return s.operating_system; }));
+    table.push_back(required_text(
+        {"library_version", "Library version", "Library"},
+        [](SystemRecord & s) -> auto& { return s.library_version; },
+        [](const SystemRecord& s) {
+            return s.library_version.empty() ? std::string(unknown) : s.library_version;
+        }));
     table.push_back(required_count<std::uint32_t>(
-        {"abi_version", "C interface version", "Library"}, [](SystemRecord& s) -> auto& { return s.abi_version; },
+        {"abi_version", "C interface version", "Library"},
+        [](SystemRecord & s) -> auto& { return s.abi_version; },
         [](const SystemRecord& s) { return ", C interface " + std::to_string(s.abi_version); }));
 
     SystemField start = base({"start_time_utc", "Start time (UTC)", "Started"}, [](const SystemRecord& s) {
         return s.start_time_utc ? format_utc(*s.start_time_utc) : std::string(unknown);
     });
     start.nature = FieldNature::moment;
-    start.write = [](const SystemRecord& s) { return s.start_time_utc ? Json(format_utc(*s.start_time_utc)) : Json(); };
+    start.write = [](const SystemRecord& s) {
+        return s.start_time_utc ? Json(format_utc(*s.start_time_utc)) : Json();
+    };
     start.read = [](const CheckedObject& parent, const std::string& name, SystemRecord& s) {
         s.start_time_utc.reset();
         if (const auto text = parent.optional_text(name)) {
@@ -259,63 +296,79 @@ std::vector<SystemField> make_table() {
     SystemField monotonic = base({"monotonic_start_seconds", "Monotonic clock at start"}, {});
     monotonic.unit = "s";
     monotonic.nature = FieldNature::moment;
-    monotonic.write = [](const SystemRecord& s) { return optional_value(s.monotonic_start_seconds); };
+    monotonic.write = [](const SystemRecord& s) {
+        return optional_value(s.monotonic_start_seconds);
+    };
     monotonic.read = [](const CheckedObject& parent, const std::string& name, SystemRecord& s) {
         s.monotonic_start_seconds = parent.optional_number_at_least(name, 0.0);
     };
     monotonic.value = [](const SystemRecord& s) {
-        return s.monotonic_start_seconds ? format_fixed(*s.monotonic_start_seconds, 3) + " s" : std::string(unknown);
+        return s.monotonic_start_seconds ? format_fixed(*s.monotonic_start_seconds, 3) + " s"
+                                         : std::string(unknown);
     };
     table.push_back(std::move(monotonic));
 
-    table.push_back(nullable_text({"host_name", "Host name", "Started"}, [](SystemRecord& s) -> auto& { return s.host_name; },
-                                  [](const SystemRecord& s) { return " on host " + text_or_unknown(s.host_name); }));
+    table.push_back(nullable_text(
+        {"host_name", "Host name", "Started"}, [](SystemRecord & s) -> auto& { return s.host_name; },
+        [](const SystemRecord& s) { return " on host " + text_or_unknown(s.host_name); }));
     table.push_back(nullable_count(
-        {"packages", "Packages", "Topology"}, [](SystemRecord& s) -> auto& { return s.topology.packages; },
+        {"packages", "Packages", "Topology"}, [](SystemRecord & s) -> auto& { return s.topology.packages; },
         [](const SystemRecord& s) { return count_or_unknown(s.topology.packages, "package", "packages"); }));
-    table.push_back(nullable_count({"physical_cores", "Physical cores", "Topology"},
-                                   [](SystemRecord& s) -> auto& { return s.topology.physical_cores; },
-                                   [](const SystemRecord& s) {
-                                       return ", " + count_or_unknown(s.topology.physical_cores, "physical core",
-                                                                      "physical cores");
-                                   }));
-    table.push_back(nullable_switch({"smt", "SMT", "Topology"}, [](SystemRecord& s) -> auto& { return s.topology.smt; },
-                                    [](const SystemRecord& s) { return ", SMT " + switch_text(s.topology.smt); }));
     table.push_back(nullable_count(
-        {"numa_nodes", "NUMA nodes", "Topology"}, [](SystemRecord& s) -> auto& { return s.topology.numa_nodes; },
-        [](const SystemRecord& s) { return ", " + count_or_unknown(s.topology.numa_nodes, "NUMA node", "NUMA nodes"); }));
-    table.push_back(nullable_count({"usable_logical_processors", "Usable logical processors"},
-                                   [](SystemRecord& s) -> auto& { return s.topology.usable_logical_processors; }));
-    table.push_back(nullable_count({"usable_physical_cores", "Usable physical cores"},
-                                   [](SystemRecord& s) -> auto& { return s.topology.usable_physical_cores; }));
+        {"physical_cores", "Physical cores", "Topology"},
+        [](SystemRecord & s) -> auto& { return s.topology.physical_cores; },
+        [](const SystemRecord& s) {
+            return ", " + count_or_unknown(s.topology.physical_cores, "physical core", "physical cores");
+        }));
+    table.push_back(nullable_switch(
+        {"smt", "SMT", "Topology"}, [](SystemRecord & s) -> auto& { return s.topology.smt; },
+        [](const SystemRecord& s) { return ", SMT " + switch_text(s.topology.smt); }));
+    table.push_back(nullable_count(
+        {"numa_nodes", "NUMA nodes", "Topology"},
+        [](SystemRecord & s) -> auto& { return s.topology.numa_nodes; },
+        [](const SystemRecord& s) {
+            return ", " + count_or_unknown(s.topology.numa_nodes, "NUMA node", "NUMA nodes");
+        }));
+    table.push_back(nullable_count(
+        {"usable_logical_processors", "Usable logical processors"},
+        [](SystemRecord & s) -> auto& { return s.topology.usable_logical_processors; }));
+    table.push_back(nullable_count(
+        {"usable_physical_cores", "Usable physical cores"},
+        [](SystemRecord & s) -> auto& { return s.topology.usable_physical_cores; }));
     // Named in the report only where there is more than one group, which only Windows has.
-    table.push_back(nullable_count({"processor_groups", "Processor groups", "Processor"},
-                                   [](SystemRecord& s) -> auto& { return s.topology.processor_groups; },
-                                   [](const SystemRecord& s) {
-                                       const auto& groups = s.topology.processor_groups;
-                                       return groups && *groups > 1
-                                                  ? " in " + std::to_string(*groups) + " processor groups"
-                                                  : std::string();
-                                   }));
+    table.push_back(nullable_count(
+        {"processor_groups", "Processor groups", "Processor"},
+        [](SystemRecord & s) -> auto& { return s.topology.processor_groups; },
+        [](const SystemRecord& s) {
+            const auto& groups = s.topology.processor_groups;
+            return groups && *groups > 1 ? " in " + std::to_string(*groups) + " processor groups"
+                                         : std::string();
+        }));
     for (auto& field : table) {
         if (field.key.rfind("usable_", 0) == 0 || field.key == "processor_groups") {
             field.optional = true;
         }
     }
-    table.push_back(cache({"caches.l1d", "L1d cache", "Caches"}, [](SystemRecord& s) -> auto& { return s.topology.l1d; }, "L1d"));
-    table.push_back(cache({"caches.l2", "L2 cache", "Caches"}, [](SystemRecord& s) -> auto& { return s.topology.l2; }, "L2"));
-    table.push_back(cache({"caches.l3", "L3 cache", "Caches"}, [](SystemRecord& s) -> auto& { return s.topology.l3; }, "L3"));
-    table.push_back(clock_mhz({"base_frequency_mhz", "Base frequency", "Clock"},
-                              [](SystemRecord& s) -> auto& { return s.clock.base_mhz; },
-                              [](const SystemRecord& s) { return "base " + mhz_text(s.clock.base_mhz); }));
-    table.push_back(clock_mhz({"max_frequency_mhz", "Maximum frequency", "Clock"},
-                              [](SystemRecord& s) -> auto& { return s.clock.max_mhz; },
-                              [](const SystemRecord& s) { return ", max " + mhz_text(s.clock.max_mhz); }));
+    table.push_back(cache(
+        {"caches.l1d", "L1d cache", "Caches"}, [](SystemRecord & s) -> auto& { return s.topology.l1d; },
+        "L1d"));
+    table.push_back(cache(
+        {"caches.l2", "L2 cache", "Caches"}, [](SystemRecord & s) -> auto& { return s.topology.l2; }, "L2"));
+    table.push_back(cache(
+        {"caches.l3", "L3 cache", "Caches"}, [](SystemRecord & s) -> auto& { return s.topology.l3; }, "L3"));
+    table.push_back(clock_mhz(
+        {"base_frequency_mhz", "Base frequency", "Clock"},
+        [](SystemRecord & s) -> auto& { return s.clock.base_mhz; },
+        [](const SystemRecord& s) { return "base " + mhz_text(s.clock.base_mhz); }));
+    table.push_back(clock_mhz(
+        {"max_frequency_mhz", "Maximum frequency", "Clock"},
+        [](SystemRecord & s) -> auto& { return s.clock.max_mhz; },
+        [](const SystemRecord& s) { return ", max " + mhz_text(s.clock.max_mhz); }));
     for (const bool before : {true, false}) {
         SystemField clock = clock_mhz(
             {before ? "effective_clock_mhz.before" : "effective_clock_mhz.after",
              before ? "Effective clock before" : "Effective clock after", "Clock"},
-            [before](SystemRecord& s) -> auto& {
+            [before](SystemRecord & s) -> auto& {
                 return before ? s.effective_clock_before_mhz : s.effective_clock_after_mhz;
             },
             [before](const SystemRecord& s) {
@@ -331,44 +384,58 @@ std::vector<SystemField> make_table() {
     SystemField governor = base({"governor", "Frequency governor", "Power"}, [](const SystemRecord& s) {
         return "governor " + text_or_unknown(governor_summary(s.power));
     });
-    governor.write = [](const SystemRecord& s) { return optional_value(governor_summary(s.power)); };
+    governor.write = [](const SystemRecord& s) {
+        return optional_value(governor_summary(s.power));
+    };
     governor.read = [](const CheckedObject& parent, const std::string& name, SystemRecord& s) {
         const auto summary = parent.optional_text(name);
         s.power.governors = summary ? split_governors(*summary) : std::vector<std::string>{};
     };
-    governor.value = [](const SystemRecord& s) { return shown_text(governor_summary(s.power)); };
+    governor.value = [](const SystemRecord& s) {
+        return shown_text(governor_summary(s.power));
+    };
     table.push_back(std::move(governor));
-    table.push_back(nullable_switch({"boost", "Boost", "Power"}, [](SystemRecord& s) -> auto& { return s.power.boost; },
-                                    [](const SystemRecord& s) { return ", boost " + switch_text(s.power.boost); }));
     table.push_back(nullable_switch(
-        {"hypervisor.present", "Hypervisor", "Hypervisor"}, [](SystemRecord& s) -> auto& { return s.hypervisor.present; },
+        {"boost", "Boost", "Power"}, [](SystemRecord & s) -> auto& { return s.power.boost; },
+        [](const SystemRecord& s) { return ", boost " + switch_text(s.power.boost); }));
+    table.push_back(nullable_switch(
+        {"hypervisor.present", "Hypervisor", "Hypervisor"},
+        [](SystemRecord & s) -> auto& { return s.hypervisor.present; },
         [](const SystemRecord& s) { return hypervisor_text(s.hypervisor); }, yes_no_text));
-    table.push_back(nullable_text({"hypervisor.vendor", "Hypervisor vendor"},
-                                  [](SystemRecord& s) -> auto& { return s.hypervisor.vendor; }));
-    table.push_back(nullable_text({"os_name", "OS name", "OS"}, [](SystemRecord& s) -> auto& { return s.os.name; },
-                                  [](const SystemRecord& s) { return text_or_unknown(s.os.name); }));
-    table.push_back(nullable_text({"os_version", "OS version", "OS"}, [](SystemRecord& s) -> auto& { return s.os.version; },
-                                  [](const SystemRecord& s) { return " " + text_or_unknown(s.os.version); }));
-    table.push_back(nullable_text({"os_build", "OS build", "OS"}, [](SystemRecord& s) -> auto& { return s.os.build; },
-                                  [](const SystemRecord& s) { return ", build " + text_or_unknown(s.os.build); }));
-    table.push_back(load({"load_average.before", "Load average before (1, 5, 15 min)", "Load"},
-                         [](SystemRecord& s) -> auto& { return s.load_before; },
-                         [](const SystemRecord& s) { return load_text(s.load_before) + " before"; }));
-    table.push_back(load({"load_average.after", "Load average after (1, 5, 15 min)", "Load"},
-                         [](SystemRecord& s) -> auto& { return s.load_after; },
-                         [](const SystemRecord& s) { return ", " + load_text(s.load_after) + " after"; }));
     table.push_back(nullable_text(
-        {"library_compiler", "Library compiler", "Library"}, [](SystemRecord& s) -> auto& { return s.library_build.compiler; },
+        {"hypervisor.vendor", "Hypervisor vendor"},
+        [](SystemRecord & s) -> auto& { return s.hypervisor.vendor; }));
+    table.push_back(nullable_text(
+        {"os_name", "OS name", "OS"}, [](SystemRecord & s) -> auto& { return s.os.name; },
+        [](const SystemRecord& s) { return text_or_unknown(s.os.name); }));
+    table.push_back(nullable_text(
+        {"os_version", "OS version", "OS"}, [](SystemRecord & s) -> auto& { return s.os.version; },
+        [](const SystemRecord& s) { return " " + text_or_unknown(s.os.version); }));
+    table.push_back(nullable_text(
+        {"os_build", "OS build", "OS"}, [](SystemRecord & s) -> auto& { return s.os.build; },
+        [](const SystemRecord& s) { return ", build " + text_or_unknown(s.os.build); }));
+    table.push_back(load(
+        {"load_average.before", "Load average before (1, 5, 15 min)", "Load"},
+        [](SystemRecord & s) -> auto& { return s.load_before; },
+        [](const SystemRecord& s) { return load_text(s.load_before) + " before"; }));
+    table.push_back(load(
+        {"load_average.after", "Load average after (1, 5, 15 min)", "Load"},
+        [](SystemRecord & s) -> auto& { return s.load_after; },
+        [](const SystemRecord& s) { return ", " + load_text(s.load_after) + " after"; }));
+    table.push_back(nullable_text(
+        {"library_compiler", "Library compiler", "Library"},
+        [](SystemRecord & s) -> auto& { return s.library_build.compiler; },
         [](const SystemRecord& s) { return ", built with " + text_or_unknown(s.library_build.compiler); }));
-    table.push_back(nullable_text({"library_compiler_version", "Library compiler version", "Library"},
-                                  [](SystemRecord& s) -> auto& { return s.library_build.compiler_version; },
-                                  [](const SystemRecord& s) {
-                                      const auto& version = s.library_build.compiler_version;
-                                      return version ? " " + *version : std::string();
-                                  }));
+    table.push_back(nullable_text(
+        {"library_compiler_version", "Library compiler version", "Library"},
+        [](SystemRecord & s) -> auto& { return s.library_build.compiler_version; },
+        [](const SystemRecord& s) {
+            const auto& version = s.library_build.compiler_version;
+            return version ? " " + *version : std::string();
+        }));
     table.push_back(nullable_text(
         {"library_build_type", "Library build type", "Library"},
-        [](SystemRecord& s) -> auto& { return s.library_build.build_type; },
+        [](SystemRecord & s) -> auto& { return s.library_build.build_type; },
         [](const SystemRecord& s) { return " (" + text_or_unknown(s.library_build.build_type) + ")"; }));
     return table;
 }
