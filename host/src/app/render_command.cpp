@@ -27,6 +27,20 @@ void write_saved_report(std::ostream& out, const Result& result, std::ostream& e
     out.flush();
 }
 
+// After the report, so that on a terminal it follows what it speaks of.
+void note_recomputed(const Result& result, std::ostream& errors) {
+    if (result.recomputed.empty()) {
+        return;
+    }
+    std::string figures;
+    for (const auto& figure : result.recomputed) {
+        figures += (figures.empty() ? "" : ", ") + figure;
+    }
+    errors
+        << "note: recomputed from the file's runs and intervals, which disagree with the figures it holds: "
+        << printable_text(figures, 1000) << '\n';
+}
+
 }  // namespace
 
 int render_saved_result(const ReportOptions& options, std::ostream& errors) {
@@ -43,23 +57,13 @@ int render_saved_result(const ReportOptions& options, std::ostream& errors) {
         errors << error_prefix("report") << printable_text(error.what(), 1000) << '\n';
         return exit_code::invalid_file;
     }
-    if (!result.recomputed.empty()) {
-        std::string figures;
-        for (const auto& figure : result.recomputed) {
-            figures += (figures.empty() ? "" : ", ") + figure;
-        }
-        errors << "note: recomputed from the file's runs and intervals, which disagree with the figures it "
-                  "holds: "
-               << printable_text(figures, 1000) << '\n';
-    }
     if (options.html_path.empty() && options.openmetrics_path.empty()) {
         write_saved_report(std::cout, result, errors);
-        return exit_code::completed;
-    }
-    if (const std::string error = outputs.write(result); !error.empty()) {
+    } else if (const std::string error = outputs.write(result); !error.empty()) {
         errors << error_prefix("report") << printable_text(error, 1000) << '\n';
         return exit_code::run_failed;
     }
+    note_recomputed(result, errors);
     return exit_code::completed;
 }
 
