@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "result/json_writer.h"
-#include "result/layout.h"
+#include "result/result_json.h"
 #include "result/names.h"
 #include "result/upgrade.h"
 #include "util/printable_text.h"

@@ -6,7 +6,8 @@
 #include "result/upgrade.h"
 
 #include "result/json_writer.h"
-#include "result/layout.h"
+#include "result/result_json.h"
+#include "result/run_json.h"
 #include "result/names.h"
 #include "result/result.h"
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The layouts of result files, version by version, for reader.cpp.
-// Every function here throws LayoutError for a document that breaks them.
+// The readers of result documents, for reader.cpp and upgrade.cpp; their
+// writers are declared in json_writer.h. Every function here throws
+// LayoutError for a document that breaks the layout.
 
 #include <nlohmann/json.hpp>
 
@@ -11,11 +12,7 @@
 
 namespace quorlind::bench {
 
-// The status, summary and samples of one run: the members a version-1 file
-// holds at its top level and a version-2 file in each of its runs.
-RunRecord read_run_outcome(const CheckedObject& run);
-
-// The members that version 1 already had, unchanged since.
+// The members of `system` that version 1 already had, unchanged since.
 SystemRecord read_system_basics(const CheckedObject& system);
 void check_notes(const CheckedObject& document);
 
