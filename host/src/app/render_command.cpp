@@ -16,10 +16,12 @@ namespace {
 void write_saved_report(std::ostream& out, const Result& result, std::ostream& errors) {
     const auto& runs = result.record.runs;
     for (const auto& run : runs) {
-        if (run.summary.status == QUORLIND_STATUS_FAILED) {
-            errors << error_prefix("report") << "run " << run.index + 1
-                   << " failed: " << printable_text(run.reason, 1000) << '\n';
+        if (run.summary.status != QUORLIND_STATUS_FAILED) {
+            continue;
         }
+        errors << error_prefix("report")
+               << (runs.size() == 1 ? std::string("the run") : "run " + std::to_string(run.index + 1))
+               << " failed: " << printable_text(run.reason, 1000) << '\n';
     }
     if (runs.size() != 1 || runs.front().summary.status != QUORLIND_STATUS_FAILED) {
         write_report(out, result);
