@@ -188,10 +188,10 @@ SystemField clock_mhz(const Place& place, const Access<std::optional<double>>& a
     return field;
 }
 
-SystemField cache(const Place& place, const Access<std::optional<CacheLevel>>& access, const char* name) {
-    const std::string lead = std::string(name) == "L1d" ? "" : ", ";
-    SystemField field = base(place, [access, lead, name](const SystemRecord& record) {
-        return lead + name + " " + cache_text(get(access, record));
+SystemField cache(const Place& place, const Access<std::optional<CacheLevel>>& access, const char* level) {
+    const std::string lead = std::string(level) == "L1d" ? "" : ", ";
+    SystemField field = base(place, [access, lead, level](const SystemRecord& record) {
+        return lead + level + " " + cache_text(get(access, record));
     });
     field.unit = "bytes";
     field.write = [access](const SystemRecord& record) {
@@ -344,10 +344,9 @@ std::vector<SystemField> make_table() {
             return groups && *groups > 1 ? " in " + std::to_string(*groups) + " processor groups"
                                          : std::string();
         }));
-    for (auto& field : table) {
-        if (field.key.rfind("usable_", 0) == 0 || field.key == "processor_groups") {
-            field.optional = true;
-        }
+    // Files of earlier builds lack these three.
+    for (std::size_t i = table.size() - 3; i < table.size(); ++i) {
+        table[i].optional = true;
     }
     table.push_back(cache(
         {"caches.l1d", "L1d cache", "Caches"}, [](SystemRecord & s) -> auto& { return s.topology.l1d; },
