@@ -188,10 +188,11 @@ SystemField clock_mhz(const Place& place, const Access<std::optional<double>>& a
     return field;
 }
 
-SystemField cache(const Place& place, const Access<std::optional<CacheLevel>>& access, const char* level) {
-    const std::string lead = std::string(level) == "L1d" ? "" : ", ";
-    SystemField field = base(place, [access, lead, level](const SystemRecord& record) {
-        return lead + level + " " + cache_text(get(access, record));
+SystemField cache(const Place& place, const Access<std::optional<CacheLevel>>& access,
+                  const char* level_name) {
+    const std::string lead = std::string(level_name) == "L1d" ? "" : ", ";
+    SystemField field = base(place, [access, lead, level_name](const SystemRecord& record) {
+        return lead + level_name + " " + cache_text(get(access, record));
     });
     field.unit = "bytes";
     field.write = [access](const SystemRecord& record) {
