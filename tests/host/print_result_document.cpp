@@ -2,6 +2,7 @@
 // consumer, in the version-2 layout, so that a schema check can see it.
 #include <iostream>
 
+#include "result/json_writer.h"
 #include "result/reader.h"
 
 int main(int argc, char** argv) {
@@ -10,7 +11,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        std::cout << quorlind::bench::read_result_file(argv[1]).document.dump(2) << '\n';
+        std::cout << quorlind::bench::to_json(quorlind::bench::read_result_file(argv[1])).dump(2) << '\n';
     } catch (const quorlind::bench::InvalidResultFile& error) {
         std::cerr << error.what() << '\n';
         return 1;

@@ -67,7 +67,7 @@ inline SystemRecord test_system() {
     system.operating_system = "Linux 6.1 (x86_64)";
     system.library_version = "0.0.2";
     system.abi_version = 1;
-    system.start_time_utc = "2024-03-01T12:30:05Z";
+    system.start_time_utc = parse_utc("2024-03-01T12:30:05Z");
     system.monotonic_start_seconds = 1234.5;
     system.host_name = "bench-7";
     system.topology.packages = 1;

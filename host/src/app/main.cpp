@@ -116,7 +116,7 @@ void report_failures(const std::vector<RunRecord>& runs) {
 void print_result(const Options& options, const Result& result) {
     const ResultRecord& record = result.record;
     if (options.json_to_stdout()) {
-        std::cout << json_text(result.document);
+        std::cout << json_text(to_json(result));
     }
     report_failures(record.runs);
     // A lone failed run has nothing to report beyond its reason.

@@ -22,6 +22,14 @@ constexpr const char* exit_code_help =
     "  130  cancelled with Ctrl-C (partial results are still printed)\n"
     "Ctrl-C once cancels the run; a second Ctrl-C quits at once.";
 
+// report runs nothing, so it has no run to fail and none to cancel.
+constexpr const char* report_exit_code_help =
+    "Exit codes:\n"
+    "  0    the report was printed or written\n"
+    "  1    the result file cannot be read or is invalid, or an output\n"
+    "       cannot be written\n"
+    "  2    usage error (nothing was read)";
+
 // The limit keeps a typo from booking the machine for days.
 constexpr unsigned max_repeat = 1000;
 
@@ -80,9 +88,6 @@ ParsedCommandLine finish_report(const CLI::App& app, const ReportOptions& report
     if (auto refused = refuse_run_options(app, "report")) {
         return *refused;
     }
-    if (report.html_path.empty() && report.openmetrics_path.empty()) {
-        return usage_error("report: nothing to write; give --html FILE or --openmetrics FILE");
-    }
     ParsedCommandLine parsed;
     parsed.action = CommandAction::report;
     parsed.report = report;
@@ -129,7 +134,10 @@ CLI::Option* add_run_options(CLI::App& app, RawArguments& raw, const QuorlindRun
 
 CLI::App* add_report_command(CLI::App& app, ReportOptions& report_options) {
     CLI::App* report =
-        app.add_subcommand("report", "Render a saved result file (from --json) without running anything");
+        app.add_subcommand("report",
+                           "Print a saved result file's report (from --json), or write it with --html or "
+                           "--openmetrics, without running anything");
+    report->footer(report_exit_code_help);
     report->add_option("result", report_options.result_path, "The result file")
         ->required()
         ->type_name("RESULT.json");

@@ -58,7 +58,7 @@ std::string RunOutputs::write(const Result& result) {
         return open_error_;
     }
     if (json_) {
-        if (std::string error = json_->commit(json_text(result.document)); !error.empty()) {
+        if (std::string error = json_->commit(json_text(to_json(result))); !error.empty()) {
             return "--json: " + error;
         }
     }

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/options.h"
-#include "result/result.h"
+#include "result/json_writer.h"
 #include "util/output_file.h"
 
 namespace quorlind::bench {

@@ -109,7 +109,7 @@ bool PairComparison::slower() const {
 PairComparison compare_pair(const Result& base, const Result& candidate, const ComparisonSettings& settings) {
     PairComparison pair;
     pair.not_comparable = workload_differences(base, candidate);
-    pair.environment = diff_environment(base.document, candidate.document);
+    pair.environment = diff_environment(base, candidate);
     for (const std::uint32_t benchmark : benchmark_kinds) {
         const KindMeasurements base_runs = completed_runs(base, benchmark);
         const KindMeasurements candidate_runs = completed_runs(candidate, benchmark);
@@ -215,7 +215,9 @@ Comparison compare_results(const std::vector<Result>& files, const ComparisonSet
     Comparison comparison;
     comparison.settings = settings;
     for (const auto& file : files) {
-        comparison.files.push_back({file.path, file.schema_version_read, file.record.system.start_time_utc});
+        const auto& start = file.record.system.start_time_utc;
+        comparison.files.push_back({file.path, file.schema_version_read,
+                                    start ? std::optional<std::string>(format_utc(*start)) : std::nullopt});
     }
     for (std::size_t i = 1; i < files.size(); ++i) {
         PairComparison pair = compare_pair(files[0], files[i], settings);

@@ -83,7 +83,7 @@ json pair_json(const PairComparison& pair, const ComparisonSettings& settings) {
             {"slower", pair.slower()},
             {"kinds", std::move(kinds)},
             {"environment", std::move(environment)},
-            {"fields_known_in_one_file", pair.environment.known_in_one_only},
+            {"fields_known_in_one_file", pair.environment.known_in_one_only.size()},
             {"notes", pair.notes}};
 }
 

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "result/json_lookup.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 
@@ -14,19 +13,26 @@ struct EnvironmentDifference {
     std::string field;  // dotted: "system.caches.l2.size_bytes"
     nlohmann::json base;
     nlohmann::json candidate;
+    // For people: the field's label and both values as the run report shows them.
+    std::string label;
+    std::string base_text;
+    std::string candidate_text;
+    // A measured quantity (the effective clock, the load) whose two values are
+    // close enough to say nothing about the machines: shown as similar.
+    bool similar = false;
 };
 
 struct EnvironmentDiff {
     std::vector<EnvironmentDifference> differences;
-    // Fields that one file knows and the other has as null or lacks: not
-    // known to differ, so not listed, only counted.
-    std::size_t known_in_one_only = 0;
+    // The labels of the fields that one file knows and the other has as
+    // unknown: not known to differ, so named apart.
+    std::vector<std::string> known_in_one_only;
 };
 
-// Every field of tool, configuration and system whose values differ between
-// two version-2 documents, part by part and by name within each. Nested
-// objects are walked down to their leaves; arrays count as one value. The
-// start times are left out: they always differ.
-EnvironmentDiff diff_environment(const Document& base, const Document& candidate);
+// Every field of the tool, the configuration and the system record whose
+// values differ between two results, in that order and in the field table's
+// order within the system. Object values are compared member by member;
+// arrays count as one value. The start times are left out: they always differ.
+EnvironmentDiff diff_environment(const Result& base, const Result& candidate);
 
 }  // namespace quorlind::bench

@@ -1,7 +1,5 @@
 #include "export/openmetrics.h"
 
-#include <array>
-#include <charconv>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -102,49 +100,7 @@ KindStability summarise_runs(const Result& result, std::uint32_t benchmark) {
     return summary;
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t days_from_civil(std::int64_t year, unsigned month, unsigned day) {
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto year_of_era = static_cast<unsigned>(year - era * 400);
-    const unsigned day_of_year = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-    return era * 146097 + static_cast<std::int64_t>(day_of_era) - 719468;
-}
-
 }  // namespace
-
-std::optional<std::int64_t> parse_utc_timestamp(std::string_view text) {
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':' || text[19] != 'Z') {
-        return std::nullopt;
-    }
-    auto field = [&](std::size_t at, std::size_t length) -> std::optional<unsigned> {
-        unsigned value = 0;
-        const auto result = std::from_chars(text.data() + at, text.data() + at + length, value);
-        if (result.ec != std::errc{} || result.ptr != text.data() + at + length) {
-            return std::nullopt;
-        }
-        return value;
-    };
-    const auto year = field(0, 4);
-    const auto month = field(5, 2);
-    const auto day = field(8, 2);
-    const auto hour = field(11, 2);
-    const auto minute = field(14, 2);
-    const auto second = field(17, 2);
-    if (!year || !month || !day || !hour || !minute || !second || *month < 1 || *month > 12 || *day < 1 ||
-        *hour > 23 || *minute > 59 || *second > 60) {
-        return std::nullopt;
-    }
-    static constexpr std::array<unsigned, 12> month_days = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (*year % 4 == 0 && *year % 100 != 0) || *year % 400 == 0;
-    if (*day > month_days[*month - 1] || (*month == 2 && *day == 29 && !leap)) {
-        return std::nullopt;
-    }
-    return days_from_civil(*year, *month, *day) * 86400 + std::int64_t{*hour} * 3600 +
-           std::int64_t{*minute} * 60 + *second;
-}
 
 std::string to_openmetrics(const Result& result) {
     const SystemRecord& system = result.record.system;
@@ -193,8 +149,8 @@ std::string to_openmetrics(const Result& result) {
         ratio.add(machine, result.scaling->multi_core_ratio);
     }
     Family start("quorlind_start_time_seconds", "When the benchmark started, in seconds since 1970 (UTC).");
-    if (const auto seconds = parse_utc_timestamp(system.start_time_utc.value_or(""))) {
-        start.add(machine, static_cast<double>(*seconds));
+    if (system.start_time_utc) {
+        start.add(machine, static_cast<double>(system.start_time_utc->time_since_epoch().count()));
     }
     std::string text;
     for (const Family* family : {&throughput, &half_width, &run_variation, &interval_variation, &unstable,

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "result/result.h"
 
@@ -14,8 +11,5 @@ namespace quorlind::bench {
 // them), every series labelled with the processor and the library version.
 // Values the result does not hold are left out, never written as zero.
 std::string to_openmetrics(const Result& result);
-
-// Seconds since 1970 for "YYYY-MM-DDTHH:MM:SSZ"; nothing for any other text.
-std::optional<std::int64_t> parse_utc_timestamp(std::string_view text);
 
 }  // namespace quorlind::bench

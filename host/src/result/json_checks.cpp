@@ -131,6 +131,27 @@ std::optional<double> CheckedObject::optional_number_at_least(std::string_view n
     return number_at_least(name, minimum);
 }
 
+std::optional<std::string> CheckedObject::optional_text(std::string_view name) const {
+    if (is_null(name)) {
+        return std::nullopt;
+    }
+    return text(name);
+}
+
+std::optional<bool> CheckedObject::optional_boolean(std::string_view name) const {
+    if (is_null(name)) {
+        return std::nullopt;
+    }
+    return boolean(name);
+}
+
+std::optional<std::uint32_t> CheckedObject::optional_small_count(std::string_view name) const {
+    if (is_null(name)) {
+        return std::nullopt;
+    }
+    return small_count(name);
+}
+
 std::uint64_t CheckedObject::count(std::string_view name) const {
     const auto& value = member(name);
     if (value.is_number_unsigned()) {

@@ -35,6 +35,13 @@ public:
     std::string text(std::string_view name) const;
     bool boolean(std::string_view name) const;
 
+    // The same for members that may be null, which reads as unknown; a
+    // member that is missing or of another type is still an error.
+    std::optional<std::string> optional_text(std::string_view name) const;
+    std::optional<bool> optional_boolean(std::string_view name) const;
+    std::optional<std::uint32_t> optional_small_count(std::string_view name) const;
+    bool is_null(std::string_view name) const { return member(name).is_null(); }
+
     // Finite numbers, in the range stated by the name.
     double number(std::string_view name) const;
     double number_at_least(std::string_view name, double minimum) const;

@@ -1,12 +1,14 @@
 #include "result/reader.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "result/json_writer.h"
-#include "result/layout.h"
+#include "result/result_json.h"
 #include "result/names.h"
 #include "result/upgrade.h"
 #include "util/printable_text.h"
@@ -103,6 +105,70 @@ int schema_version_of(const json& document, const std::string& name) {
     return version->get<int>();
 }
 
+// Equal but for the last digits a writer may have rounded away.
+bool close(double stored, double computed) {
+    return std::fabs(stored - computed) <= 1e-6 * std::max(std::fabs(stored), std::fabs(computed)) + 1e-12;
+}
+
+bool close(const std::optional<double>& stored, const std::optional<double>& computed) {
+    return stored.has_value() == computed.has_value() && (!stored || close(*stored, *computed));
+}
+
+bool close(const std::optional<Interval>& stored, const std::optional<Interval>& computed) {
+    return stored.has_value() == computed.has_value() &&
+           (!stored || (close(stored->low, computed->low) && close(stored->high, computed->high)));
+}
+
+bool same(const Stability& stored, const Stability& computed) {
+    return close(stored.trend_percent, computed.trend_percent) &&
+           stored.trend_significant == computed.trend_significant &&
+           stored.instability == computed.instability;
+}
+
+bool same(const std::optional<KindStatistics>& stored, const std::optional<KindStatistics>& computed) {
+    if (!stored || !computed) {
+        return stored.has_value() == computed.has_value();
+    }
+    return stored->runs == computed->runs && stored->completed == computed->completed &&
+           close(stored->median, computed->median) && close(stored->minimum, computed->minimum) &&
+           close(stored->maximum, computed->maximum) && close(stored->mean, computed->mean) &&
+           close(stored->ci95, computed->ci95) && close(stored->cv_percent, computed->cv_percent);
+}
+
+bool same(const std::optional<Scaling>& stored, const std::optional<Scaling>& computed) {
+    if (!stored || !computed) {
+        return stored.has_value() == computed.has_value();
+    }
+    return close(stored->multi_core_ratio, computed->multi_core_ratio) &&
+           close(stored->multi_core_ratio_interval, computed->multi_core_ratio_interval) &&
+           stored->pairs == computed->pairs && stored->workers == computed->workers &&
+           stored->physical_cores == computed->physical_cores &&
+           close(stored->efficiency_per_logical_processor, computed->efficiency_per_logical_processor) &&
+           close(stored->efficiency_per_physical_core, computed->efficiency_per_physical_core) &&
+           close(stored->smt_gain, computed->smt_gain);
+}
+
+// Raw data are the truth: every derived figure is worked out again by
+// today's code, and those the file held otherwise are named.
+void recompute_figures(Result& result) {
+    const Result stored = result;
+    derive_figures(result);
+    for (std::size_t i = 0; i < stored.record.runs.size(); ++i) {
+        if (!same(stored.record.runs[i].stability, result.record.runs[i].stability)) {
+            result.recomputed.push_back("stability of run " +
+                                        std::to_string(stored.record.runs[i].index + 1));
+        }
+    }
+    for (const std::uint32_t benchmark : benchmark_kinds) {
+        if (!same(stored.statistics(benchmark), result.statistics(benchmark))) {
+            result.recomputed.push_back(std::string("statistics of ") + benchmark_name(benchmark));
+        }
+    }
+    if (!same(stored.scaling, result.scaling)) {
+        result.recomputed.push_back("scaling");
+    }
+}
+
 }  // namespace
 
 Result parse_result_text(std::string_view text, const std::string& name) {
@@ -110,6 +176,7 @@ Result parse_result_text(std::string_view text, const std::string& name) {
     const int version = schema_version_of(document, name);
     try {
         Result result = version == 1 ? read_version2(upgrade_version1(document)) : read_version2(document);
+        recompute_figures(result);
         result.path = name;
         result.schema_version_read = version;
         return result;

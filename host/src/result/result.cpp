@@ -1,22 +1,24 @@
 #include "result/result.h"
 
-#include "result/json_writer.h"
-
 namespace quorlind::bench {
 
-Result result_of_run(ResultRecord record) {
+void derive_figures(Result& result) {
+    ResultRecord& record = result.record;
     for (auto& run : record.runs) {
         run.stability = assess_stability(run.summary, run.samples);
     }
-    Result result;
     result.single = kind_statistics(record, QUORLIND_BENCHMARK_SINGLE);
     result.all = kind_statistics(record, QUORLIND_BENCHMARK_PER_CPU);
     // The cores inside the process's affinity mask where the system told them.
     const Topology& topology = record.system.topology;
     result.scaling = result_scaling(
         record, topology.usable_physical_cores ? topology.usable_physical_cores : topology.physical_cores);
+}
+
+Result result_of_run(ResultRecord record) {
+    Result result;
     result.record = std::move(record);
-    result.document = to_json(result);
+    derive_figures(result);
     return result;
 }
 

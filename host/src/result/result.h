@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "result/json_lookup.h"
 #include "result/kind_statistics.h"
 #include "result/run_record.h"
 
@@ -13,7 +13,8 @@ namespace quorlind::bench {
 // One result as every writer reads it, whether a run has just made it or it
 // was read from a file of any version: the record of what ran and where, and
 // the figures worked out from it once (each run's stability in the record,
-// each kind's statistics, the scaling). For a file they are the file's own.
+// each kind's statistics, the scaling). For a file too they are worked out
+// again from its runs and intervals, by the same code as after a run.
 // Every string may have come from a file: treat it as data.
 struct Result {
     ResultRecord record;
@@ -21,15 +22,12 @@ struct Result {
     std::optional<KindStatistics> all;
     std::optional<Scaling> scaling;  // empty unless both kinds have a completed run
 
-    // The whole result in the version-2 layout: as written for a run, as read
-    // (and upgraded) for a file, members this version does not know included.
-    // The HTML report embeds it and lists its system and tool objects;
-    // compare diffs them.
-    Document document;
-
     // Where a file came from, and the version it held (1 or 2); empty and 0 for a run.
     std::string path;
     int schema_version_read = 0;
+    // The figures whose values in the file differ from those worked out
+    // again ("stability of run 3", "statistics of single"); empty for a run.
+    std::vector<std::string> recomputed;
 
     const std::optional<KindStatistics>& statistics(std::uint32_t benchmark) const {
         return benchmark == QUORLIND_BENCHMARK_PER_CPU ? all : single;
@@ -37,7 +35,11 @@ struct Result {
 };
 
 // A run's record made a result: each run's stability, each kind's
-// statistics, the scaling, and the document the JSON writer makes of them.
+// statistics and the scaling.
 Result result_of_run(ResultRecord record);
+
+// Works out every derived figure of `result` from its record's runs and
+// intervals, replacing what it held.
+void derive_figures(Result& result);
 
 }  // namespace quorlind::bench

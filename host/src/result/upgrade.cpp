@@ -5,7 +5,9 @@
 // as a current run's would.
 #include "result/upgrade.h"
 
-#include "result/layout.h"
+#include "result/json_writer.h"
+#include "result/result_json.h"
+#include "result/run_json.h"
 #include "result/names.h"
 #include "result/result.h"
 
@@ -37,7 +39,7 @@ json upgrade_version1(const json& document) {
 
     check_notes(root);
     record.notes = document.at("notes").get<std::vector<std::string>>();
-    return json(result_of_run(std::move(record)).document);
+    return json(to_json(result_of_run(std::move(record))));
 }
 
 }  // namespace quorlind::bench

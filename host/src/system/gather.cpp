@@ -12,8 +12,7 @@ SystemRecord gather_system_record() {
     SystemRecord system;
     const auto wall = std::chrono::system_clock::now();
     const auto monotonic = std::chrono::steady_clock::now();
-    system.start_time_utc =
-        format_utc(std::chrono::duration_cast<std::chrono::seconds>(wall.time_since_epoch()).count());
+    system.start_time_utc = std::chrono::floor<std::chrono::seconds>(wall);
     system.monotonic_start_seconds = std::chrono::duration<double>(monotonic.time_since_epoch()).count();
     os::describe(system);
     // CPUID names the processor the same way on every system; the OS's name

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "system/environment_notes.h"
@@ -71,7 +73,7 @@ struct SystemRecord {
     std::string library_version;
     std::uint32_t abi_version = 0;
 
-    std::optional<std::string> start_time_utc;  // "YYYY-MM-DDTHH:MM:SSZ"
+    std::optional<std::chrono::sys_seconds> start_time_utc;
     std::optional<double> monotonic_start_seconds;
     std::optional<std::string> host_name;
 
@@ -91,8 +93,12 @@ struct SystemRecord {
 // commas when processors differ; empty when none reported one.
 std::optional<std::string> governor_summary(const PowerSettings& power);
 
-// Seconds since the Unix epoch as "YYYY-MM-DDTHH:MM:SSZ".
-std::string format_utc(std::int64_t unix_seconds);
+// A time as "YYYY-MM-DDTHH:MM:SSZ", the one form result files hold.
+std::string format_utc(std::chrono::sys_seconds time);
+
+// That form read back; nothing for any other text, an impossible date
+// included. A leap second (":60") reads as the next minute's first.
+std::optional<std::chrono::sys_seconds> parse_utc(std::string_view text);
 
 // What the environment notes judge, taken from the record.
 EnvironmentFacts environment_facts(const SystemRecord& system);

@@ -13,6 +13,7 @@ namespace quorlind::bench {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 constexpr QuorlindRunConfig library_defaults{
     QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
@@ -140,11 +141,20 @@ TEST(ReportOptions, RunOutputsAndTheReportSubcommand) {
     EXPECT_EQ(report.report.result_path, "saved.json");
     EXPECT_EQ(report.report.html_path, "/tmp/r.html");  // a path, not a Windows-style option
     EXPECT_EQ(report.report.openmetrics_path, "m.prom");
+
+    // With no file asked for, the text report is printed.
+    const auto text = parse({"report", "saved.json"});
+    ASSERT_EQ(text.action, CommandAction::report) << text.text;
+    EXPECT_TRUE(text.report.html_path.empty() && text.report.openmetrics_path.empty());
+    const auto help = parse({"report", "--help"});
+    ASSERT_EQ(help.action, CommandAction::show_help);
+    EXPECT_THAT(help.text, HasSubstr("1    the result file cannot be read"));
+    EXPECT_THAT(help.text, Not(HasSubstr("130")));
+    EXPECT_THAT(help.text, Not(HasSubstr("Ctrl-C")));
 }
 
-TEST(ReportOptions, ReportRunsNothingAndMustWriteSomething) {
+TEST(ReportOptions, ReportRunsNothing) {
     const std::pair<std::vector<const char*>, const char*> refused[] = {
-        {{"report", "saved.json"}, "nothing to write"},
         {{"report", "--html", "r.html"}, "result"},
         {{"--warmup", "1", "report", "saved.json", "--html", "r.html"},
          "--warmup belongs to a benchmark run"},

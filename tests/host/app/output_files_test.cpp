@@ -107,7 +107,7 @@ TEST_F(RunOutputsTest, EarlierFilesStayWholeUntilTheNewOnesReplaceThem) {
 
     const Result result = result_of_run(record_);
     EXPECT_EQ(outputs.write(result), "");
-    EXPECT_EQ(read(options_.json_path), json_text(result.document));
+    EXPECT_EQ(read(options_.json_path), json_text(to_json(result)));
     EXPECT_EQ(read(options_.csv_path).rfind("interval,end_seconds,", 0), 0u);
     EXPECT_EQ(entries(), 2u);
 }

@@ -57,7 +57,7 @@ TEST(Comparison, SlowerSingleThreadFromTheSpreadBetweenRuns) {
     EXPECT_EQ(pair.kinds[1].verdict, Verdict::no_significant_difference);
     EXPECT_TRUE(pair.slower());
     // The start times differ too, but always do.
-    EXPECT_THAT(fields(pair.environment), ElementsAre("system.boost", "system.governor", "system.host_name"));
+    EXPECT_THAT(fields(pair.environment), ElementsAre("system.host_name", "system.governor", "system.boost"));
     EXPECT_EQ(pair.environment.differences[1].base, "performance");
     EXPECT_EQ(pair.environment.differences[1].candidate, "powersave");
     EXPECT_TRUE(pair.notes.empty());
@@ -71,7 +71,7 @@ TEST(Comparison, SameFileShowsNoDifference) {
         EXPECT_EQ(kind.verdict, Verdict::no_significant_difference);
     }
     EXPECT_TRUE(pair.environment.differences.empty());
-    EXPECT_EQ(pair.environment.known_in_one_only, 0u);
+    EXPECT_TRUE(pair.environment.known_in_one_only.empty());
 }
 
 TEST(Comparison, DifferentWorkIsNotComparableBeforeAnyVerdict) {
@@ -253,31 +253,61 @@ TEST(Comparison, SeveralFilesAgainstTheFirstAndTheWorstOutcome) {
     EXPECT_STREQ(outcome_text(ComparisonOutcome::not_comparable), "not comparable");
 }
 
-TEST(EnvironmentDiff, WalksNestedFieldsAndCountsTheUnknown) {
+TEST(EnvironmentDiff, WalksNestedFieldsAndNamesTheUnknown) {
     json a = base();
     json b = base();
     b["system"]["caches"]["l2"]["size_bytes"] = 1048576;
     b["system"]["load_average"]["before"] = json::array({0.5, 0.4, 0.3});  // null in a
     a["system"]["os_build"] = nullptr;
     b["system"]["numa_nodes"] = nullptr;
-    b["system"]["added_later"] = "x";  // a member a newer tool writes
+    b["system"]["added_later"] = "x";  // a member a newer tool writes: not in the model
     b["system"]["start_time_utc"] = "2030-01-01T00:00:00Z";
     b["system"]["monotonic_start_seconds"] = 1.0;
     b["tool"]["build_type"] = "Debug";
     b["system"]["hypervisor"] = {{"present", true}, {"vendor", "KVMKVMKVM"}};
-    const auto diff = diff_environment(a, b);
+    const auto diff = diff_environment(result_of(a), result_of(b));
     EXPECT_THAT(fields(diff),
                 ElementsAre("tool.build_type", "system.caches.l2.size_bytes", "system.hypervisor.present"));
     EXPECT_EQ(diff.differences[1].base, 524288);
     EXPECT_EQ(diff.differences[1].candidate, 1048576);
-    // load_average.before, os_build, numa_nodes, added_later, hypervisor.vendor
-    EXPECT_EQ(diff.known_in_one_only, 5u);
+    EXPECT_THAT(diff.known_in_one_only, ElementsAre("NUMA nodes", "Hypervisor vendor", "OS build",
+                                                    "Load average before (1, 5, 15 min)"));
 
     json arrays = a;
     arrays["system"]["load_average"]["before"] = json::array({0.5, 0.4, 0.3});
     b = arrays;
     b["system"]["load_average"]["before"][2] = 0.9;
-    EXPECT_THAT(fields(diff_environment(arrays, b)), ElementsAre("system.load_average.before"));
+    EXPECT_THAT(fields(diff_environment(result_of(arrays), result_of(b))),
+                ElementsAre("system.load_average.before"));
+}
+
+// Values read as the run report writes them; measured ones that are close
+// are similar, while settings that differ at all stay differences.
+TEST(EnvironmentDiff, WordsValuesAsTheReportAndCallsCloseMeasurementsSimilar) {
+    json a = base();
+    json b = base();
+    a["system"]["effective_clock_mhz"] = {{"before", 3398.1043613946936}, {"after", 3400.0}};
+    b["system"]["effective_clock_mhz"] = {{"before", 3461.360841757789}, {"after", 3600.0}};
+    a["system"]["load_average"] = {{"before", {0.5, 0.4, 0.3}}, {"after", nullptr}};
+    b["system"]["load_average"] = {{"before", {3.25, 2.0, 1.0}}, {"after", nullptr}};
+    a["system"]["governor"] = "performance";
+    b["system"]["governor"] = "performance, powersave";
+    b["system"]["max_frequency_mhz"] = a["system"]["max_frequency_mhz"].get<double>() + 1.0;
+    const auto diff = diff_environment(result_of(a), result_of(b));
+    std::vector<std::string> shown;
+    for (const auto& difference : diff.differences) {
+        shown.push_back(difference.label + ": " + difference.base_text + " -> " + difference.candidate_text +
+                        (difference.similar ? " similar" : ""));
+    }
+    EXPECT_THAT(shown,
+                ElementsAre(::testing::StartsWith("Maximum frequency: "),
+                            "Effective clock before: 3,398 MHz -> 3,461 MHz similar",
+                            "Effective clock after: 3,400 MHz -> 3,600 MHz",
+                            "Frequency governor: performance -> performance, powersave",
+                            "Load average before (1, 5, 15 min): 0.50 0.40 0.30 -> 3.25 2.00 1.00 similar"));
+    EXPECT_FALSE(diff.differences[0].similar) << "a setting differs however little";
+    // The exact values stay for the comparison's JSON.
+    EXPECT_EQ(diff.differences[1].base, 3398.1043613946936);
 }
 
 }  // namespace

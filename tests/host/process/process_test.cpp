@@ -172,6 +172,29 @@ TEST(BenchProcess, FilesReportAndPlainProgressTogether) {
     EXPECT_THAT(progress, HasSubstr("\ncompleted "));
 }
 
+// The file's report reads as the run's did; figures edited in the file are
+// worked out again from its intervals, and said so.
+TEST(BenchProcess, ReportOfASavedFilePrintsTheRunsReport) {
+    const std::string path = ::testing::TempDir() + "quorlind-bench-saved-report.json";
+    const auto run = bench({"--repeat", "2", "--warmup", "0", "--measure", "0.3", "--json", path});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const auto report = bench({"report", path});
+    ASSERT_EQ(report.exit_code, 0) << report.err;
+    EXPECT_EQ(report.out, run.out);
+    EXPECT_EQ(report.err, "");
+
+    auto document = nlohmann::json::parse(read_file(path));
+    document["runs"][1]["stability"] = {
+        {"trend_percent", 42.0}, {"trend_significant", true}, {"instability", "drift"}};
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << document.dump(2);
+    const auto edited = bench({"report", path});
+    ASSERT_EQ(edited.exit_code, 0) << edited.err;
+    EXPECT_EQ(edited.out, run.out) << "the stability shown is the one worked out again";
+    EXPECT_THAT(edited.err, HasSubstr("note: recomputed"));
+    EXPECT_THAT(edited.err, HasSubstr("stability of run 2"));
+    std::remove(path.c_str());
+}
+
 TEST(BenchProcess, CtrlCDuringWarmupCancelsAndStillReports) {
     ChildProcess child({QUORLIND_BENCH_EXECUTABLE, "--warmup", "60", "--measure", "1"});
     // Cancelling works at any moment; waiting for progress makes it land in the warm-up.

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "app/exit_codes.h"
-#include "result/stability_text.h"
 #include "result_fixtures.h"
 #include "stats/stability.h"
 
@@ -239,35 +238,6 @@ TEST(Stability, SlowWanderIsNotDrift) {
     const Stability stability = assess_stability(summary_marked(false), samples);
     EXPECT_FALSE(stability.trend_significant);
     EXPECT_EQ(stability.instability, Instability::none);
-}
-
-TEST(StabilityText, EachReportWordsTheSameJudgement) {
-    RunRecord run = completed_run(0, single, 1000.0);
-    run.summary.measured_seconds = 59.6;
-    run.stability = {-7.84, true, Instability::drift, 7.94};
-    // The library called the run stable: the drift is said beside that.
-    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
-              "stable; drifting -7.8 % over 7.9 s (throttling or a clock change?)");
-    EXPECT_EQ(stability_text(run, StabilityWording::cell), "stable; drifting -7.8 % over 60 s");
-    run.summary.unstable = 1;
-    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
-              "unstable: drifting -7.8 % over 7.9 s (throttling or a clock change?)");
-    EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable: drifting -7.8 % over 60 s");
-    run.summary.unstable = 0;
-    run.summary.has_variation = 0;
-    EXPECT_EQ(stability_text(run, StabilityWording::cell), "drifting -7.8 % over 60 s");
-    run.summary.has_variation = 1;
-    run.stability = {1.0, false, Instability::noise, 7.94};
-    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
-              "unstable: noisy, above 10 % without a significant trend");
-    EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable: noisy");
-    // Marked unstable by the library without a reason of its own, or not judged at all.
-    run.stability = {};
-    run.summary.unstable = 1;
-    EXPECT_EQ(stability_text(run, StabilityWording::sentence), "stable");
-    EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable");
-    run.summary.has_variation = 0;
-    EXPECT_EQ(stability_text(run, StabilityWording::cell), "not judged (too few intervals)");
 }
 
 TEST(ExitCode, NamesTheWorstOutcomeOfAnyRun) {

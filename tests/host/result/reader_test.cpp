@@ -1,5 +1,6 @@
 #include "result/reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -27,14 +28,15 @@ const std::string version1_fixture = testing::fixture_path("result-v1.json");
 
 json version1() { return fixture("result-v1.json"); }
 
-// The version-1 fixture upgraded, as a version-2 file would hold it.
+// The version-1 fixture upgraded and its run repeated, as a version-2 file
+// would hold it: figures and all, as the writer makes them.
 json version2() {
-    const json upgraded(parse_result_text(read_text(version1_fixture), "v1.json").document);
-    json document = upgraded;
-    document["runs"].push_back(upgraded["runs"][0]);
-    document["runs"][1]["index"] = 1;
-    document["configuration"]["repeat"] = 2;
-    return document;
+    Result upgraded = parse_result_text(read_text(version1_fixture), "v1.json");
+    RunRecord again = upgraded.record.runs[0];
+    again.index = 1;
+    upgraded.record.runs.push_back(again);
+    upgraded.record.repeat = 2;
+    return json(to_json(result_of_run(upgraded.record)));
 }
 
 std::string error_of(const json& document, const std::string& name = "bad.json") {
@@ -74,7 +76,7 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     EXPECT_EQ(run.samples[1].duration_seconds, 1.0079816649999997);
     EXPECT_EQ(run.samples[2].operations, 8720u);
 
-    const json document(result.document);
+    const json document(to_json(result));
     EXPECT_EQ(document["schema_version"], 2);
     EXPECT_EQ(document["configuration"]["repeat"], 1);
     EXPECT_EQ(document["configuration"]["threads"], "single");
@@ -102,31 +104,30 @@ TEST(ResultReader, Version2FileKeepsEveryRun) {
     EXPECT_EQ(result.schema_version_read, 2);
     ASSERT_EQ(result.record.runs.size(), 2u);
     EXPECT_EQ(result.record.runs[1].index, 1u);
-    EXPECT_EQ(json(result.document), version2());
+    EXPECT_EQ(json(to_json(result)), version2());
 }
 
 // Written before the paired ratio: the scaling had no interval, pairs,
-// workers or cores; the online processors and the machine's cores stand in.
-TEST(ResultReader, OlderScalingWithoutPairsReadsWithTheSystemsCounts) {
+// workers or cores. The layout still reads; the figure is worked out again
+// from the runs, as the pairs are today.
+TEST(ResultReader, OlderScalingWithoutPairsReadsAndIsWorkedOutAgain) {
     const Result read = read_result_file(testing::fixture_path("result-v2-both.json"));
     ASSERT_TRUE(read.scaling);
-    EXPECT_EQ(read.scaling->multi_core_ratio, 3.84);
-    EXPECT_FALSE(read.scaling->multi_core_ratio_interval);
-    EXPECT_EQ(read.scaling->pairs, 0u);
-    EXPECT_EQ(read.scaling->workers, 8u);
-    EXPECT_EQ(read.scaling->physical_cores, 4u);
+    const Result today = result_of_run(read.record);
+    EXPECT_EQ(read.scaling->multi_core_ratio, today.scaling->multi_core_ratio);
+    EXPECT_EQ(read.scaling->pairs, today.scaling->pairs);
+    EXPECT_GT(read.scaling->pairs, 0u);
+    EXPECT_THAT(read.recomputed, ::testing::Contains("scaling"));
 
-    json document = json::parse(read.document.dump());
+    json document = json::parse(to_json(read).dump());
     document["scaling"]["multi_core_ratio_interval"] = {{"low", 3.5}, {"high", 4.2}};
-    document["scaling"]["pairs"] = 2;
-    document["scaling"]["workers"] = 6;
     document["scaling"]["physical_cores"] = nullptr;
     const Result edited = parse_result_text(document.dump(), "edited.json");
-    ASSERT_TRUE(edited.scaling->multi_core_ratio_interval);
-    EXPECT_EQ(edited.scaling->multi_core_ratio_interval->high, 4.2);
-    EXPECT_EQ(edited.scaling->pairs, 2u);
-    EXPECT_EQ(edited.scaling->workers, 6u);
-    EXPECT_FALSE(edited.scaling->physical_cores);
+    EXPECT_EQ(edited.scaling->multi_core_ratio_interval.has_value(),
+              read.scaling->multi_core_ratio_interval.has_value());
+    EXPECT_EQ(edited.recomputed, std::vector<std::string>{"scaling"});
+    document["scaling"]["pairs"] = "two";
+    EXPECT_THAT(error_of(document), HasSubstr("scaling.pairs should be a whole number"));
 }
 
 TEST(ResultReader, FailedAndCancelledRunsAreValidButNotCompleted) {
@@ -136,10 +137,10 @@ TEST(ResultReader, FailedAndCancelledRunsAreValidButNotCompleted) {
     cancelled["summary"]["ops_per_second"] = 0;
     const Result result = parse_result_text(cancelled.dump(), "cancelled.json");
     EXPECT_TRUE(is_partial(result.record.runs[0]));
-    EXPECT_EQ(result.document["runs"][0]["partial"], true);
+    EXPECT_EQ(to_json(result)["runs"][0]["partial"], true);
     EXPECT_EQ(result.record.runs[0].reason, "cancelled");
-    EXPECT_EQ(result.document["statistics"]["single"]["completed"], 0);
-    EXPECT_TRUE(result.document["statistics"]["single"]["median"].is_null());
+    EXPECT_EQ(to_json(result)["statistics"]["single"]["completed"], 0);
+    EXPECT_TRUE(to_json(result)["statistics"]["single"]["median"].is_null());
 }
 
 // What a run wrote reads back into the same result: written again, it is the same document.
@@ -154,22 +155,63 @@ TEST(ResultReader, ARunsResultReadsBackWhole) {
                                             completed_run(1, QUORLIND_BENCHMARK_PER_CPU, 3500.0),
                                             testing::cancelled_run(2, QUORLIND_BENCHMARK_SINGLE, 800)},
                                            ThreadMode::both, 2));
-    const Result read = parse_result_text(made.document.dump(), "made.json");
-    EXPECT_EQ(to_json(read), made.document);
+    const Result read = parse_result_text(to_json(made).dump(), "made.json");
+    EXPECT_EQ(to_json(read), to_json(made));
     EXPECT_EQ(read.record.runs[0].stability.instability, Instability::drift);
     EXPECT_EQ(read.record.runs[0].stability.measured_seconds, 6.0);
 
-    // The figures are the file's own, not worked out again; system members of
-    // a type this version does not expect read as unknown.
-    json edited = json::parse(made.document.dump());
+    EXPECT_TRUE(read.recomputed.empty());
+
+    // Raw data are the truth: figures edited in the file are worked out again
+    // from the runs and intervals, and named.
+    json edited = json::parse(to_json(made).dump());
     edited["statistics"]["single"]["median"] = 1234.5;
     edited["runs"][1]["stability"]["instability"] = "noise";
-    edited["system"]["packages"] = "two";
+    edited["runs"][0]["stability"]["trend_percent"] = -1.0;
     const Result changed = parse_result_text(edited.dump(), "edited.json");
-    EXPECT_EQ(changed.single->median, 1234.5);
-    EXPECT_EQ(changed.record.runs[1].stability.instability, Instability::noise);
-    EXPECT_FALSE(changed.record.system.topology.packages);
-    EXPECT_EQ(changed.record.system.topology.physical_cores, 4u);
+    EXPECT_EQ(changed.single->median, made.single->median);
+    EXPECT_EQ(changed.record.runs[1].stability.instability, Instability::none);
+    EXPECT_EQ(changed.record.runs[0].stability.trend_percent, made.record.runs[0].stability.trend_percent);
+    EXPECT_THAT(changed.recomputed,
+                ::testing::ElementsAre("stability of run 1", "stability of run 2", "statistics of single"));
+    EXPECT_EQ(to_json(changed), to_json(made));
+    // Rounding in the last digits is no difference.
+    json rounded = json::parse(to_json(made).dump());
+    rounded["statistics"]["single"]["median"] = made.single->median.value() * (1 + 1e-12);
+    EXPECT_TRUE(parse_result_text(rounded.dump(), "rounded.json").recomputed.empty());
+}
+
+// One reading style: a member of the wrong type is an error naming it;
+// null is unknown; only members the schema lets older files lack may be absent.
+TEST(ResultReader, SystemFieldsOfTheWrongTypeAreRefusedByName) {
+    const json written = to_json(result_of_run(testing::test_result(
+        {testing::completed_run(0, QUORLIND_BENCHMARK_SINGLE, 950.0)}, ThreadMode::single, 1)));
+    const std::pair<const char*, json> wrong[] = {
+        {"/system/packages", "two"},
+        {"/system/smt", 1},
+        {"/system/caches/l2", json{{"size_bytes", "1 MiB"}, {"count", 2}}},
+        {"/system/load_average/before", json::array({1, 2})},
+        {"/system/effective_clock_mhz/after", "fast"},
+        {"/system/start_time_utc", "yesterday"},
+        {"/tool/compiler", 12},
+    };
+    for (const auto& [pointer, value] : wrong) {
+        json document = written;
+        document[json::json_pointer(pointer)] = value;
+        std::string place = std::string(pointer).substr(1);
+        std::replace(place.begin(), place.end(), '/', '.');
+        EXPECT_THAT(error_of(document), HasSubstr(place)) << pointer;
+    }
+    json unknown = written;
+    unknown["system"]["packages"] = nullptr;
+    EXPECT_FALSE(parse_result_text(unknown.dump(), "null.json").record.system.topology.packages);
+    json older = written;
+    older["system"].erase("usable_logical_processors");
+    EXPECT_FALSE(
+        parse_result_text(older.dump(), "older.json").record.system.topology.usable_logical_processors);
+    json lacking = written;
+    lacking["system"].erase("host_name");
+    EXPECT_THAT(error_of(lacking), HasSubstr("system.host_name is missing"));
 }
 
 TEST(ResultReader, StringsAreKeptAsData) {
@@ -178,8 +220,8 @@ TEST(ResultReader, StringsAreKeptAsData) {
     document["system"]["processor"] = markup;
     document["notes"] = {markup};
     const Result result = parse_result_text(document.dump(), "markup.json");
-    EXPECT_EQ(result.document["system"]["processor"], markup);
-    EXPECT_EQ(result.document["notes"][0], markup);
+    EXPECT_EQ(to_json(result)["system"]["processor"], markup);
+    EXPECT_EQ(to_json(result)["notes"][0], markup);
 }
 
 TEST(ResultReader, UnreadableInputNamesTheFileAndTheCause) {

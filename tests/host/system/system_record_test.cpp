@@ -23,11 +23,26 @@ namespace {
 
 using ::testing::HasSubstr;
 
+std::chrono::sys_seconds unix_time(std::int64_t seconds) {
+    return std::chrono::sys_seconds{std::chrono::seconds{seconds}};
+}
+
 TEST(SystemRecord, UtcTimesAreIso8601) {
-    EXPECT_EQ(format_utc(0), "1970-01-01T00:00:00Z");
-    EXPECT_EQ(format_utc(951782400), "2000-02-29T00:00:00Z");
-    EXPECT_EQ(format_utc(1709296205), "2024-03-01T12:30:05Z");
-    EXPECT_EQ(format_utc(4102444799), "2099-12-31T23:59:59Z");
+    EXPECT_EQ(format_utc(unix_time(0)), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(format_utc(unix_time(951782400)), "2000-02-29T00:00:00Z");
+    EXPECT_EQ(format_utc(unix_time(1709296205)), "2024-03-01T12:30:05Z");
+    EXPECT_EQ(format_utc(unix_time(4102444799)), "2099-12-31T23:59:59Z");
+}
+
+TEST(SystemRecord, UtcTimesParseOnlyInTheirOneForm) {
+    EXPECT_EQ(parse_utc("1970-01-01T00:00:00Z"), unix_time(0));
+    EXPECT_EQ(parse_utc("2000-02-29T23:59:59Z"), unix_time(951868799));
+    EXPECT_EQ(parse_utc("2038-01-19T03:14:08Z"), unix_time(2147483648LL));
+    for (const char* bad : {"", "2023-02-29T00:00:00Z", "1900-02-29T00:00:00Z", "2024-13-01T00:00:00Z",
+                            "2024-05-01 12:34:56Z", "2024-05-01T12:34:56+01:00", "2024-05-01T24:00:00Z",
+                            "2024-5-01T12:34:56Z", "+024-05-01T12:34:56Z"}) {
+        EXPECT_FALSE(parse_utc(bad).has_value()) << bad;
+    }
 }
 
 TEST(SystemRecord, HypervisorSignaturesGetTheirUsualNames) {
@@ -120,7 +135,7 @@ TEST(ThisMachine, GatheredRecordIsCompleteWhereTheSystemTells) {
     EXPECT_FALSE(system.processor.empty());
     EXPECT_FALSE(system.operating_system.empty());
     ASSERT_TRUE(system.start_time_utc);
-    EXPECT_EQ(system.start_time_utc->size(), 20u);
+    EXPECT_EQ(format_utc(*system.start_time_utc).size(), 20u);
     EXPECT_TRUE(system.monotonic_start_seconds);
     EXPECT_TRUE(system.host_name);
     EXPECT_TRUE(system.os.name);

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "compare/comparison_json.h"
+#include "result/json_writer.h"
 #include "report/html/page.h"
-#include "report/html/system_fields.h"
 #include "report/svg/row_chart.h"
 #include "result/kind_statistics.h"
 #include "result/names.h"
@@ -121,12 +121,17 @@ std::string pair_section(const Comparison& comparison, const PairComparison& pai
     content += "</div>\n";
 
     std::vector<TableRow> rows;
+    std::string last_label;
     for (const auto& difference : pair.environment.differences) {
-        const Document base_value(difference.base);
-        const Document new_value(difference.candidate);
-        const SystemField base_field = describe_field(difference.field, &base_value);
-        const SystemField new_field = describe_field(difference.field, &new_value);
-        rows.push_back({{{base_field.label, ""}, {base_field.value, ""}, {new_field.value, ""}}, "differs"});
+        // An object's members that differ are one field to a reader.
+        if (difference.label == last_label) {
+            continue;
+        }
+        last_label = difference.label;
+        rows.push_back({{{difference.label, ""},
+                         {difference.base_text, ""},
+                         {difference.candidate_text + (difference.similar ? " (similar)" : ""), ""}},
+                        difference.similar ? "similar" : "differs"});
     }
     content += "<h3>Environment</h3>";
     if (rows.empty()) {
@@ -134,9 +139,13 @@ std::string pair_section(const Comparison& comparison, const PairComparison& pai
     } else {
         content += detail::html_table("environment", {"Field", "Base", "New"}, rows);
     }
-    if (const std::size_t unknown = pair.environment.known_in_one_only; unknown > 0) {
-        content += "<p class=\"meta\">" + std::to_string(unknown) +
-                   " more fields are known in one file only and cannot be compared.</p>";
+    if (const auto& one_sided = pair.environment.known_in_one_only; !one_sided.empty()) {
+        std::string names;
+        for (const auto& label : one_sided) {
+            names += (names.empty() ? "" : ", ") + label;
+        }
+        content +=
+            "<p class=\"meta\">Known in one file only, so not compared: " + escape_html(names) + ".</p>";
     }
     if (!pair.notes.empty()) {
         content += "<ul class=\"notes\">";
@@ -261,7 +270,7 @@ std::string render_comparison_html(const Comparison& comparison, const std::vect
     Document data = {{"comparison", comparison_to_json(comparison, tool_version)},
                      {"results", Document::array()}};
     for (const auto& result : results) {
-        data["results"].push_back(result.document);
+        data["results"].push_back(to_json(result));
     }
     return detail::html_page("Quorlind comparison: " + file_name(path_of(comparison, 0)), body, data);
 }

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "result/json_lookup.h"
+#include "result/json_writer.h"
 
 // The page around the run and comparison reports: head, style sheet, the
 // embedded document, and small builders for the HTML between the charts.

@@ -1,14 +1,16 @@
 #include "report/html/run_report.h"
 
+#include <optional>
 #include <utility>
 
 #include "report/html/page.h"
-#include "report/html/system_fields.h"
 #include "report/svg/line_chart.h"
 #include "report/svg/row_chart.h"
+#include "report/text/stability_text.h"
+#include "result/json_writer.h"
 #include "result/kind_statistics.h"
 #include "result/names.h"
-#include "result/stability_text.h"
+#include "result/system_fields.h"
 #include "util/html_escape.h"
 #include "util/number_format.h"
 
@@ -232,25 +234,20 @@ std::string runs_table(const Result& result) {
                               rows);
 }
 
-// The system table's labels are built from key names, nested ones in lower case.
-std::string as_label(std::string text) {
-    if (!text.empty() && text.front() >= 'a' && text.front() <= 'z') {
-        text.front() = static_cast<char>(text.front() - 'a' + 'A');
-    }
-    return text;
-}
-
-// The system and tool objects as the document holds them, so that members
-// this version does not know are shown too.
+// The system record's fields as the text report words them, then the tool's.
 std::string system_table(const Result& result) {
     std::vector<TableRow> rows;
-    const Document* system = find_member(result.document, {"system"});
-    const Document* tool = find_member(result.document, {"tool"});
-    for (const auto& fields : {system != nullptr ? system_fields(*system) : std::vector<SystemField>{},
-                               tool != nullptr ? system_fields(*tool, "Tool") : std::vector<SystemField>{}}) {
-        for (const auto& field : fields) {
-            rows.push_back({{{as_label(field.label), ""}, {field.value, ""}}, ""});
-        }
+    for (const SystemField& field : system_field_table()) {
+        rows.push_back({{{field.label, ""}, {field.value(result.record.system), ""}}, ""});
+    }
+    const BuildInfo& tool = result.record.tool_build;
+    for (const auto& [label, value] :
+         {std::pair<const char*, std::optional<std::string>>{"Tool name", tool_name},
+          {"Tool version", result.record.tool_version},
+          {"Tool compiler", tool.compiler},
+          {"Tool compiler version", tool.compiler_version},
+          {"Tool build type", tool.build_type}}) {
+        rows.push_back({{{label, ""}, {value && !value->empty() ? *value : "unknown", ""}}, ""});
     }
     return detail::html_table("system", {"Field", "Value"}, rows);
 }
@@ -261,9 +258,10 @@ std::string header(const Result& result) {
     std::vector<std::string> parts;
     parts.push_back(system.processor.empty() ? "unknown processor" : system.processor);
     parts.push_back(std::to_string(system.logical_processors) + " logical processors");
-    for (const auto& [text, prefix] : {std::pair<std::string, const char*>{system.operating_system, ""},
-                                       {system.host_name.value_or(""), "host "},
-                                       {system.start_time_utc.value_or(""), "started "}}) {
+    for (const auto& [text, prefix] :
+         {std::pair<std::string, const char*>{system.operating_system, ""},
+          {system.host_name.value_or(""), "host "},
+          {system.start_time_utc ? format_utc(*system.start_time_utc) : "", "started "}}) {
         if (!text.empty()) {
             parts.push_back(prefix + text);
         }
@@ -319,7 +317,7 @@ std::string render_result_html(const Result& result) {
             "quorlind-data.</p></footer>\n";
     const std::string& processor = result.record.system.processor;
     return detail::html_page("Quorlind result" + (processor.empty() ? std::string() : ": " + processor), body,
-                             result.document);
+                             to_json(result));
 }
 
 }  // namespace quorlind::bench

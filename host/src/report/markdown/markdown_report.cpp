@@ -7,7 +7,7 @@
 #include "report/text/run_report.h"
 #include "result/kind_statistics.h"
 #include "result/names.h"
-#include "result/stability_text.h"
+#include "report/text/stability_text.h"
 #include "util/number_format.h"
 #include "util/printable_text.h"
 

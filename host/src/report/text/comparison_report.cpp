@@ -124,13 +124,6 @@ std::string hint_text(const Comparison& comparison, const KindComparison& kind) 
            " change from none with " + format_exact(hint_power * 100.0) + " % power";
 }
 
-std::string value_text(const nlohmann::json& value) {
-    if (value.is_null()) {
-        return "unknown";
-    }
-    return printable_text(value.is_string() ? value.get<std::string>() : value.dump(), max_value_bytes);
-}
-
 void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         out << "  " << pad_right(i == 0 ? label : "", 13) << lines[i] << '\n';
@@ -165,19 +158,40 @@ void write_pair_details(std::ostream& out, const Comparison& comparison, const P
     }
 
     std::vector<Row> rows;
+    std::string last_label;
     for (const auto& difference : pair.environment.differences) {
-        rows.push_back({printable_text(difference.field, max_value_bytes), value_text(difference.base), "->",
-                        value_text(difference.candidate)});
+        // An object's members that differ are one field to a reader.
+        if (difference.label == last_label) {
+            continue;
+        }
+        last_label = difference.label;
+        rows.push_back({printable_text(difference.label, max_value_bytes),
+                        printable_text(difference.base_text, max_value_bytes), "->",
+                        printable_text(difference.candidate_text, max_value_bytes),
+                        difference.similar ? "similar" : ""});
     }
     if (rows.empty()) {
         out << "  Environment  no known difference\n";
     } else {
         out << "  Environment  BASE -> NEW\n";
-        write_table(out, rows, {false, false, false, false}, 15);
+        write_table(out, rows, {false, false, false, false, false}, 15);
     }
-    if (pair.environment.known_in_one_only > 0) {
-        out << "               and " << format_count(pair.environment.known_in_one_only, "field", "fields")
-            << " known in only one file\n";
+    if (const auto& one_sided = pair.environment.known_in_one_only; !one_sided.empty()) {
+        // Wrapped, since an older file knows few of the fields.
+        const std::string indent(15, ' ');
+        std::string line = indent + "known in only one file: ";
+        for (std::size_t i = 0; i < one_sided.size(); ++i) {
+            const std::string name =
+                printable_text(one_sided[i], max_value_bytes) + (i + 1 < one_sided.size() ? "," : "");
+            if (line.size() + name.size() > 100 && line.size() > indent.size()) {
+                out << line << '\n';
+                line = indent + "  ";
+            } else if (line.back() != ' ') {
+                line += ' ';
+            }
+            line += name;
+        }
+        out << line << '\n';
     }
     std::vector<std::string> notes;
     for (const auto& note : pair.notes) {

@@ -3,7 +3,7 @@
 #include "report/text/columns.h"
 #include "report/text/system_report.h"
 #include "result/names.h"
-#include "result/stability_text.h"
+#include "report/text/stability_text.h"
 #include "util/number_format.h"
 
 #include <algorithm>

@@ -3,7 +3,9 @@
 #include "report/html/run_report.h"
 #include "report/html/comparison_report.h"
 
+#include <array>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -14,7 +16,8 @@
 #include "util/html_escape.h"
 #include "util/number_format.h"
 #include "compare/comparison_json.h"
-#include "report/html/system_fields.h"
+#include "result/system_fields.h"
+#include "result/json_writer.h"
 #include "result/reader.h"
 
 namespace quorlind::bench {
@@ -126,34 +129,26 @@ TEST(ChartAxis, TickLabelsShareOneSuffixAndTheStepsDecimals) {
     EXPECT_EQ(format_tick(0.95, ratios), "0.95");
 }
 
-TEST(SystemFields, NestedMembersFlattenWithUnitsAndUnknowns) {
-    const Document system = read_fixture("result-v2-both.json").at("system");
-    const auto fields = system_fields(system);
-    auto value_of = [&](const std::string& path) {
-        for (const auto& field : fields) {
-            if (field.path == path) {
-                return field.label + " = " + field.value;
+TEST(SystemFields, EachFieldReadsAsTheTextReportWordsIt) {
+    const Result result = result_of(read_fixture("result-v2-both.json"));
+    auto value_of = [&](const std::string& key) {
+        for (const auto& field : system_field_table()) {
+            if (field.key == key) {
+                return field.label + " = " + field.value(result.record.system);
             }
         }
-        return "missing " + path;
+        return "missing " + key;
     };
-    EXPECT_EQ(value_of("caches.l1d.size_bytes"), "Cache L1d size = 48 KiB");
-    EXPECT_EQ(value_of("caches.l2.size_bytes"), "Cache L2 size = 1.25 MiB");
-    EXPECT_EQ(value_of("caches.l3.count"), "Cache L3 count = 1");
+    EXPECT_EQ(value_of("caches.l1d"), "L1d cache = 48 KiB x 4");
+    EXPECT_EQ(value_of("caches.l2"), "L2 cache = 1.25 MiB x 4");
     EXPECT_EQ(value_of("effective_clock_mhz.after"), "Effective clock after = 4,191 MHz");
     EXPECT_EQ(value_of("hypervisor.vendor"), "Hypervisor vendor = unknown");
-    EXPECT_EQ(value_of("smt"), "SMT = yes");
-    EXPECT_EQ(value_of("load_average.before"), "Load average (1, 5, 15 min) before = 0.120, 0.300, 0.250");
+    EXPECT_EQ(value_of("smt"), "SMT = on");
+    EXPECT_EQ(value_of("load_average.before"), "Load average before (1, 5, 15 min) = 0.12 0.30 0.25");
     EXPECT_EQ(value_of("monotonic_start_seconds"), "Monotonic clock at start = 1234.500 s");
-    // A reader that sorts members alphabetically does not reorder the table.
-    const auto sorted = system_fields(Document(nlohmann::json(system)));
-    ASSERT_EQ(sorted.size(), fields.size());
-    EXPECT_EQ(sorted.front().label, "Processor");
-    EXPECT_EQ(sorted[1].label, "Logical processors");
-    // A member this version does not know is still shown.
-    const auto extra = system_fields(Document{{"tsc_invariant", true}});
-    ASSERT_EQ(extra.size(), 1u);
-    EXPECT_EQ(extra[0].label, "tsc invariant");
+    const std::string page = render_result_html(result);
+    EXPECT_THAT(page, HasSubstr("<td>SMT</td><td>on</td>"));
+    EXPECT_THAT(page, HasSubstr("<td>Tool build type</td>"));
 }
 
 TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
@@ -170,15 +165,15 @@ TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
     EXPECT_EQ(count(page, "class=\"band\""), 2u);
     // Only run 3 drifted: one fitted line, falling.
     EXPECT_EQ(count(page, "class=\"trend\""), 1u);
-    EXPECT_THAT(page, HasSubstr("data-trend=\"trend of run 3: -7.8 %\""));
-    EXPECT_THAT(page, HasSubstr("stable; drifting -7.8 % over 8 s"));
-    EXPECT_THAT(page, HasSubstr("3.84 \xC3\x97"));
-    EXPECT_THAT(page, HasSubstr("<td>Cache L1d size</td><td>48 KiB</td>"));
+    EXPECT_THAT(page, HasSubstr("data-trend=\"trend of run 3: -9.4 %\""));
+    EXPECT_THAT(page, HasSubstr("stable; drifting -9.4 % over 8 s"));
+    EXPECT_THAT(page, HasSubstr("3.83 \xC3\x97"));
+    EXPECT_THAT(page, HasSubstr("<td>L1d cache</td><td>48 KiB x 4</td>"));
     EXPECT_THAT(page, HasSubstr("Tool compiler version"));
     EXPECT_THAT(page, HasSubstr("the frequency governor is powersave"));
 
-    // As read: the members by name, as the reader holds them.
-    EXPECT_EQ(json::parse(embedded_json(page)), json(result));
+    // The model as the JSON writer makes it, figures worked out again included.
+    EXPECT_EQ(json::parse(embedded_json(page)), json(to_json(result_of(result))));
     // Self-contained: no address of any kind outside the embedded data.
     EXPECT_THAT(page, Not(HasSubstr("http:")));
     EXPECT_THAT(page, Not(HasSubstr("https:")));
@@ -205,7 +200,7 @@ TEST(ResultPage, HostileStringsStayText) {
     EXPECT_THAT(page, Not(HasSubstr("<!--")));
     EXPECT_THAT(page, HasSubstr("&lt;img src=x onerror=alert(2)&gt;"));
     EXPECT_THAT(page, HasSubstr("<title>Quorlind result: &quot;&#39;&gt;&lt;script&gt;"));
-    EXPECT_EQ(json::parse(embedded_json(page)), json(result));
+    EXPECT_EQ(json::parse(embedded_json(page)), json(to_json(result_of(result))));
 }
 
 TEST(ResultPage, OneRunWithoutStatisticsOrSamplesStillRenders) {
@@ -252,10 +247,18 @@ Comparison comparison_from(const Document& record) {
         out.candidate_file = pair.at("new").get<std::size_t>();
         out.not_comparable = pair.at("not_comparable_reasons").get<std::vector<std::string>>();
         out.notes = pair.at("notes").get<std::vector<std::string>>();
-        out.environment.known_in_one_only = pair.at("fields_known_in_one_file").get<std::size_t>();
+        out.environment.known_in_one_only.assign(pair.at("fields_known_in_one_file").get<std::size_t>(),
+                                                 "OS build");
+        // The labels and values as the diff words them, which the fixture leaves out.
+        const std::map<std::string, std::array<std::string, 3>> shown{
+            {"system.governor", {"Frequency governor", "powersave", "performance"}},
+            {"system.caches.l2.size_bytes", {"L2 cache", "1.25 MiB x 4", "2 MiB x 4"}},
+            {"tool.compiler_version", {"Tool compiler version", "12.2.0", "13.1.0"}}};
         for (const auto& difference : pair.at("environment")) {
-            out.environment.differences.push_back({difference.at("field").get<std::string>(),
-                                                   json(difference.at("base")), json(difference.at("new"))});
+            const std::string field = difference.at("field").get<std::string>();
+            const auto& [label, base_text, new_text] = shown.at(field);
+            out.environment.differences.push_back(
+                {field, json(difference.at("base")), json(difference.at("new")), label, base_text, new_text});
         }
         for (const auto& kind : pair.at("kinds")) {
             KindComparison& compared = out.kinds.emplace_back();
@@ -309,13 +312,13 @@ TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
     EXPECT_THAT(page, HasSubstr("for information only: it leaves run-to-run variation out"));
     EXPECT_THAT(page, HasSubstr("<tr class=\"differs\"><td>Frequency governor</td><td>powersave</td>"
                                 "<td>performance</td></tr>"));
-    EXPECT_THAT(page, HasSubstr("<td>Cache L2 size</td><td>1.25 MiB</td><td>2 MiB</td>"));
+    EXPECT_THAT(page, HasSubstr("<td>L2 cache</td><td>1.25 MiB x 4</td><td>2 MiB x 4</td>"));
     EXPECT_THAT(page, HasSubstr("<td>Tool compiler version</td>"));
-    EXPECT_THAT(page, HasSubstr("1 more fields are known in one file only"));
+    EXPECT_THAT(page, HasSubstr("Known in one file only, so not compared: OS build."));
 
     const Document embedded = Document::parse(embedded_json(page));
     EXPECT_EQ(embedded.at("comparison"), comparison_to_json(comparison, "0.0.2"));
-    EXPECT_EQ(json(embedded.at("results")), json(documents));
+    EXPECT_EQ(json(embedded.at("results")), json({to_json(results[0]), to_json(results[1])}));
     EXPECT_THAT(page, Not(HasSubstr("http:")));
 }
 
@@ -327,7 +330,8 @@ TEST(ComparisonPage, NotComparableSaysWhyAndHostilePathsStayText) {
     for (auto& kind : pair.kinds) {
         kind.verdict.reset();
     }
-    pair.environment.differences = {{"system.processor", "A", "<img src=x onerror=alert(1)>"}};
+    pair.environment.differences = {{"system.processor", "A", "<img src=x onerror=alert(1)>", "Processor",
+                                     "A", "<img src=x onerror=alert(1)>"}};
     ASSERT_EQ(outcome_of(comparison), ComparisonOutcome::not_comparable);
     const std::string page =
         render_comparison_html(comparison, {result_of(read_fixture("result-v2-both.json"))}, "0.0.2");

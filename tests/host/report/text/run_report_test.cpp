@@ -1,5 +1,6 @@
 #include "util/number_format.h"
 #include "report/text/run_report.h"
+#include "report/text/stability_text.h"
 #include "report/text/system_report.h"
 #include "result_fixtures.h"
 
@@ -167,6 +168,35 @@ TEST(Report, SeriesListsEachRunThenStatisticsAndScaling) {
                                 "neighbouring runs: no confidence interval)"));
     EXPECT_THAT(text, HasSubstr("62.5 % of one thread's rate on each of 8 workers"));
     EXPECT_THAT(text, HasSubstr("125.0 % on each of 4 physical cores; SMT gain +25.0 %"));
+}
+
+TEST(StabilityText, EachReportWordsTheSameJudgement) {
+    RunRecord run = testing::completed_run(0, QUORLIND_BENCHMARK_SINGLE, 1000.0);
+    run.summary.measured_seconds = 59.6;
+    run.stability = {-7.84, true, Instability::drift, 7.94};
+    // The library called the run stable: the drift is said beside that.
+    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
+              "stable; drifting -7.8 % over 7.9 s (throttling or a clock change?)");
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "stable; drifting -7.8 % over 60 s");
+    run.summary.unstable = 1;
+    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
+              "unstable: drifting -7.8 % over 7.9 s (throttling or a clock change?)");
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable: drifting -7.8 % over 60 s");
+    run.summary.unstable = 0;
+    run.summary.has_variation = 0;
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "drifting -7.8 % over 60 s");
+    run.summary.has_variation = 1;
+    run.stability = {1.0, false, Instability::noise, 7.94};
+    EXPECT_EQ(stability_text(run, StabilityWording::sentence),
+              "unstable: noisy, above 10 % without a significant trend");
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable: noisy");
+    // Marked unstable by the library without a reason of its own, or not judged at all.
+    run.stability = {};
+    run.summary.unstable = 1;
+    EXPECT_EQ(stability_text(run, StabilityWording::sentence), "stable");
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "unstable");
+    run.summary.has_variation = 0;
+    EXPECT_EQ(stability_text(run, StabilityWording::cell), "not judged (too few intervals)");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "result/stability_text.h"
+#include "report/text/stability_text.h"
 
 #include "util/number_format.h"
 
