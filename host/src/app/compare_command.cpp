@@ -2,14 +2,13 @@
 
 #include <optional>
 
-#include "compare/comparison_json.h"
-#include "report/text/comparison_report.h"
-#include "app/error_prefix.h"
 #include "app/exit_codes.h"
+#include "app/failure_boundary.h"
+#include "app/output_files.h"
+#include "compare/comparison_json.h"
 #include "report/html/comparison_report.h"
+#include "report/text/comparison_report.h"
 #include "util/output_file.h"
-#include "result/reader.h"
-#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {
@@ -28,57 +27,44 @@ int exit_code_for(ComparisonOutcome outcome) {
     return exit_code::completed;
 }
 
-}  // namespace
-
-int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
-                std::ostream& err) {
+int compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out) {
+    refuse_overlaps(options.files, options.outputs());
     // Claimed before anything is read; written whole at the end, or not at all,
     // so that a failure never leaves a previous file cut short or removed.
     std::optional<OutputFile> json_file;
-    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
-        err << error_prefix() << "--json: cannot write to '" << printable_text(options.json_path) << "'\n";
-        return exit_code::usage;
+    if (!options.json_path.empty()) {
+        json_file.emplace("--json", options.json_path, out);
     }
     std::optional<OutputFile> html;
-    if (!options.html_path.empty() && !html.emplace(options.html_path).ok()) {
-        err << error_prefix() << "--html: cannot write to '" << printable_text(options.html_path) << "'\n";
-        return exit_code::usage;
+    if (!options.html_path.empty()) {
+        html.emplace("--html", options.html_path, out);
     }
     std::vector<Result> files;
-    try {
-        for (const auto& path : options.files) {
-            files.push_back(read_result_file(path));
-        }
-    } catch (const InvalidResultFile& error) {
-        err << error_prefix() << printable_text(error.what(), 1000) << '\n';
-        return exit_code::invalid_file;
+    for (const auto& path : options.files) {
+        files.push_back(read_input(path));
     }
     const Comparison comparison = compare_results(files, options.settings);
-    const nlohmann::ordered_json record = comparison_to_json(comparison, tool_version);
-
-    if (options.json) {
+    if (json_file) {
         // File names are bytes and may not be UTF-8; they are then written with U+FFFD.
-        const std::string text =
-            record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-        if (!json_file) {
-            out << text;
-        } else if (const std::string error = json_file->commit(text); !error.empty()) {
-            err << error_prefix() << "--json: " << printable_text(error) << '\n';
-            return exit_code::run_failed;
-        }
+        json_file->commit(comparison_to_json(comparison, tool_version)
+                              .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+                          "\n");
     }
     if (html) {
-        if (const std::string error = html->commit(render_comparison_html(comparison, files, tool_version));
-            !error.empty()) {
-            err << error_prefix() << "--html: " << printable_text(error) << '\n';
-            return exit_code::run_failed;
-        }
+        html->commit(render_comparison_html(comparison, files, tool_version));
     }
-    if (!options.json_to_stdout()) {
+    if (!any_to_standard_output(options.outputs())) {
         write_comparison_report(out, comparison);
     }
     out.flush();
     return exit_code_for(outcome_of(comparison));
+}
+
+}  // namespace
+
+int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
+                std::ostream& err) {
+    return run_reporting_failures(err, [&] { return compare(options, tool_version, out); });
 }
 
 }  // namespace quorlind::bench
