@@ -1,6 +1,8 @@
 #include "app/compare_command.h"
 
+#include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "app/exit_codes.h"
 #include "app/failure_boundary.h"
@@ -8,7 +10,10 @@
 #include "compare/comparison_json.h"
 #include "report/html/comparison_report.h"
 #include "report/text/comparison_report.h"
+#include "result/reader.h"
+#include "util/failure.h"
 #include "util/output_file.h"
+#include "util/printable_text.h"
 
 namespace quorlind::bench {
 namespace {
@@ -27,8 +32,29 @@ int exit_code_for(ComparisonOutcome outcome) {
     return exit_code::completed;
 }
 
+// `compare --json BASE NEW MORE` once sent the JSON to standard output; now
+// --json takes BASE for its file. A saved result is never a comparison's
+// output, so such a command is refused rather than overwriting BASE.
+void refuse_saved_results(const std::vector<OutputRequest>& outputs) {
+    for (const auto& output : outputs) {
+        std::error_code error;
+        if (is_standard_output(output.path) || !std::filesystem::is_regular_file(output.path, error)) {
+            continue;
+        }
+        try {
+            read_result_file(output.path);
+        } catch (const InvalidResultFile&) {
+            continue;
+        }
+        throw usage_failure(output.option + ": '" + printable_text(output.path, 1000) +
+                            "' is a saved result, not a comparison; give another file, or - for standard "
+                            "output");
+    }
+}
+
 int compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out) {
     refuse_overlaps(options.files, options.outputs());
+    refuse_saved_results(options.outputs());
     // Claimed before anything is read; written whole at the end, or not at all,
     // so that a failure never leaves a previous file cut short or removed.
     std::optional<OutputFile> json_file;

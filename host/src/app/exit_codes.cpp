@@ -15,7 +15,7 @@ int exit_code_for(const std::vector<RunRecord>& runs) {
     return code;
 }
 
-int exit_code_for(Failure::Kind kind) {
+int exit_code_of(Failure::Kind kind) {
     switch (kind) {
         case Failure::Kind::usage:
             return exit_code::usage;

@@ -34,6 +34,6 @@ namespace quorlind::bench {
 // the worst that happened to any run.
 int exit_code_for(const std::vector<RunRecord>& runs);
 
-int exit_code_for(Failure::Kind kind);
+int exit_code_of(Failure::Kind kind);
 
 }  // namespace quorlind::bench

@@ -16,7 +16,7 @@ int run_reporting_failures(std::ostream& err, const std::function<int()>& subcom
     } catch (const Failure& failure) {
         err << error_prefix() << failure.what() << '\n';
         err.flush();
-        return exit_code_for(failure.kind());
+        return exit_code_of(failure.kind());
     }
 }
 
