@@ -80,9 +80,8 @@ bool same_file(const std::string& first, const std::string& second) {
     const fs::path first_target = final_target(first);
     const fs::path second_target = final_target(second);
     std::error_code error;
-    const bool equivalent = fs::equivalent(first_target, second_target, error);
-    if (!error) {
-        return equivalent;
+    if (fs::exists(first_target, error) && fs::exists(second_target, error)) {
+        return fs::equivalent(first_target, second_target, error);
     }
     const auto normalised = [](const fs::path& path) {
         std::error_code ignored;
