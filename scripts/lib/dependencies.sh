@@ -31,9 +31,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev
 # JSON Schema validator the result files are checked with; the real
 # consumers of the reports: Chromium (with PIL for its screenshots) and
 # promtool; and for the release packages llvm-dlltool (quorlind.lib),
-# dpkg-shlibdeps, lintian and Python's venv, pip, setuptools and wheel.
+# dpkg-shlibdeps, lintian and Python's venv, pip, setuptools and wheel (also
+# as the .whl a fresh venv installs offline).
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev clang-format clang-tidy git
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
     clang libclang-rt-14-dev valgrind python3 python3-jsonschema
     chromium python3-pil prometheus
-    llvm dpkg-dev file lintian python3-venv python3-pip python3-setuptools python3-wheel)
+    llvm dpkg-dev file lintian python3-venv python3-pip python3-setuptools python3-wheel python3-wheel-whl)
