@@ -40,7 +40,7 @@ CLI::Validator seconds(bool zero_allowed) {
         "");
 }
 
-CLI::Validator finite_number(bool (*accept)(double), std::string expected) {
+CLI::Validator finite_number(bool (*accept)(double), const std::string& expected) {
     return CLI::Validator(
         [accept, expected](std::string& value) -> std::string {
             const auto number = parse_finite_number(value);
@@ -49,7 +49,7 @@ CLI::Validator finite_number(bool (*accept)(double), std::string expected) {
         "");
 }
 
-CLI::Validator explained(CLI::Validator check, std::string expected) {
+CLI::Validator explained(const CLI::Validator& check, const std::string& expected) {
     return CLI::Validator(
         [check, expected](std::string& value) -> std::string {
             const std::string given = value;

@@ -15,11 +15,11 @@ double largest_seconds();
 CLI::Validator seconds(bool zero_allowed);
 
 // A finite number that `accept` takes; otherwise "expected <expected>".
-CLI::Validator finite_number(bool (*accept)(double), std::string expected);
+CLI::Validator finite_number(bool (*accept)(double), const std::string& expected);
 
 // One of CLI11's own checks or transforms (CLI::Range, CLI::CheckedTransformer),
 // refusing in our words.
-CLI::Validator explained(CLI::Validator check, std::string expected);
+CLI::Validator explained(const CLI::Validator& check, const std::string& expected);
 
 // A file name, or - for standard output; never empty.
 CLI::Validator output_path();
