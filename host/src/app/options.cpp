@@ -23,8 +23,8 @@ constexpr const char* exit_code_help =
     "  2    usage error (nothing was run)\n"
     "  130  cancelled with Ctrl-C (partial results are still printed)\n"
     "  143  cancelled by SIGTERM, 129 by SIGHUP, likewise\n"
-    "Ctrl-C once cancels the run; a second Ctrl-C quits at once, keeping the\n"
-    "files of the runs completed before it.";
+    "Ctrl-C once cancels the run; a second one, half a second later or more,\n"
+    "quits at once, keeping the files of the runs completed before it.";
 
 // The limit keeps a typo from booking the machine for days.
 constexpr unsigned max_repeat = 1000;

@@ -118,6 +118,7 @@ OutputFile::OutputFile(std::string label, std::string path, std::ostream& standa
     try {
         claim_temporary();
     } catch (const std::system_error&) {
+        abandon_temporary();
         throw cannot_write(Failure::Kind::usage, label_, path_);
     }
 }
@@ -143,6 +144,13 @@ void OutputFile::claim_temporary() {
         try {
             temporary_ = native_file::Writer::create_new(candidate);
             temporary_path_ = candidate;
+            // The old file's permissions from the start, so that text meant
+            // for its owner alone is never readable by others on the way.
+            std::error_code no_old_file;
+            const fs::perms kept = fs::status(target, no_old_file).permissions();
+            if (!no_old_file && kept != fs::perms::unknown) {
+                fs::permissions(fs::path(temporary_path_), kept, no_old_file);
+            }
             return;
         } catch (const std::system_error& error) {
             if (error.code() != std::errc::file_exists || attempt >= 100) {
@@ -179,11 +187,6 @@ void OutputFile::commit(std::string_view text) {
         temporary_.write_all(text);
         temporary_.flush_to_disk();
         temporary_.close();
-        std::error_code no_old_file;
-        const fs::perms kept = fs::status(fs::path(target_), no_old_file).permissions();
-        if (!no_old_file && kept != fs::perms::unknown) {
-            fs::permissions(fs::path(temporary_path_), kept);
-        }
         native_file::replace(temporary_path_, target_);
         temporary_path_.clear();
     } catch (const std::system_error& error) {
