@@ -1,5 +1,6 @@
 #include "util/native_file.h"
 
+#include <bit>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -13,13 +14,13 @@ namespace {
     throw std::system_error(static_cast<int>(GetLastError()), std::system_category(), what);
 }
 
-HANDLE as_handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE as_handle(std::intptr_t handle) { return std::bit_cast<HANDLE>(handle); }
 
 std::intptr_t checked(HANDLE handle, const char* what) {
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
         throw_last_error(what);
     }
-    return reinterpret_cast<std::intptr_t>(handle);
+    return std::bit_cast<std::intptr_t>(handle);
 }
 
 std::wstring wide(const std::string& path) { return std::filesystem::path(path).wstring(); }
