@@ -126,18 +126,15 @@ TEST_F(RunOutputsTest, EarlierFilesStayWholeUntilTheNewOnesReplaceThem) {
 
 TEST_F(RunOutputsTest, AFailedWriteLeavesEveryEarlierFile) {
     std::optional<RunOutputs> outputs(std::in_place, options_);
-    // A directory where the JSON's temporary file was: replacing the file with it must fail.
-    for (const auto& entry : fs::directory_iterator(directory_)) {
-        if (entry.path().filename().string().rfind(".result.json.qbtmp-", 0) == 0) {
-            fs::remove(entry.path());
-            fs::create_directory(entry.path());
-        }
-    }
+    // The JSON's place taken by a directory during the run: replacing it must fail.
+    fs::remove(json_path_);
+    fs::create_directories(fs::path(json_path_) / "kept");
     EXPECT_THAT(failure_of(Failure::Kind::write_failed, [&] { outputs->write(result_of_run(record_)); }),
                 HasSubstr("--json: cannot write to '" + options_.json_path + "': "));
     outputs.reset();
-    expect_earlier_files();
-    EXPECT_EQ(entries(), 2u);
+    EXPECT_TRUE(fs::is_directory(fs::path(json_path_) / "kept"));
+    EXPECT_EQ(read(csv_path_), "earlier,samples\r\n") << "no file is written after one that failed";
+    EXPECT_EQ(entries(), 2u) << "the temporary files are gone";
 }
 
 TEST_F(RunOutputsTest, AnUnwritablePathIsNamedWithItsOption) {
