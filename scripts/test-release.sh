@@ -211,7 +211,11 @@ else
   export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-2}
   pip_offline=(--disable-pip-version-check --no-index --no-build-isolation)
   venv=$work/venv
-  check "a fresh venv" /usr/bin/python3 -m venv --system-site-packages "$venv"
+  # No system site packages: the build needs only what pyproject.toml
+  # declares, and wheel comes offline from Debian's python3-wheel-whl.
+  check "a fresh venv" /usr/bin/python3 -m venv "$venv"
+  check "wheel, offline, into the venv" \
+    "$venv/bin/pip" install "${pip_offline[@]}" --find-links /usr/share/python-wheels wheel
   check "pip install ./python builds the library into the package" \
     "$venv/bin/pip" install "${pip_offline[@]}" ./python
   check "import quorlind and run, from outside the source tree" python_run "$venv/bin/python"

@@ -32,9 +32,10 @@ BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev
 # consumers of the reports: Chromium (with PIL for its screenshots) and
 # promtool, node_exporter, cmark-gfm for the Markdown, zsh and fish for the
 # completions; and for the release packages llvm-dlltool (quorlind.lib),
-# dpkg-shlibdeps, lintian and Python's venv, pip, setuptools and wheel.
+# dpkg-shlibdeps, lintian and Python's venv, pip, setuptools and wheel (also
+# as the .whl a fresh venv installs offline).
 TEST_PACKAGES=("${BUILD_PACKAGES[@]}" googletest libbenchmark-dev clang-format clang-tidy git
     mingw-w64 g++-mingw-w64-x86-64-posix wine wine64
     clang libclang-rt-14-dev valgrind python3 python3-jsonschema
     chromium python3-pil prometheus prometheus-node-exporter cmark-gfm zsh fish
-    llvm dpkg-dev file lintian python3-venv python3-pip python3-setuptools python3-wheel)
+    llvm dpkg-dev file lintian python3-venv python3-pip python3-setuptools python3-wheel python3-wheel-whl)

@@ -21,7 +21,7 @@ if(NOT exit_code EQUAL 0)
   message(FATAL_ERROR "${comparison} does not match ${SCHEMA}:\n${errors}")
 endif()
 
-compare(0 ${DATA}/result-v2-base.json ${DATA}/result-v2-base.json --json)
+compare(0 ${DATA}/result-v2-base.json ${DATA}/result-v2-base.json --json -)
 string(JSON outcome GET "${output}" outcome)
 if(NOT outcome STREQUAL "no slowdown")
   message(FATAL_ERROR "outcome '${outcome}' for the same file twice")

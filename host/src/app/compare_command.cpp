@@ -1,16 +1,20 @@
 #include "app/compare_command.h"
 
+#include <filesystem>
 #include <optional>
 #include <sstream>
+#include <system_error>
 
-#include "compare/comparison_json.h"
-#include "report/text/comparison_report.h"
-#include "app/error_prefix.h"
 #include "app/exit_codes.h"
+#include "app/failure_boundary.h"
+#include "app/output_files.h"
+#include "compare/comparison_json.h"
 #include "report/html/comparison_report.h"
 #include "report/markdown/markdown_report.h"
-#include "util/output_file.h"
+#include "report/text/comparison_report.h"
 #include "result/reader.h"
+#include "util/failure.h"
+#include "util/output_file.h"
 #include "util/printable_text.h"
 
 namespace quorlind::bench {
@@ -30,76 +34,75 @@ int exit_code_for(ComparisonOutcome outcome) {
     return exit_code::completed;
 }
 
-}  // namespace
+// `compare --json BASE NEW MORE` once sent the JSON to standard output; now
+// --json takes BASE for its file. A saved result is never a comparison's
+// output, so such a command is refused rather than overwriting BASE.
+void refuse_saved_results(const std::vector<OutputRequest>& outputs) {
+    for (const auto& output : outputs) {
+        std::error_code error;
+        if (is_standard_output(output.path) || !std::filesystem::is_regular_file(output.path, error)) {
+            continue;
+        }
+        try {
+            read_result_file(output.path);
+        } catch (const InvalidResultFile&) {
+            continue;
+        }
+        throw usage_failure(output.option + ": '" + printable_text(output.path, 1000) +
+                            "' is a saved result, not a comparison; give another file, or - for standard "
+                            "output");
+    }
+}
 
-int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
-                std::ostream& err) {
+int compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out) {
+    refuse_overlaps(options.files, options.outputs());
+    refuse_saved_results(options.outputs());
     // Claimed before anything is read; written whole at the end, or not at all,
     // so that a failure never leaves a previous file cut short or removed.
     std::optional<OutputFile> json_file;
-    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
-        err << error_prefix() << "--json: cannot write to '" << printable_text(options.json_path) << "'\n";
-        return exit_code::usage;
+    if (!options.json_path.empty()) {
+        json_file.emplace("--json", options.json_path, out);
     }
     std::optional<OutputFile> html;
-    if (!options.html_path.empty() && !html.emplace(options.html_path).ok()) {
-        err << error_prefix() << "--html: cannot write to '" << printable_text(options.html_path) << "'\n";
-        return exit_code::usage;
+    if (!options.html_path.empty()) {
+        html.emplace("--html", options.html_path, out);
     }
     std::optional<OutputFile> markdown;
-    if (!options.markdown_path.empty() && !options.markdown_to_stdout() &&
-        !markdown.emplace(options.markdown_path).ok()) {
-        err << error_prefix() << "--markdown: cannot write to '" << printable_text(options.markdown_path)
-            << "'\n";
-        return exit_code::usage;
+    if (!options.markdown_path.empty()) {
+        markdown.emplace("--markdown", options.markdown_path, out);
     }
     std::vector<Result> files;
-    try {
-        for (const auto& path : options.files) {
-            files.push_back(read_result_file(path));
-        }
-    } catch (const InvalidResultFile& error) {
-        err << error_prefix() << printable_text(error.what(), 1000) << '\n';
-        return exit_code::invalid_file;
+    for (const auto& path : options.files) {
+        files.push_back(read_input(path));
     }
     const Comparison comparison = compare_results(files, options.settings);
-    const nlohmann::ordered_json record = comparison_to_json(comparison, tool_version);
-
-    if (options.json) {
+    if (json_file) {
         // File names are bytes and may not be UTF-8; they are then written with U+FFFD.
-        const std::string text =
-            record.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-        if (!json_file) {
-            out << text;
-        } else if (const std::string error = json_file->commit(text); !error.empty()) {
-            err << error_prefix() << "--json: " << printable_text(error) << '\n';
-            return exit_code::run_failed;
-        }
+        json_file->commit(comparison_to_json(comparison, tool_version)
+                              .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+                          "\n");
     }
     if (html) {
-        if (const std::string error = html->commit(render_comparison_html(comparison, files, tool_version));
-            !error.empty()) {
-            err << error_prefix() << "--html: " << printable_text(error) << '\n';
-            return exit_code::run_failed;
-        }
+        html->commit(render_comparison_html(comparison, files, tool_version));
     }
     const int exit_code = exit_code_for(outcome_of(comparison));
-    if (!options.markdown_path.empty()) {
+    if (markdown) {
         std::ostringstream text;
         write_comparison_markdown(text, comparison, exit_code);
-        if (!markdown) {
-            out << text.str();
-        } else if (const std::string error = markdown->commit(text.str()); !error.empty()) {
-            err << error_prefix() << "--markdown: " << printable_text(error) << '\n';
-            return exit_code::run_failed;
-        }
+        markdown->commit(text.str());
     }
-    // Standard output holds one thing: the JSON, the Markdown or the report.
-    if (!options.json_to_stdout() && !options.markdown_to_stdout()) {
+    if (!any_to_standard_output(options.outputs())) {
         write_comparison_report(out, comparison);
     }
     out.flush();
     return exit_code;
+}
+
+}  // namespace
+
+int run_compare(const CompareOptions& options, const std::string& tool_version, std::ostream& out,
+                std::ostream& err) {
+    return run_reporting_failures(err, [&] { return compare(options, tool_version, out); });
 }
 
 }  // namespace quorlind::bench

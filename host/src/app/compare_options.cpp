@@ -1,8 +1,9 @@
 #include "app/compare_options.h"
 
-#include <CLI/CLI.hpp>
+#include "app/option_checks.h"
+#include "util/output_file.h"
 
-#include "util/number_format.h"
+#include <CLI/CLI.hpp>
 
 namespace quorlind::bench {
 namespace {
@@ -11,81 +12,73 @@ constexpr const char* compare_exit_code_help =
     "Each file after the first is compared with the first, one verdict per kind of run.\n"
     "Exit codes:\n"
     "  0  no slowdown beyond the threshold\n"
-    "  1  a file could not be read or is invalid (the reason is printed; nothing is written)\n"
-    "  2  usage error\n"
+    "  1  a file could not be read or is invalid, or an output could not be written\n"
+    "     (the reason is printed)\n"
+    "  2  usage error (nothing was read or written)\n"
     "  3  slower beyond the threshold at the chosen confidence\n"
     "  4  not comparable: a different library, warm-up or measured time, or no kind of run in common\n"
     "  5  could not decide: one run per file, which cannot tell a change from run-to-run variation\n"
     "With several results the worst decides: 3, then 4, then 5, then 0.";
 
-FinishedCompareOptions refuse(std::string message) { return {{}, std::move(message)}; }
+bool is_threshold(double percent) { return percent >= 0.0 && percent < 100.0; }
+bool is_confidence(double level) { return level > 0.0 && level < 1.0; }
 
 }  // namespace
 
-CLI::App* add_compare_command(CLI::App& app, CompareArguments& raw) {
+bool CompareOptions::json_to_stdout() const { return !json_path.empty() && is_standard_output(json_path); }
+
+std::vector<OutputRequest> CompareOptions::outputs() const {
+    std::vector<OutputRequest> outputs;
+    if (!json_path.empty()) {
+        outputs.push_back({"--json", json_path});
+    }
+    if (!html_path.empty()) {
+        outputs.push_back({"--html", html_path});
+    }
+    if (!markdown_path.empty()) {
+        outputs.push_back({"--markdown", markdown_path});
+    }
+    return outputs;
+}
+
+CLI::App* add_compare_command(CLI::App& app, CompareOptions& options) {
+    using namespace option_checks;
     CLI::App* command = app.add_subcommand("compare", "Compare saved JSON results: NEW against BASE");
-    command->add_option("files", raw.files, "BASE.json, then NEW.json and any more results to set against it")
+    command
+        ->add_option("files", options.files,
+                     "BASE.json, then NEW.json and any more results to set against it")
         ->type_name("FILE")
         ->expected(2, -1)
         ->required();
     command
-        ->add_option("--threshold", raw.threshold,
+        ->add_option("--threshold", options.settings.threshold_percent,
                      "The smallest change that counts, percent in [0, 100) (default 2)")
-        ->type_name("PCT");
+        ->type_name("PCT")
+        ->check(finite_number(is_threshold, "a percentage >= 0 and below 100"));
     command
-        ->add_option("--confidence", raw.confidence, "Confidence of the interval, in (0, 1) (default 0.95)")
-        ->type_name("LEVEL");
+        ->add_option("--confidence", options.settings.confidence,
+                     "Confidence of the interval, in (0, 1) (default 0.95)")
+        ->type_name("LEVEL")
+        ->check(finite_number(is_confidence, "a level between 0 and 1 such as 0.95"));
+    // A value is required: an optional one would take BASE.json in
+    // `compare --json BASE.json NEW.json` and overwrite it.
     command
-        ->add_option("--json", raw.json_path, "Write the comparison as JSON to FILE, or to standard output")
-        ->expected(0, 1)
-        ->type_name("[FILE]");
+        ->add_option("--json", options.json_path,
+                     "Write the comparison as JSON to FILE, or with - to standard output")
+        ->type_name("FILE|-")
+        ->check(output_path());
     command
-        ->add_option("--html", raw.html_path,
+        ->add_option("--html", options.html_path,
                      "Write a self-contained HTML report of the comparison, with charts, to FILE")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(output_path());
     command
-        ->add_option(
-            "--markdown", raw.markdown_path,
-            "Write the verdict table as GitHub-flavoured Markdown to FILE, or to standard output with -")
-        ->type_name("FILE");
+        ->add_option("--markdown", options.markdown_path,
+                     "Write the verdict table as GitHub-flavoured Markdown to FILE, or to standard output with -")
+        ->type_name("FILE|-")
+        ->check(output_path());
     command->footer(compare_exit_code_help);
     return command;
-}
-
-FinishedCompareOptions finish_compare_options(const CLI::App& command, const CompareArguments& raw) {
-    FinishedCompareOptions finished;
-    CompareOptions& options = finished.options;
-    options.files = raw.files;
-    if (command.count("--threshold") > 0) {
-        const auto value = parse_finite_number(raw.threshold);
-        if (!value || *value < 0.0 || *value >= 100.0) {
-            return refuse("--threshold: expected a percentage >= 0 and below 100, got '" + raw.threshold +
-                          "'");
-        }
-        options.settings.threshold_percent = *value;
-    }
-    if (command.count("--confidence") > 0) {
-        const auto value = parse_finite_number(raw.confidence);
-        if (!value || *value <= 0.0 || *value >= 1.0) {
-            return refuse("--confidence: expected a level between 0 and 1 such as 0.95, got '" +
-                          raw.confidence + "'");
-        }
-        options.settings.confidence = *value;
-    }
-    options.json = command.count("--json") > 0;
-    options.json_path = raw.json_path;
-    if (command.count("--html") > 0 && raw.html_path.empty()) {
-        return refuse("--html: expected a file name");
-    }
-    options.html_path = raw.html_path;
-    if (command.count("--markdown") > 0 && raw.markdown_path.empty()) {
-        return refuse("--markdown: expected a file name, or - for standard output");
-    }
-    options.markdown_path = raw.markdown_path;
-    if (options.json_to_stdout() && options.markdown_to_stdout()) {
-        return refuse("--json and --markdown -: only one of them can write to standard output");
-    }
-    return finished;
 }
 
 }  // namespace quorlind::bench

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,36 +11,25 @@ class App;
 
 namespace quorlind::bench {
 
+// An output as the command line asked for it: the option and its path.
+struct OutputRequest {
+    std::string option;
+    std::string path;
+};
+
 struct CompareOptions {
     std::vector<std::string> files;  // the base first
     ComparisonSettings settings;
-    bool json = false;
-    std::string json_path;      // empty or "-" means standard output
-    std::string html_path;      // empty means no HTML report
+    std::string json_path;  // empty means no JSON; "-" means standard output
+    std::string html_path;  // empty means no HTML report
     std::string markdown_path;  // empty means no Markdown; "-" means standard output
 
-    bool json_to_stdout() const { return json && (json_path.empty() || json_path == "-"); }
-    bool markdown_to_stdout() const { return markdown_path == "-"; }
+    bool json_to_stdout() const;
+    std::vector<OutputRequest> outputs() const;
 };
 
-// What CLI11 fills in while parsing; checked afterwards by finish_compare_options.
-struct CompareArguments {
-    std::vector<std::string> files;
-    std::string threshold;
-    std::string confidence;
-    std::string json_path;
-    std::string html_path;
-    std::string markdown_path;
-};
-
-// Adds `compare BASE NEW [MORE...]` to the command line.
-CLI::App* add_compare_command(CLI::App& app, CompareArguments& raw);
-
-// The checked options, or the one-line usage error.
-struct FinishedCompareOptions {
-    CompareOptions options;
-    std::optional<std::string> error;
-};
-FinishedCompareOptions finish_compare_options(const CLI::App& command, const CompareArguments& raw);
+// Adds `compare BASE NEW [MORE...]` to the command line; CLI11 fills in and
+// checks the options as it parses.
+CLI::App* add_compare_command(CLI::App& app, CompareOptions& options);
 
 }  // namespace quorlind::bench

@@ -15,4 +15,15 @@ int exit_code_for(const std::vector<RunRecord>& runs) {
     return code;
 }
 
+int exit_code_of(Failure::Kind kind) {
+    switch (kind) {
+        case Failure::Kind::usage:
+            return exit_code::usage;
+        case Failure::Kind::invalid_input:
+        case Failure::Kind::write_failed:
+            break;
+    }
+    return exit_code::file_failed;
+}
+
 }  // namespace quorlind::bench

@@ -1,11 +1,11 @@
 #include "app/compare_command.h"
-#include "app/error_prefix.h"
 #include "app/exit_codes.h"
+#include "app/failure_boundary.h"
 #include "app/options.h"
 #include "app/output_files.h"
 #include "app/render_command.h"
 #include "app/run_preview.h"
-#include "report/markdown/markdown_report.h"
+#include "app/run_plan.h"
 #include "report/text/run_report.h"
 #include "report/text/system_report.h"
 #include "result/json_writer.h"
@@ -14,11 +14,11 @@
 #include "run/console.h"
 #include "run/interrupt.h"
 #include "run/library_info.h"
-#include "app/run_plan.h"
 #include "run/series.h"
 #include "system/build_info.h"
 #include "system/environment_notes.h"
 #include "system/gather.h"
+#include "util/failure.h"
 #include "util/output_file.h"
 
 #include <iostream>
@@ -27,11 +27,6 @@
 
 namespace quorlind::bench {
 namespace {
-
-int usage_failure(const std::string& message) {
-    std::cerr << error_prefix() << message << '\n';
-    return exit_code::usage;
-}
 
 void print_versions(const LibraryInfo& library) {
     std::cout << tool_name << ' ' << QUORLIND_BENCH_VERSION << '\n'
@@ -48,24 +43,16 @@ SystemRecord describe_this_system(const LibraryInfo& library) {
 
 // --system: the record alone, as text or as JSON.
 int show_system(const Options& options, const LibraryInfo& library) {
-    const std::string cannot_write = "--json: cannot write to '" + options.json_path + "'";
     std::optional<OutputFile> json_file;
-    if (options.json && !options.json_to_stdout() && !json_file.emplace(options.json_path).ok()) {
-        return usage_failure(cannot_write);
+    if (options.json) {
+        json_file.emplace("--json", options.json_path);
     }
     const SystemRecord system = describe_this_system(library);
     const BuildInfo tool_build = tool_build_info();
-    if (!options.json) {
+    if (json_file) {
+        json_file->commit(json_text(system_document_json(QUORLIND_BENCH_VERSION, tool_build, system)));
+    } else {
         write_system_report(std::cout, system, QUORLIND_BENCH_VERSION, tool_build);
-        return exit_code::completed;
-    }
-    const std::string text = json_text(system_document_json(QUORLIND_BENCH_VERSION, tool_build, system));
-    if (!json_file) {
-        std::cout << text;
-        return exit_code::completed;
-    }
-    if (!json_file->commit(text).empty()) {
-        return usage_failure(cannot_write);
     }
     return exit_code::completed;
 }
@@ -112,19 +99,14 @@ void report_failures(const std::vector<RunRecord>& runs) {
     }
 }
 
-// Standard output gets the JSON alone, the Markdown alone or the report.
+// Standard output holds an output file given as -, alone, or else the report.
 void print_result(const Options& options, const Result& result) {
     const ResultRecord& record = result.record;
-    if (options.json_to_stdout()) {
-        std::cout << json_text(to_json(result));
-    }
     report_failures(record.runs);
     // A lone failed run has nothing to report beyond its reason.
     const bool lone_failure =
         record.runs.size() == 1 && record.runs.front().summary.status == QUORLIND_STATUS_FAILED;
-    if (options.markdown_to_stdout()) {
-        write_run_markdown(std::cout, result);
-    } else if (!lone_failure && !options.json_to_stdout()) {
+    if (!lone_failure && !any_to_standard_output(options.outputs())) {
         write_report(std::cout, result);
     }
     std::cout.flush();
@@ -133,41 +115,47 @@ void print_result(const Options& options, const Result& result) {
 int run_benchmarks(const Options& options, const LibraryInfo& library) {
     // Claimed before the run, so a bad path costs nothing; written at the end.
     RunOutputs outputs(options);
-    if (!outputs.open_error().empty()) {
-        return usage_failure(outputs.open_error());
-    }
     ResultRecord record = start_result(options, library);
     if (!options.quiet) {
+        for (const auto& warning : duration_warnings(options)) {
+            std::cerr << "warning: " << warning << '\n';
+        }
         for (const auto& note : record.notes) {
             std::cerr << "note: " << note << '\n';
         }
     }
-    run_series(record, run_configs(options, library.defaults), choose_progress_style(options), std::cerr);
+    // The runs so far are in the files after each run, so that an interrupt
+    // that quits at once, or a kill, loses only the run it cut short. A
+    // failed write there is reported by the last one.
+    bool checkpoints = true;
+    const auto checkpoint = [&](const ResultRecord& so_far) {
+        if (checkpoints) {
+            try {
+                outputs.checkpoint(result_of_run(so_far));
+            } catch (const Failure&) {
+                checkpoints = false;
+            }
+        }
+    };
+    run_series(record, run_configs(options, library.defaults), choose_progress_style(options), std::cerr,
+               checkpoint);
     finish_system_record(record.system);
 
     const Result result = result_of_run(record);
     print_result(options, result);
-    if (const std::string error = outputs.write(result); !error.empty()) {
-        std::cerr << error_prefix() << error << '\n';
-        return exit_code::run_failed;
-    }
-    // A Ctrl-C that fell between two runs cancelled none, yet ended the series.
-    return interrupt_requested() ? exit_code::interrupted : exit_code_for(record.runs);
+    outputs.write(result);
+    // An interrupt that fell between two runs cancelled none, yet ended the series.
+    return interrupt_requested() ? interrupt_exit_code() : exit_code_for(record.runs);
 }
 
-int run(int argc, const char* const* argv) {
-    install_interrupt_handling(exit_code::interrupted);
-    const LibraryInfo library = library_info();
-    const ParsedCommandLine parsed = parse_command_line(argc, argv, library.defaults);
+int run_command(const ParsedCommandLine& parsed, const LibraryInfo& library) {
     switch (parsed.action) {
         case CommandAction::show_help:
-            std::cout << parsed.text;
+            std::cout << parsed.help;
             return exit_code::completed;
         case CommandAction::show_version:
             print_versions(library);
             return exit_code::completed;
-        case CommandAction::usage_error:
-            return usage_failure(parsed.text);
         case CommandAction::compare:
             return run_compare(parsed.compare, QUORLIND_BENCH_VERSION, std::cout, std::cerr);
         case CommandAction::report:
@@ -175,14 +163,31 @@ int run(int argc, const char* const* argv) {
         case CommandAction::run:
             break;
     }
-    if (parsed.options.system_only) {
-        return show_system(parsed.options, library);
+    return run_reporting_failures(std::cerr, [&] {
+        if (parsed.options.system_only) {
+            return show_system(parsed.options, library);
+        }
+        if (parsed.options.dry_run) {
+            write_run_preview(std::cout, parsed.options);
+            return exit_code::completed;
+        }
+        return run_benchmarks(parsed.options, library);
+    });
+}
+
+int run(int argc, const char* const* argv) {
+    install_interrupt_handling();
+    const LibraryInfo library = library_info();
+    ParsedCommandLine parsed;
+    if (const int code = run_reporting_failures(std::cerr,
+                                                [&] {
+                                                    parsed = parse_command_line(argc, argv, library.defaults);
+                                                    return exit_code::completed;
+                                                });
+        code != exit_code::completed) {
+        return code;
     }
-    if (parsed.options.dry_run) {
-        write_run_preview(std::cout, parsed.options);
-        return exit_code::completed;
-    }
-    return run_benchmarks(parsed.options, library);
+    return run_command(parsed, library);
 }
 
 }  // namespace

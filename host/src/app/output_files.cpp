@@ -1,82 +1,103 @@
 #include "app/output_files.h"
 
 #include "export/csv.h"
-#include "report/markdown/markdown_report.h"
-#include "report/html/run_report.h"
 #include "export/openmetrics.h"
+#include "report/html/run_report.h"
+#include "report/markdown/markdown_report.h"
+#include "util/failure.h"
+#include "util/printable_text.h"
 
 #include <sstream>
 
 namespace quorlind::bench {
+namespace {
+
+void commit(std::optional<OutputFile>& file, bool only_replaceable, const auto& render) {
+    if (file && (!only_replaceable || file->replaceable())) {
+        file->commit(render());
+    }
+}
+
+std::string quoted(const std::string& path) {
+    return is_standard_output(path) ? std::string("standard output") : "'" + printable_text(path, 1000) + "'";
+}
+
+}  // namespace
 
 std::string json_text(const Document& document) { return document.dump(2) + "\n"; }
 
-ResultOutputs::ResultOutputs(const std::string& html_path, const std::string& openmetrics_path) {
-    if (!html_path.empty() && !html_.emplace(html_path).ok()) {
-        open_error_ = "--html: cannot write to '" + html_path + "'";
-    } else if (!openmetrics_path.empty() && !openmetrics_.emplace(openmetrics_path).ok()) {
-        open_error_ = "--openmetrics: cannot write to '" + openmetrics_path + "'";
+void refuse_overlaps(const std::vector<std::string>& inputs, const std::vector<OutputRequest>& outputs) {
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const OutputRequest& output = outputs[i];
+        for (const std::string& input : inputs) {
+            if (same_file(output.path, input)) {
+                throw usage_failure(output.option + ": " + quoted(output.path) +
+                                    " is an input; it would be overwritten");
+            }
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (same_file(output.path, outputs[j].path)) {
+                throw usage_failure(output.option + ": " + quoted(output.path) + " is also the " +
+                                    outputs[j].option + " output");
+            }
+        }
     }
 }
 
-std::string ResultOutputs::write(const Result& result) {
-    if (!open_error_.empty()) {
-        return open_error_;
-    }
-    if (html_) {
-        if (std::string error = html_->commit(render_result_html(result)); !error.empty()) {
-            return "--html: " + error;
+bool any_to_standard_output(const std::vector<OutputRequest>& outputs) {
+    for (const auto& output : outputs) {
+        if (is_standard_output(output.path)) {
+            return true;
         }
     }
-    if (openmetrics_) {
-        if (std::string error = openmetrics_->commit(to_openmetrics(result)); !error.empty()) {
-            return "--openmetrics: " + error;
-        }
+    return false;
+}
+
+ResultOutputs::ResultOutputs(const std::string& html_path, const std::string& openmetrics_path) {
+    if (!html_path.empty()) {
+        html_.emplace("--html", html_path);
     }
-    return {};
+    if (!openmetrics_path.empty()) {
+        openmetrics_.emplace("--openmetrics", openmetrics_path);
+    }
+}
+
+void ResultOutputs::write(const Result& result, bool only_replaceable) {
+    commit(html_, only_replaceable, [&] { return render_result_html(result); });
+    commit(openmetrics_, only_replaceable, [&] { return to_openmetrics(result); });
 }
 
 RunOutputs::RunOutputs(const Options& options) {
-    if (options.json && !options.json_to_stdout() && !json_.emplace(options.json_path).ok()) {
-        open_error_ = "--json: cannot write to '" + options.json_path + "'";
-        return;
+    refuse_overlaps({}, options.outputs());
+    if (options.json) {
+        json_.emplace("--json", options.json_path);
     }
-    if (!options.csv_path.empty() && !csv_.emplace(options.csv_path).ok()) {
-        open_error_ = "--csv: cannot write to '" + options.csv_path + "'";
-        return;
+    if (!options.csv_path.empty()) {
+        csv_.emplace("--csv", options.csv_path);
     }
-    if (!options.markdown_path.empty() && !options.markdown_to_stdout() &&
-        !markdown_.emplace(options.markdown_path).ok()) {
-        open_error_ = "--markdown: cannot write to '" + options.markdown_path + "'";
-        return;
+    if (!options.markdown_path.empty()) {
+        markdown_.emplace("--markdown", options.markdown_path);
     }
-    open_error_ = reports_.emplace(options.html_path, options.openmetrics_path).open_error();
+    reports_.emplace(options.html_path, options.openmetrics_path);
 }
 
-std::string RunOutputs::write(const Result& result) {
-    if (!open_error_.empty()) {
-        return open_error_;
-    }
-    if (json_) {
-        if (std::string error = json_->commit(json_text(to_json(result))); !error.empty()) {
-            return "--json: " + error;
-        }
-    }
-    if (csv_) {
+void RunOutputs::checkpoint(const Result& result) { write_files(result, true); }
+
+void RunOutputs::write(const Result& result) { write_files(result, false); }
+
+void RunOutputs::write_files(const Result& result, bool only_replaceable) {
+    commit(json_, only_replaceable, [&] { return json_text(to_json(result)); });
+    commit(csv_, only_replaceable, [&] {
         std::ostringstream csv;
         write_samples_csv(csv, result);
-        if (std::string error = csv_->commit(csv.str()); !error.empty()) {
-            return "--csv: " + error;
-        }
-    }
-    if (markdown_) {
+        return csv.str();
+    });
+    commit(markdown_, only_replaceable, [&] {
         std::ostringstream markdown;
         write_run_markdown(markdown, result);
-        if (std::string error = markdown_->commit(markdown.str()); !error.empty()) {
-            return "--markdown: " + error;
-        }
-    }
-    return reports_->write(result);
+        return markdown.str();
+    });
+    reports_->write(result, only_replaceable);
 }
 
 }  // namespace quorlind::bench

@@ -1,12 +1,12 @@
 #include "app/render_command.h"
 
 #include <iostream>
+#include <string>
 
-#include "app/error_prefix.h"
 #include "app/exit_codes.h"
+#include "app/failure_boundary.h"
 #include "app/output_files.h"
 #include "report/text/run_report.h"
-#include "result/reader.h"
 #include "util/printable_text.h"
 
 namespace quorlind::bench {
@@ -19,7 +19,7 @@ void write_saved_report(std::ostream& out, const Result& result, std::ostream& e
         if (run.summary.status != QUORLIND_STATUS_FAILED) {
             continue;
         }
-        errors << error_prefix("report")
+        errors << error_prefix()
                << (runs.size() == 1 ? std::string("the run") : "run " + std::to_string(run.index + 1))
                << " failed: " << printable_text(run.reason, 1000) << '\n';
     }
@@ -46,27 +46,19 @@ void note_recomputed(const Result& result, std::ostream& errors) {
 }  // namespace
 
 int render_saved_result(const ReportOptions& options, std::ostream& errors) {
-    // Claimed first, so an unwritable place is a usage error before the input is read.
-    ResultOutputs outputs(options.html_path, options.openmetrics_path);
-    if (!outputs.open_error().empty()) {
-        errors << error_prefix("report") << printable_text(outputs.open_error(), 1000) << '\n';
-        return exit_code::usage;
-    }
-    Result result;
-    try {
-        result = read_result_file(options.result_path);
-    } catch (const InvalidResultFile& error) {
-        errors << error_prefix("report") << printable_text(error.what(), 1000) << '\n';
-        return exit_code::invalid_file;
-    }
-    if (options.html_path.empty() && options.openmetrics_path.empty()) {
-        write_saved_report(std::cout, result, errors);
-    } else if (const std::string error = outputs.write(result); !error.empty()) {
-        errors << error_prefix("report") << printable_text(error, 1000) << '\n';
-        return exit_code::run_failed;
-    }
-    note_recomputed(result, errors);
-    return exit_code::completed;
+    return run_reporting_failures(errors, [&] {
+        refuse_overlaps({options.result_path}, options.outputs());
+        // Claimed first, so an unwritable place is a usage error before the input is read.
+        ResultOutputs outputs(options.html_path, options.openmetrics_path);
+        const Result result = read_input(options.result_path);
+        if (options.outputs().empty()) {
+            write_saved_report(std::cout, result, errors);
+        } else {
+            outputs.write(result);
+        }
+        note_recomputed(result, errors);
+        return exit_code::completed;
+    });
 }
 
 }  // namespace quorlind::bench

@@ -55,7 +55,7 @@ bool is_final_phase(std::uint32_t phase) {
 
 }  // namespace
 
-double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan) {
+double remaining_seconds(const QuorlindProgressEvent& event, const RunDurations& plan) {
     double remaining = 0.0;
     if (event.phase == QUORLIND_PHASE_WARMUP) {
         remaining = plan.warmup_seconds - event.phase_elapsed_seconds + plan.measurement_seconds;
@@ -65,8 +65,8 @@ double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan
     return std::max(remaining, 0.0);
 }
 
-std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan& plan, double elapsed_seconds,
-                              int bar_width) {
+std::string describe_progress(const QuorlindProgressEvent& event, const RunDurations& plan,
+                              double elapsed_seconds, int bar_width) {
     std::string line = pad_right(phase_name(event.phase), 12);
     if (bar_width > 0) {
         line += bar(event.progress, bar_width) + ' ';
@@ -90,8 +90,8 @@ std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan&
     return line;
 }
 
-ProgressReporter::ProgressReporter(ProgressStyle style, std::ostream& out, RunPlan plan, std::string label,
-                                   double redraw_seconds, double plain_every_seconds)
+ProgressReporter::ProgressReporter(ProgressStyle style, std::ostream& out, RunDurations plan,
+                                   std::string label, double redraw_seconds, double plain_every_seconds)
     : style_(style),
       out_(out),
       plan_(plan),

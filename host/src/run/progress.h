@@ -14,27 +14,27 @@ enum class ProgressStyle {
     terminal,  // one line redrawn in place
 };
 
-struct RunPlan {
+struct RunDurations {
     double warmup_seconds = 0.0;
     double measurement_seconds = 0.0;
 };
 
 // Seconds left in the run as configured; workload building is not foreseeable.
-double remaining_seconds(const QuorlindProgressEvent& event, const RunPlan& plan);
+double remaining_seconds(const QuorlindProgressEvent& event, const RunDurations& plan);
 
 // "measurement  53%  elapsed 0:32  left 0:28  12,345,678 ops/s so far", with a
 // bar between name and percent when bar_width > 0. The rate is the phase's
 // operations over its elapsed time, from its first second on; the final
 // line's is the run's.
-std::string describe_progress(const QuorlindProgressEvent& event, const RunPlan& plan, double elapsed_seconds,
-                              int bar_width);
+std::string describe_progress(const QuorlindProgressEvent& event, const RunDurations& plan,
+                              double elapsed_seconds, int bar_width);
 
 // Turns the library's progress events into output. The library calls back as
 // often as it likes; the reporter decides what is worth writing.
 class ProgressReporter {
 public:
     // label: put before every line, e.g. "run 2 of 5"; empty for a lone run.
-    ProgressReporter(ProgressStyle style, std::ostream& out, RunPlan plan, std::string label = {},
+    ProgressReporter(ProgressStyle style, std::ostream& out, RunDurations plan, std::string label = {},
                      double redraw_seconds = 0.1, double plain_every_seconds = 5.0);
 
     // elapsed_seconds: wall time since the run began.
@@ -45,7 +45,7 @@ private:
 
     ProgressStyle style_;
     std::ostream& out_;
-    RunPlan plan_;
+    RunDurations plan_;
     double redraw_seconds_;
     double plain_every_seconds_;
     std::string label_;

@@ -37,7 +37,7 @@ void fail_without_outcome(RunRecord& record, const char* reason) {
 
 }  // namespace
 
-void run_benchmark(RunRecord& record, ProgressReporter& progress) {
+void measure_run(RunRecord& record, ProgressReporter& progress) {
     UniqueHandle handle(quorlind_create());
     if (!handle) {
         fail_without_outcome(record, "the library could not create a run handle");
@@ -64,7 +64,7 @@ void run_benchmark(RunRecord& record, ProgressReporter& progress) {
 }
 
 void run_series(ResultRecord& result, const std::vector<QuorlindRunConfig>& configs, ProgressStyle style,
-                std::ostream& progress_out) {
+                std::ostream& progress_out, const std::function<void(const ResultRecord&)>& after_run) {
     for (std::size_t i = 0; i < configs.size(); ++i) {
         // A Ctrl-C between runs ends the series; before the first, the first
         // run is still made, cancelled at once, so the result says what happened.
@@ -79,12 +79,15 @@ void run_series(ResultRecord& result, const std::vector<QuorlindRunConfig>& conf
             label = "run " + std::to_string(i + 1) + " of " + std::to_string(configs.size());
         }
         ProgressReporter progress(style, progress_out,
-                                  RunPlan{run.config.warmup_seconds, run.config.measurement_seconds},
+                                  RunDurations{run.config.warmup_seconds, run.config.measurement_seconds},
                                   std::move(label));
-        run_benchmark(run, progress);
+        measure_run(run, progress);
         result.runs.push_back(std::move(run));
         if (result.runs.back().summary.status == QUORLIND_STATUS_CANCELLED) {
             break;
+        }
+        if (after_run && i + 1 < configs.size() && !interrupt_requested()) {
+            after_run(result);
         }
     }
 }

@@ -13,6 +13,7 @@
 #include "compare/comparison_json.h"
 #include "report/text/comparison_report.h"
 #include "app/options.h"
+#include "command_line.h"
 #include "result_files.h"
 
 namespace quorlind::bench {
@@ -27,15 +28,8 @@ using testing::fixture_path;
 using testing::read_text;
 using testing::result_of;
 
-constexpr QuorlindRunConfig library_defaults{
-    QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
-
-ParsedCommandLine parse(const std::vector<std::string>& arguments) {
-    std::vector<const char*> argv{"quorlind-bench"};
-    for (const auto& argument : arguments) {
-        argv.push_back(argument.c_str());
-    }
-    return parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
+testing::Parsed parse(const std::vector<std::string>& arguments) {
+    return testing::parse_arguments(arguments);
 }
 
 struct Outcome {
@@ -45,7 +39,7 @@ struct Outcome {
 };
 
 Outcome compare(std::initializer_list<std::string> arguments) {
-    const ParsedCommandLine parsed = parse(arguments);
+    const testing::Parsed parsed = parse(arguments);
     EXPECT_EQ(parsed.action, CommandAction::compare) << parsed.text;
     std::ostringstream out;
     std::ostringstream err;
@@ -69,7 +63,10 @@ TEST(CompareOptions, FilesThresholdConfidenceAndJson) {
     EXPECT_FALSE(parsed.compare.json_to_stdout());
     EXPECT_EQ(parsed.compare.json_path, "out.json");
 
-    const auto plain = parse({"compare", "a.json", "b.json", "--json"});
+    // A value is needed: an optional one would take a following input for the output.
+    EXPECT_TRUE(parse({"compare", "a.json", "b.json", "--json"}).usage_error);
+    EXPECT_TRUE(parse({"compare", "--json", "a.json", "b.json"}).usage_error);
+    const auto plain = parse({"compare", "a.json", "b.json", "--json", "-"});
     EXPECT_EQ(plain.compare.settings.threshold_percent, 2.0);
     EXPECT_EQ(plain.compare.settings.confidence, 0.95);
     EXPECT_TRUE(plain.compare.json_to_stdout());
@@ -100,7 +97,7 @@ TEST(CompareOptions, UsageErrorsNameTheOption) {
     };
     for (const auto& [arguments, message] : cases) {
         const auto parsed = parse(arguments);
-        EXPECT_EQ(parsed.action, CommandAction::usage_error) << message;
+        EXPECT_TRUE(parsed.usage_error) << message;
         EXPECT_THAT(parsed.text, HasSubstr(message));
     }
 }
@@ -175,7 +172,7 @@ TEST(CompareCommand, JsonToAFileOrAloneOnStandardOutput) {
     EXPECT_EQ(written["outcome"], "slower");
     std::remove(output.c_str());
 
-    const auto to_stdout = compare({"compare", base_file, slower_file, "--json"});
+    const auto to_stdout = compare({"compare", base_file, slower_file, "--json", "-"});
     EXPECT_EQ(to_stdout.exit_code, 3);
     const json printed = json::parse(to_stdout.out);  // nothing else on standard output
     EXPECT_EQ(printed["tool"]["version"], "9.9.9");

@@ -1,5 +1,6 @@
 #include "app/options.h"
 #include "app/run_plan.h"
+#include "command_line.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -15,13 +16,10 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr QuorlindRunConfig library_defaults{
-    QUORLIND_ABI_VERSION, QUORLIND_CONFIG_SIZE, QUORLIND_BENCHMARK_SINGLE, 0, 120.0, 60.0};
+using testing::library_defaults;
 
-ParsedCommandLine parse(std::initializer_list<const char*> arguments) {
-    std::vector<const char*> argv{"quorlind-bench"};
-    argv.insert(argv.end(), arguments);
-    return parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
+testing::Parsed parse(std::initializer_list<const char*> arguments) {
+    return testing::parse_arguments(std::vector<std::string>(arguments.begin(), arguments.end()));
 }
 
 TEST(Options, DefaultsComeFromTheLibrary) {
@@ -68,6 +66,10 @@ TEST(Options, RepeatAndBothKindsPlanAlternatingRuns) {
               (std::vector<std::uint32_t>{single, all, single, all, single, all}));
     EXPECT_EQ(planned_benchmarks(ThreadMode::all, 2), (std::vector<std::uint32_t>{all, all}));
     EXPECT_EQ(planned_benchmarks(ThreadMode::single, 1), (std::vector<std::uint32_t>{single}));
+
+    EXPECT_EQ(parse({"--repeat", "1000"}).options.repeat, 1000u);
+    EXPECT_EQ(parse({"--measure", "18446744073709549568"}).options.measurement_seconds,
+              18446744073709549568.0);
 }
 
 TEST(Options, JsonGoesToStandardOutputOrToAFile) {
@@ -80,6 +82,12 @@ TEST(Options, JsonGoesToStandardOutputOrToAFile) {
     EXPECT_TRUE(file.options.json);
     EXPECT_FALSE(file.options.json_to_stdout());
     EXPECT_EQ(file.options.json_path, "out.json");
+
+    // - is standard output for every output, and it then holds that output alone.
+    const auto csv = parse({"--csv", "-"});
+    EXPECT_FALSE(csv.options.json_to_stdout());
+    ASSERT_EQ(csv.options.outputs().size(), 1u);
+    EXPECT_EQ(csv.options.outputs()[0].path, "-");
 }
 
 TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
@@ -102,10 +110,14 @@ TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
         {{"--repeat", "-3"}, "--repeat", "1 to 1000"},
         {{"--repeat", "1001"}, "--repeat", "1 to 1000"},
         {{"--repeat", "99999999999"}, "--repeat", "1 to 1000"},
+        {{"--measure", "1e20"}, "--measure", "at most 18446744073709549568 seconds"},
+        {{"--warmup", "18446744073709551616"}, "--warmup", "at most 18446744073709549568 seconds"},
+        {{"--csv", ""}, "--csv", "expected a file name"},
+        {{"--json", ""}, "--json", "expected a file name"},
     };
     for (const auto& c : cases) {
         const auto parsed = parse(c.arguments);
-        EXPECT_EQ(parsed.action, CommandAction::usage_error) << c.option;
+        EXPECT_TRUE(parsed.usage_error) << c.option;
         EXPECT_THAT(parsed.text, HasSubstr(c.option));
         EXPECT_THAT(parsed.text, HasSubstr(c.range));
         EXPECT_EQ(parsed.text.find('\n'), std::string::npos) << "one line: " << parsed.text;
@@ -113,9 +125,9 @@ TEST(Options, BadValuesNameTheOptionAndTheAcceptedRange) {
 }
 
 TEST(Options, MalformedCommandLinesAreUsageErrors) {
-    EXPECT_EQ(parse({"--bogus"}).action, CommandAction::usage_error);
-    EXPECT_EQ(parse({"--warmup"}).action, CommandAction::usage_error);
-    EXPECT_EQ(parse({"stray"}).action, CommandAction::usage_error);
+    EXPECT_TRUE(parse({"--bogus"}).usage_error);
+    EXPECT_TRUE(parse({"--warmup"}).usage_error);
+    EXPECT_TRUE(parse({"stray"}).usage_error);
     EXPECT_THAT(parse({"--measure"}).text, HasSubstr("--measure"));
 }
 
@@ -165,10 +177,9 @@ TEST(ReportOptions, ReportRunsNothing) {
         {{"--system", "--html", "r.html"}, "no result for --html"},
     };
     for (const auto& [arguments, message] : refused) {
-        std::vector<const char*> argv{"quorlind-bench"};
-        argv.insert(argv.end(), arguments.begin(), arguments.end());
-        const auto parsed = parse_command_line(static_cast<int>(argv.size()), argv.data(), library_defaults);
-        EXPECT_EQ(parsed.action, CommandAction::usage_error) << arguments[0];
+        const auto parsed =
+            testing::parse_arguments(std::vector<std::string>(arguments.begin(), arguments.end()));
+        EXPECT_TRUE(parsed.usage_error) << arguments[0];
         EXPECT_THAT(parsed.text, HasSubstr(message)) << arguments[0];
     }
 }

@@ -4,17 +4,20 @@
 #include "result/json_writer.h"
 #include "result/result.h"
 #include "result_fixtures.h"
+#include "util/failure.h"
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace quorlind::bench {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 class OutputFileTest : public ::testing::Test {
 protected:
@@ -38,6 +41,18 @@ protected:
         text << in.rdbuf();
         return text.str();
     }
+    // The message of the Failure that `action` raises, checked for its kind.
+    template <typename Action>
+    static std::string failure_of(Failure::Kind kind, Action&& action) {
+        try {
+            action();
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.kind(), kind) << failure.what();
+            return failure.what();
+        }
+        ADD_FAILURE() << "no Failure raised";
+        return {};
+    }
 
     fs::path directory_;
 };
@@ -46,32 +61,30 @@ TEST_F(OutputFileTest, AppearsOnlyWhenCommittedAndReplacesTheOldFile) {
     const std::string target = path("result.prom");
     std::ofstream(target) << "old";
     {
-        OutputFile file(target);
-        ASSERT_TRUE(file.ok());
+        OutputFile file("--openmetrics", target);
         EXPECT_EQ(read(target), "old");  // still whole while the new text is pending
         EXPECT_EQ(entries(), 2u);
-        EXPECT_EQ(file.commit("new\n"), "");
+        file.commit("new\n");
+        EXPECT_EQ(read(target), "new\n");
+        file.commit("newer\n");  // the runs so far, then all of them
     }
-    EXPECT_EQ(read(target), "new\n");
+    EXPECT_EQ(read(target), "newer\n");
     EXPECT_EQ(entries(), 1u);
 }
 
 TEST_F(OutputFileTest, AbandonedFileLeavesNothingBehind) {
-    {
-        OutputFile file(path("report.html"));
-        ASSERT_TRUE(file.ok());
-    }
+    { OutputFile file("--html", path("report.html")); }
     EXPECT_EQ(entries(), 0u);
 }
 
 TEST_F(OutputFileTest, UnwritablePlacesAreKnownBeforeAnyWork) {
-    OutputFile missing_directory(path("no-such-directory/report.html"));
-    EXPECT_FALSE(missing_directory.ok());
-    EXPECT_NE(missing_directory.commit("text").find("no-such-directory"), std::string::npos);
-    OutputFile directory(directory_.string());
-    EXPECT_FALSE(directory.ok());
-    OutputFile empty("");
-    EXPECT_FALSE(empty.ok());
+    const std::string missing = path("no-such-directory/report.html");
+    EXPECT_EQ(failure_of(Failure::Kind::usage, [&] { OutputFile file("--html", missing); }),
+              "--html: cannot write to '" + missing + "'");
+    EXPECT_THAT(failure_of(Failure::Kind::usage, [&] { OutputFile file("--json", directory_.string()); }),
+                HasSubstr("cannot write to"));
+    EXPECT_THAT(failure_of(Failure::Kind::usage, [&] { OutputFile file("--csv", ""); }),
+                HasSubstr("--csv: expected a file name"));
     EXPECT_EQ(entries(), 0u);
 }
 
@@ -102,11 +115,10 @@ protected:
 
 TEST_F(RunOutputsTest, EarlierFilesStayWholeUntilTheNewOnesReplaceThem) {
     RunOutputs outputs(options_);
-    ASSERT_EQ(outputs.open_error(), "");
     expect_earlier_files();  // all through the run
 
     const Result result = result_of_run(record_);
-    EXPECT_EQ(outputs.write(result), "");
+    outputs.write(result);
     EXPECT_EQ(read(options_.json_path), json_text(to_json(result)));
     EXPECT_EQ(read(options_.csv_path).rfind("interval,end_seconds,", 0), 0u);
     EXPECT_EQ(entries(), 2u);
@@ -114,29 +126,24 @@ TEST_F(RunOutputsTest, EarlierFilesStayWholeUntilTheNewOnesReplaceThem) {
 
 TEST_F(RunOutputsTest, AFailedWriteLeavesEveryEarlierFile) {
     std::optional<RunOutputs> outputs(std::in_place, options_);
-    ASSERT_EQ(outputs->open_error(), "");
-    // A directory where the JSON's temporary file was: writing it must fail.
-    for (const auto& entry : fs::directory_iterator(directory_)) {
-        if (entry.path().filename().string().rfind("result.json.tmp-", 0) == 0) {
-            fs::remove(entry.path());
-            fs::create_directory(entry.path());
-        }
-    }
-    EXPECT_EQ(outputs->write(result_of_run(record_)), "--json: writing '" + options_.json_path + "' failed");
+    // The JSON's place taken by a directory during the run: replacing it must fail.
+    fs::remove(json_path_);
+    fs::create_directories(fs::path(json_path_) / "kept");
+    EXPECT_THAT(failure_of(Failure::Kind::write_failed, [&] { outputs->write(result_of_run(record_)); }),
+                HasSubstr("--json: cannot write to '" + options_.json_path + "': "));
     outputs.reset();
-    expect_earlier_files();
-    EXPECT_EQ(entries(), 2u);
+    EXPECT_TRUE(fs::is_directory(fs::path(json_path_) / "kept"));
+    EXPECT_EQ(read(csv_path_), "earlier,samples\r\n") << "no file is written after one that failed";
+    EXPECT_EQ(entries(), 2u) << "the temporary files are gone";
 }
 
 TEST_F(RunOutputsTest, AnUnwritablePathIsNamedWithItsOption) {
     options_.csv_path = path("no-such-directory/samples.csv");
-    {
-        RunOutputs outputs(options_);
-        EXPECT_EQ(outputs.open_error(), "--csv: cannot write to '" + options_.csv_path + "'");
-        EXPECT_EQ(outputs.write(result_of_run(record_)), outputs.open_error());
-    }
+    EXPECT_EQ(failure_of(Failure::Kind::usage, [&] { RunOutputs outputs(options_); }),
+              "--csv: cannot write to '" + options_.csv_path + "'");
     options_.json_path = directory_.string();
-    EXPECT_EQ(RunOutputs(options_).open_error(), "--json: cannot write to '" + directory_.string() + "'");
+    EXPECT_EQ(failure_of(Failure::Kind::usage, [&] { RunOutputs outputs(options_); }),
+              "--json: cannot write to '" + directory_.string() + "'");
     expect_earlier_files();
     EXPECT_EQ(entries(), 2u);  // no claimed file left behind
 }

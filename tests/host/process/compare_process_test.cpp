@@ -77,7 +77,8 @@ TEST(CompareProcess, ExitCodesOfTheOtherOutcomes) {
     EXPECT_EQ(other.exit_code, 4);
     EXPECT_THAT(other.out, HasSubstr("not comparable"));
     // Version 1 against version 2, and several files as one table.
-    const auto mixed = bench({"compare", data_dir + "/result-v1.json", base_file, slower_file, "--json"});
+    const auto mixed =
+        bench({"compare", data_dir + "/result-v1.json", base_file, slower_file, "--json", "-"});
     EXPECT_EQ(mixed.exit_code, 0) << mixed.err;
     EXPECT_EQ(json::parse(mixed.out)["comparisons"].size(), 2u);
 

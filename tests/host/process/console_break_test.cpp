@@ -1,6 +1,6 @@
 // Ctrl-C and Ctrl-Break from the console, as Windows delivers them to
 // quorlind-bench.exe: the measurement is cancelled, the partial run is still
-// reported and written, and the exit code is 130.
+// reported and written, and the exit code is 130; two Ctrl-C at once are one.
 //
 // Ctrl-C goes to every process on the console, as when a user presses it;
 // Ctrl-Break goes to the benchmark started in a process group of its own,
@@ -81,6 +81,7 @@ struct Case {
     const char* name;
     DWORD event;
     bool own_group;
+    int times = 1;  // sent back to back: together they are one interrupt
 };
 
 enum class Outcome { passed, failed, not_sent, not_delivered };
@@ -153,11 +154,13 @@ Outcome run_case(const std::string& bench, const Case& test) {
         return Outcome::failed;
     }
     // Group 0 is every process on this console; otherwise the benchmark's own group.
-    if (!GenerateConsoleCtrlEvent(test.event, test.own_group ? child.dwProcessId : 0)) {
-        const DWORD error = GetLastError();
-        stop_child();
-        std::cout << "  the console cannot send it here (error " << error << ")\n";
-        return Outcome::not_sent;
+    for (int sent = 0; sent < test.times; ++sent) {
+        if (!GenerateConsoleCtrlEvent(test.event, test.own_group ? child.dwProcessId : 0)) {
+            const DWORD error = GetLastError();
+            stop_child();
+            std::cout << "  the console cannot send it here (error " << error << ")\n";
+            return Outcome::not_sent;
+        }
     }
     // Cancellation is seen within one poll; the rest is writing the report.
     if (WaitForSingleObject(process.get(), 30000) != WAIT_OBJECT_0) {
@@ -193,6 +196,7 @@ int main(int argc, char** argv) {
     int delivered = 0;
     for (const Case& test :
          {Case{"Ctrl-C to every process on the console", CTRL_C_EVENT, false},
+          Case{"two Ctrl-C at once, which count as one", CTRL_C_EVENT, false, 2},
           Case{"Ctrl-Break to the benchmark's own process group", CTRL_BREAK_EVENT, true}}) {
         switch (run_case(argv[1], test)) {
             case Outcome::passed:

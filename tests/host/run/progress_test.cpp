@@ -12,7 +12,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr RunPlan plan{10.0, 20.0};
+constexpr RunDurations plan{10.0, 20.0};
 
 QuorlindProgressEvent event(std::uint32_t phase, double phase_elapsed, std::uint64_t operations) {
     const double done = phase == QUORLIND_PHASE_WARMUP ? phase_elapsed : plan.warmup_seconds + phase_elapsed;

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -19,7 +20,7 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr int second_interrupt_exit_code = 130;
+constexpr int second_interrupt_exit_code = 143;
 
 QuorlindRunConfig short_run(std::uint32_t benchmark, double measurement_seconds) {
     QuorlindRunConfig config{};
@@ -40,7 +41,7 @@ protected:
     int sync() override {
         if (!pressed_ && str().find(word_) != std::string::npos) {
             pressed_ = true;
-            on_interrupt();
+            on_interrupt(130);
         }
         return 0;
     }
@@ -51,7 +52,7 @@ private:
 };
 
 TEST(Series, ShortRunsOfBothKindsCompleteWithTheirProgress) {
-    install_interrupt_handling(second_interrupt_exit_code);
+    install_interrupt_handling();
     ResultRecord result;
     std::ostringstream progress;
     run_series(result,
@@ -77,7 +78,7 @@ TEST(Series, ShortRunsOfBothKindsCompleteWithTheirProgress) {
 }
 
 TEST(Series, CtrlCInMeasurementCancelsTheRunAndEndsTheSeries) {
-    install_interrupt_handling(second_interrupt_exit_code);
+    install_interrupt_handling();
     ResultRecord result;
     CtrlCOnWord buffer("measurement");
     std::ostream progress(&buffer);
@@ -100,13 +101,15 @@ TEST(Series, CtrlCInMeasurementCancelsTheRunAndEndsTheSeries) {
     EXPECT_THAT(buffer.str(), Not(HasSubstr("run 2 of 2")));
 }
 
-TEST(SeriesDeathTest, ASecondCtrlCQuitsAtOnceWithItsExitCode) {
+TEST(SeriesDeathTest, ALaterInterruptQuitsAtOnceWithItsExitCode) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            install_interrupt_handling(second_interrupt_exit_code);
-            on_interrupt();
-            on_interrupt();
+            install_interrupt_handling();
+            on_interrupt(130);
+            on_interrupt(130);  // together with the first: one interrupt
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            on_interrupt(second_interrupt_exit_code);
         },
         ::testing::ExitedWithCode(second_interrupt_exit_code), "");
 }
