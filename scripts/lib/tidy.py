@@ -8,7 +8,7 @@ compile_commands.json compiles it; the ones under tests/ with only the checks
 CHECKS. They run in parallel, one process per source. A source that passed
 before is skipped while everything its check read is unchanged: the compile
 command, the options, clang-tidy's version and configuration, and the
-contents of the source and of every header it includes (as the compiler
+contents of the source and of every header it includes (as clang
 lists them after a clean check; comments count, since they hold NOLINT).
 Exits 1 when any source has a finding.
 """
@@ -63,9 +63,13 @@ def compiler_command(entry):
 
 
 def dependencies(entry):
-    """The files the compiler reads for this entry, the source first."""
-    command, skip = [], False
-    for argument in compiler_command(entry):
+    """The files clang reads for this entry, the source first: clang, as
+    clang-tidy is, since g++ may take another C++ library's headers."""
+    compiler, *options = compiler_command(entry)
+    if "clang" not in Path(compiler).name:
+        compiler = "clang" if Path(entry["file"]).suffix == ".c" else "clang++"
+    command, skip = [compiler], False
+    for argument in options:
         if skip:
             skip = False
         elif argument in OUTPUT_OPTIONS:
