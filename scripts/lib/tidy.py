@@ -21,6 +21,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -146,6 +147,7 @@ def main():
         key = key_of(source, entry, options)
         if unchanged(key):
             return True, True
+        started = time.time()
         run = subprocess.run(["clang-tidy", *options, "-p", database, source], capture_output=True, text=True)
         with output_lock:
             sys.stdout.write(run.stdout)
@@ -156,7 +158,11 @@ def main():
         if run.returncode != 0:
             return False, False
         try:
-            recorded = {path: file_digest(path) for path in dependencies(entry)}
+            paths = dependencies(entry)
+            # A file edited while it was checked may not be what passed.
+            if any(os.stat(path).st_mtime >= started for path in paths):
+                return True, False
+            recorded = {path: file_digest(path) for path in paths}
         except (OSError, subprocess.CalledProcessError, IndexError):
             return True, False  # clean, but nothing to remember it by
         key.write_text(json.dumps(recorded))
