@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The hardening checks beyond the plain test run: the whole test suite under
-# AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer,
-# a bounded libFuzzer run of each fuzz target, and the engine and interface
+# AddressSanitizer with UndefinedBehaviorSanitizer, the suites whose code
+# starts threads under ThreadSanitizer (the tsan presets say which), a
+# bounded libFuzzer run of each fuzz target, and the engine and interface
 # suites under valgrind's memcheck. The Windows stress and fault suites run
 # with the Windows build's own ctest, under Wine.
 #
@@ -101,7 +102,7 @@ for name in "${steps[@]}"; do
   case $name in
     asan) step "asan: AddressSanitizer and UndefinedBehaviorSanitizer, whole test suite (build/asan)"
       run asan sanitizer_suite asan ;;
-    tsan) step "tsan: ThreadSanitizer, whole test suite (build/tsan)"
+    tsan) step "tsan: ThreadSanitizer, the threaded suites (build/tsan)"
       run tsan sanitizer_suite tsan ;;
     fuzz) step "fuzz: libFuzzer, ${fuzz_seconds}s per target (build/fuzz)"
       run fuzz fuzz_targets ;;
