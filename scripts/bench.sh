@@ -10,7 +10,8 @@
 # Timings never fail the script; it exits non-zero only when something does
 # not build, crashes or accepts a malformed option, or the reference kernel
 # disagrees with the library's.
-# Raw output goes to build/b-release/bench-logs/.
+# They are built in the release and windows presets' trees, beside the tests;
+# raw output goes to build/release/bench-logs/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,25 +22,23 @@ case "${1:-}" in
     *) echo "usage: scripts/bench.sh [--quick]" >&2; exit 2 ;;
 esac
 
-native=build/b-release
-windows=build/b-win
+native=build/release
+windows=build/windows
 logs=$native/bench-logs
 export WINEPREFIX="${WINEPREFIX:-$PWD/build/wineprefix}" WINEDEBUG=-all
-
-step() { echo; echo "==== $* ===="; }
+source scripts/lib/steps.sh
+trap 'steps_summary $?' EXIT
 
 step "Native build ($native)"
-cmake -S . -B "$native" -G Ninja -DCMAKE_BUILD_TYPE=Release -DQUORLIND_BUILD_BENCHMARKS=ON >/dev/null
-cmake --build "$native" --target kernel_bench quorlind_figures load_sampler_bench
+cmake --preset release >/dev/null
+cmake --build --preset release --target kernel_bench quorlind_figures load_sampler_bench
 mkdir -p "$logs"
 
 have_windows=0
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
     step "Windows build ($windows)"
-    cmake -S . -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-x86_64.cmake \
-        -DCMAKE_BUILD_TYPE=Release -DQUORLIND_BUILD_TESTS=OFF -DQUORLIND_BUILD_HOST=OFF \
-        -DQUORLIND_BUILD_BENCHMARKS=ON >/dev/null
-    cmake --build "$windows" --target quorlind_figures
+    cmake --preset windows >/dev/null
+    cmake --build --preset windows --target quorlind_figures
     have_windows=1
 else
     echo "(no mingw-w64 toolchain or no Wine: the Windows figures are skipped)"

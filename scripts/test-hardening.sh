@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The hardening checks beyond the plain test run: the whole test suite under
-# AddressSanitizer with UndefinedBehaviorSanitizer and under ThreadSanitizer,
-# a bounded libFuzzer run of each fuzz target, and the engine and interface
+# AddressSanitizer with UndefinedBehaviorSanitizer, the suites whose code
+# starts threads under ThreadSanitizer (the tsan presets say which), a
+# bounded libFuzzer run of each fuzz target, and the engine and interface
 # suites under valgrind's memcheck. The Windows stress and fault suites run
 # with the Windows build's own ctest, under Wine.
 #
@@ -19,26 +20,27 @@ fuzz_seconds=${FUZZ_SECONDS:-25}
 valgrind_build=${VALGRIND_BUILD:-build/release}
 failed=()
 
-step() { printf '\n=== %s: %s\n' "$1" "$2"; }
-# run NAME COMMAND...: the command's own output goes straight through.
+source scripts/lib/steps.sh
+trap 'steps_summary $?' EXIT
+# run NAME COMMAND...: the command's own output goes straight through; the
+# step's end prints its time.
 run() {
   local name=$1
   shift
-  local started=$SECONDS
   if "$@"; then
-    printf '=== %s passed (%ds)\n' "$name" $((SECONDS - started))
+    printf '=== %s passed\n' "$name"
   else
-    printf '=== %s FAILED (%ds)\n' "$name" $((SECONDS - started))
+    printf '=== %s FAILED\n' "$name"
     failed+=("$name")
   fi
 }
 
 # Configure, build and test one sanitizer preset in build/<preset>.
 sanitizer_suite() {
-  local preset=$1
-  cmake --preset "$preset" >/dev/null &&
-    cmake --build --preset "$preset" &&
-    ctest --preset "$preset"
+  local preset=$1 started=$SECONDS
+  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" || return 1
+  echo "--- $preset built in $((SECONDS - started))s"
+  ctest --preset "$preset"
 }
 
 fuzz_targets() {
@@ -98,13 +100,13 @@ steps=("$@")
 [[ ${#steps[@]} -eq 0 ]] && steps=(asan tsan fuzz valgrind)
 for name in "${steps[@]}"; do
   case $name in
-    asan) step asan "AddressSanitizer and UndefinedBehaviorSanitizer, whole test suite (build/asan)"
+    asan) step "asan: AddressSanitizer and UndefinedBehaviorSanitizer, whole test suite (build/asan)"
       run asan sanitizer_suite asan ;;
-    tsan) step tsan "ThreadSanitizer, whole test suite (build/tsan)"
+    tsan) step "tsan: ThreadSanitizer, the threaded suites (build/tsan)"
       run tsan sanitizer_suite tsan ;;
-    fuzz) step fuzz "libFuzzer, ${fuzz_seconds}s per target (build/fuzz)"
+    fuzz) step "fuzz: libFuzzer, ${fuzz_seconds}s per target (build/fuzz)"
       run fuzz fuzz_targets ;;
-    valgrind) step valgrind "memcheck over the engine and interface suites ($valgrind_build)"
+    valgrind) step "valgrind: memcheck over the engine and interface suites ($valgrind_build)"
       run valgrind valgrind_suites ;;
     *) echo "unknown step: $name (asan, tsan, fuzz, valgrind)"
       exit 2 ;;

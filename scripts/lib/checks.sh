@@ -1,4 +1,4 @@
-# One PASS/FAIL/SKIP line per check, for the packaging scripts. The caller
+# One PASS/FAIL/SKIP line per check, for the packaging and release scripts. The caller
 # sets `work` to a scratch directory; `failures` counts the failed checks.
 failures=0
 pass() { echo "PASS: $1"; }
@@ -25,9 +25,6 @@ run_example() {
   cat "$work/run.txt"
   grep -qiE 'ops(/s| per second)' "$work/run.txt"
 }
-
-# The ten exports, one a line, as native/quorlind.def lists them.
-def_exports() { cmake -DDEF=native/quorlind.def -P cmake/ExportList.cmake | sort; }
 
 # The library's version, as the header states it.
 header_version() { sed -n 's/^#define QUORLIND_VERSION_STRING "\(.*\)"$/\1/p' include/quorlind.h; }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "../lib/fake_environment.h"
 #include "../support/engine_probe.h"
@@ -120,12 +121,18 @@ TEST(RunEntry, TinyPositiveMeasurementIsRefusedByTheEngine) {
 }
 
 TEST(RunEntry, HostDurationsAreReportedBitForBit) {
-    Entry entry;
-    const QuorlindRunConfig config = valid_config(0.1, 0.05);
-    EXPECT_EQ(entry.run(&config), status_completed) << entry.outcome().message;
-    EXPECT_EQ(entry.outcome().warmup_seconds, 0.1);
-    EXPECT_EQ(entry.outcome().measurement_seconds, 0.05);
-    EXPECT_EQ(entry.outcome().reason, "");
+    // None of these is a whole number of nanoseconds (1e-10 s runs no warm-up
+    // at all), so the lengths the engine ran would read back differently. The
+    // measurements leave a worker time for a batch under valgrind.
+    for (const auto& [warmup, measurement] :
+         {std::pair{1e-10, 0.20000000000123}, std::pair{0.1234567890123, 0.2000000000004}}) {
+        Entry entry;
+        const QuorlindRunConfig config = valid_config(warmup, measurement);
+        EXPECT_EQ(entry.run(&config), status_completed) << entry.outcome().message;
+        EXPECT_EQ(entry.outcome().warmup_seconds, warmup);
+        EXPECT_EQ(entry.outcome().measurement_seconds, measurement);
+        EXPECT_EQ(entry.outcome().reason, "");
+    }
 }
 
 TEST(RunEntry, InternalFailureIsContainedAndTheNextRunAdmitted) {

@@ -97,10 +97,17 @@ TEST(ClosingSample, NothingToCloseWhenNoTimeWasMeasured) {
     std::vector<IntervalSample> samples;
     close_samples(samples, 0.0, 0);
     EXPECT_TRUE(samples.empty());
-    std::vector<IntervalSample> exact = {{2.0, 2.0, 10, 5.0}};
-    close_samples(exact, 2.0, 10);  // a sample ending exactly at the end is dropped, then re-closed
-    ASSERT_EQ(exact.size(), 1u);
-    EXPECT_EQ(exact[0].operations, 10u);
+}
+
+TEST(ClosingSample, SampleEndingExactlyAtTheEndIsClosedAgainWithWhatIsLeft) {
+    // The operations counted after the watch loop's cut belong to the end too.
+    std::vector<IntervalSample> samples = {{1.0, 1.0, 100, 100.0}, {2.0, 1.0, 100, 100.0}};
+    close_samples(samples, 2.0, 230);
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples[1].end_seconds, 2.0);
+    EXPECT_EQ(samples[1].duration_seconds, 1.0);
+    EXPECT_EQ(samples[1].operations, 130u);
+    EXPECT_EQ(samples[1].ops_per_second, 130.0);
 }
 
 TEST(Verdict, EqualRatesGiveZeroVariation) {

@@ -88,6 +88,8 @@ TEST(WatchLoop, EventsKeepTheirSpacingAndMarkEveryPhaseChange) {
             EXPECT_EQ(event.event.phase, QUORLIND_PHASE_MEASUREMENT);
             // On the first pass at or after warm_end, however recent the last event.
             EXPECT_GE(event.at, run.plan.timing.warm_end);
+            EXPECT_EQ(event.event.phase_elapsed_seconds,
+                      to_seconds(saturating_since(event.at, run.plan.timing.warm_end)));
             for (const ClockInstant pass : run.time.wakeups) {
                 EXPECT_FALSE(pass >= run.plan.timing.warm_end && pass < event.at);
             }

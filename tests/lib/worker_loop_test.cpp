@@ -223,11 +223,12 @@ TEST(WorkerMeasure, ChecksumsAfterOneAndTwoBatchesMatchTheKernel) {
 
 TEST(WorkerMeasure, BatchesBelongToThePhaseInWhichTheyStart) {
     ScriptedMeasure m(0);
-    const ClockInstant in_warmup{100, 999999999};
+    const ClockInstant one_ns_before_warm_end{100, 999999999};
+    const ClockInstant at_warm_end{101, 0};
     const ClockInstant one_ns_before_end{101, 999999999};
-    const auto work = m.run({in_warmup, one_ns_before_end, {102, 0}, {102, 500}});
+    const auto work = m.run({one_ns_before_warm_end, at_warm_end, one_ns_before_end, {102, 0}, {102, 500}});
     EXPECT_EQ(m.counters.warmup_ops.load(), 8u);
-    EXPECT_EQ(m.counters.measured_ops.load(), 8u);       // counted in full though it ends after end
+    EXPECT_EQ(m.counters.measured_ops.load(), 16u);      // the last counted in full though it ends after end
     EXPECT_EQ(work.finished, (ClockInstant{102, 500}));  // read once more after the loop
 }
 

@@ -52,11 +52,7 @@ public:
     void add(std::string problem) {
         std::lock_guard lock(mutex_);
         if (list_.size() < 20) {
-            {
-                {
-                    { list_.push_back(std::move(problem)); }
-                }
-            }
+            list_.push_back(std::move(problem));
         }
         ++count_;
     }
@@ -64,11 +60,7 @@ public:
         std::lock_guard lock(mutex_);
         std::string text = std::to_string(count_) + " problem(s)";
         for (const auto& problem : list_) {
-            {
-                {
-                    { text += "\n  " + problem; }
-                }
-            }
+            text += "\n  " + problem;
         }
         return text;
     }

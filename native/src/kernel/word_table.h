@@ -24,97 +24,15 @@ public:
     std::size_t size() const noexcept { return size_; }
 
     std::uint64_t load(std::size_t index) const {
-        if (index >= size_) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        {
-                                                            {
-                                                                {
-                                                                    {
-                                                                        {
-                                                                            {
-                                                                                {
-                                                                                    {
-                                                                                        {
-                                                                                            [[unlikely]] fail_out_of_range(
-                                                                                                index);
-                                                                                        }
-                                                                                    }
-                                                                                }
-                                                                            }
-                                                                        }
-                                                                    }
-                                                                }
-                                                            }
-                                                        }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
-            }
+        if (index >= size_) [[unlikely]] {
+            fail_out_of_range(index);
         }
         return words_[index];
     }
 
     void store(std::size_t index, std::uint64_t word) {
-        if (index >= size_) {
-            {
-                {
-                    {
-                        {
-                            {
-                                {
-                                    {
-                                        {
-                                            {
-                                                {
-                                                    {
-                                                        {
-                                                            {
-                                                                {
-                                                                    {
-                                                                        {
-                                                                            {
-                                                                                {
-                                                                                    {
-                                                                                        {
-                                                                                            [[unlikely]] fail_out_of_range(
-                                                                                                index);
-                                                                                        }
-                                                                                    }
-                                                                                }
-                                                                            }
-                                                                        }
-                                                                    }
-                                                                }
-                                                            }
-                                                        }
-                                                    }
-                                                }
-                                            }
-                                        }
-                                    }
-                                }
-                            }
-                        }
-                    }
-                }
-            }
+        if (index >= size_) [[unlikely]] {
+            fail_out_of_range(index);
         }
         words_[index] = word;
     }

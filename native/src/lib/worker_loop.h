@@ -35,21 +35,13 @@ MeasuredWork measure(WorkloadState& state, const Timing& timing, const StopFlag&
     for (;;) {
         const ClockInstant t = clock();
         if (stop.is_raised() || cancel.is_requested() || t >= timing.end) {
-            {
-                {
-                    { break; }
-                }
-            }
+            break;
         }
         // A batch belongs wholly to the phase in which it starts.
         std::atomic<std::uint64_t>& counter =
             t < timing.warm_end ? counters.warmup_ops : counters.measured_ops;
         for (std::uint64_t call = 0; call < batch_size; ++call) {
-            {
-                {
-                    { work.last_result = run_kernel(state); }
-                }
-            }
+            work.last_result = run_kernel(state);
         }
         counter.fetch_add(batch_size, std::memory_order_relaxed);
     }
