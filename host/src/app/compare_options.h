@@ -27,6 +27,8 @@ struct CompareArguments {
     std::vector<std::string> files;
     std::string threshold;
     std::string confidence;
+    std::string detect;
+    bool same_machine = false;
     std::string json_path;
     std::string html_path;
 };
