@@ -113,19 +113,22 @@ double ComparisonSettings::detect_or_default() const {
     if (detect_percent) {
         return *detect_percent;
     }
-    return threshold_percent > 0.0 ? 2.0 * threshold_percent : 2.0;
+    // Halfway to 100 % at most, where twice a large threshold would reach it.
+    return threshold_percent > 0.0 ? std::min(2.0 * threshold_percent, (100.0 + threshold_percent) / 2.0)
+                                   : 2.0;
 }
 
 bool same_machine(const SystemRecord& base, const SystemRecord& candidate) {
     const Topology& a = base.topology;
     const Topology& b = candidate.topology;
-    const auto known_equal = [](const auto& x, const auto& y) { return x && y && *x == *y; };
+    const auto known_equal = [](const auto& x, const auto& y) {
+        return x && y && *x == *y;
+    };
     return known_equal(base.host_name, candidate.host_name) && !base.processor.empty() &&
            base.processor == candidate.processor && !base.library_version.empty() &&
-           base.library_version == candidate.library_version && known_equal(a.packages, b.packages) &&
-           known_equal(a.physical_cores, b.physical_cores) &&
-           known_equal(a.logical_processors, b.logical_processors) && a.numa_nodes == b.numa_nodes &&
-           a.smt == b.smt;
+           base.library_version == candidate.library_version && base.logical_processors > 0 &&
+           base.logical_processors == candidate.logical_processors && known_equal(a.packages, b.packages) &&
+           known_equal(a.physical_cores, b.physical_cores) && a.numa_nodes == b.numa_nodes && a.smt == b.smt;
 }
 
 bool PairComparison::slower() const {
@@ -151,7 +154,8 @@ PairComparison compare_pair(const Result& base, const Result& candidate, const C
             continue;
         }
         pair.kinds.push_back(compare_kind(benchmark, base_runs, candidate_runs,
-                                          same_machine(base.record.system, candidate.record.system), settings));
+                                          same_machine(base.record.system, candidate.record.system),
+                                          settings));
     }
     if (pair.kinds.empty()) {
         pair.not_comparable.push_back(
@@ -196,10 +200,9 @@ std::size_t judge_all(std::span<PairComparison> pairs, const ComparisonSettings&
             kind.hint = kind.verdict == Verdict::inconclusive;
             kind.runs_needed.reset();
             if (kind.hint && kind.run_spread) {
-                kind.runs_needed = runs_for_power(kind.run_spread->log_standard_deviation,
-                                                  settings.detect_or_default() / 100.0,
-                                                  settings.threshold_percent / 100.0, settings.confidence,
-                                                  family, hint_power);
+                kind.runs_needed = runs_for_power(
+                    kind.run_spread->log_standard_deviation, settings.detect_or_default() / 100.0,
+                    settings.threshold_percent / 100.0, settings.confidence, family, hint_power);
             }
         }
     }

@@ -21,7 +21,7 @@ struct ComparisonSettings {
     // The user says both files come from one machine, whatever their records say.
     bool same_machine = false;
 
-    // Twice the threshold, or 2 % without one.
+    // Twice the threshold (at most halfway from it to 100 %), or 2 % without one.
     double detect_or_default() const;
 };
 
@@ -47,9 +47,9 @@ inline constexpr const char* other_machine_reason =
 inline constexpr const char* not_excluded_reason =
     "the interval reaches below the threshold: a slowdown beyond it is neither shown nor excluded";
 
-// Same host, processor, topology (packages, cores, logical processors, NUMA
-// nodes, SMT) and library version, each known in both: what lets one run
-// borrow the other file's spread.
+// Same host, processor, logical processors, topology (packages and cores
+// known in both, NUMA nodes and SMT alike) and library version: what lets
+// one run borrow the other file's spread.
 bool same_machine(const SystemRecord& base, const SystemRecord& candidate);
 
 // One kind of run (single or all) that completed in both files.

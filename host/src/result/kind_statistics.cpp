@@ -182,7 +182,7 @@ std::optional<Scaling> result_scaling(const ResultRecord& result, std::optional<
         }
     }
     // A lone pair has no spread to judge by: its plain ratio, without an interval.
-    const auto fitted = ratios.empty() ? std::nullopt : trend_cancelling_ratio(rates);
+    const auto fitted = ratios.size() < 2 ? std::nullopt : trend_cancelling_ratio(rates);
     const auto paired = fitted ? fitted : paired_ratio(ratios);
     auto scaling =
         paired ? compute_scaling(1.0, paired->ratio, workers, physical_cores, result.system.topology.smt)

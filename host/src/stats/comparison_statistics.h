@@ -12,7 +12,6 @@
 
 #include "stats/statistics.h"
 
-
 namespace quorlind::bench {
 
 // One file's throughput of one kind, with the uncertainty of that value
@@ -49,8 +48,9 @@ double run_variance_floor(std::span<const std::span<const QuorlindIntervalSample
 std::optional<ThroughputEstimate> estimate_from_intervals(std::span<const QuorlindIntervalSample> samples);
 
 // candidate / base with its confidence interval, by the delta method on the
-// logarithm: se = sqrt((se_b / m_b)^2 + (se_c / m_c)^2) with Welch-Satterthwaite
-// degrees of freedom, interval ratio * exp(+-t se). Welch's t statistic is
+// logarithm: se = sqrt((se_b / m_b)^2 + (se_c / m_c)^2) with the smaller
+// side's degrees of freedom (Hsu's conservative choice for Welch's
+// statistic), interval ratio * exp(+-t se). The t statistic is
 // log(ratio) / se, so the interval excludes 1 exactly when the test's
 // p-value is below 1 - confidence.
 struct RatioEstimate {
@@ -124,10 +124,10 @@ Verdict judge_test(const ThresholdTest& test, double adjusted_p, double confiden
 
 // Runs per file at which a true slowdown of detect_fraction comes out
 // "slower" with the given power, under the test compare makes with that many
-// runs in both files (Welch's, 2n - 2 degrees of freedom for equal spreads)
+// runs in both files (Welch's statistic with n - 1 degrees of freedom)
 // against the threshold, at Holm's first step over the given number of
 // tests: the smallest n >= 2 with
-// P(T(2n - 2, delta) < -t(1 - a / (2 tests), 2n - 2)) >= power,
+// P(T(n - 1, delta) < -t(1 - a / (2 tests), n - 1)) >= power,
 // delta = (log(1 - detect) - log(1 - threshold)) / (s sqrt(2 / n)), T
 // noncentral t, a = 1 - confidence. Empty when it would take more than
 // max_runs, or when detect does not exceed the threshold.

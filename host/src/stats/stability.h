@@ -37,10 +37,10 @@ inline constexpr double min_drift_percent = 1.0;
 // judges and what a chart of the run draws. Intervals of no length carry no
 // time to weigh and are left out.
 struct IntervalTrend {
-    std::optional<LineFit> fit;  // empty with fewer than two intervals
+    std::optional<LineFit> fit;         // empty with fewer than two intervals
     std::vector<WeightedPoint> points;  // what was fitted, in time order
-    double start_seconds = 0.0;  // the first interval's start
-    double end_seconds = 0.0;    // the last one's end
+    double start_seconds = 0.0;         // the first interval's start
+    double end_seconds = 0.0;           // the last one's end
 };
 
 IntervalTrend fit_interval_trend(std::span<const QuorlindIntervalSample> samples);

@@ -95,7 +95,7 @@ double noncentral_t_upper_tail(double t, double degrees_of_freedom, double nonce
         return nan;
     }
     const boost::math::non_central_t_distribution<double, Policy> distribution(degrees_of_freedom,
-                                                                                noncentrality);
+                                                                               noncentrality);
     return boost::math::cdf(boost::math::complement(distribution, t));
 }
 

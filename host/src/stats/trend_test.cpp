@@ -17,20 +17,20 @@ struct CriticalValue {
 // series per length and rho in {0, 0.3, 0.6, 0.8}, the largest of the four.
 // Past 300 points it no longer depends on rho or on the length.
 constexpr std::array<CriticalValue, 15> critical_values{{{5, 17.86},
-                                                          {6, 14.91},
-                                                          {7, 14.07},
-                                                          {8, 13.44},
-                                                          {10, 12.57},
-                                                          {12, 11.73},
-                                                          {15, 10.85},
-                                                          {20, 9.53},
-                                                          {25, 8.89},
-                                                          {30, 8.40},
-                                                          {40, 7.51},
-                                                          {60, 6.89},
-                                                          {100, 6.26},
-                                                          {200, 5.96},
-                                                          {300, 5.82}}};
+                                                         {6, 14.91},
+                                                         {7, 14.07},
+                                                         {8, 13.44},
+                                                         {10, 12.57},
+                                                         {12, 11.73},
+                                                         {15, 10.85},
+                                                         {20, 9.53},
+                                                         {25, 8.89},
+                                                         {30, 8.40},
+                                                         {40, 7.51},
+                                                         {60, 6.89},
+                                                         {100, 6.26},
+                                                         {200, 5.96},
+                                                         {300, 5.82}}};
 
 }  // namespace
 
@@ -42,7 +42,8 @@ double trend_critical_value(int points) {
         const CriticalValue& upper = critical_values[i];
         if (points <= upper.points) {
             const CriticalValue& lower = critical_values[i - 1];
-            const double share = (1.0 / lower.points - 1.0 / points) / (1.0 / lower.points - 1.0 / upper.points);
+            const double share =
+                (1.0 / lower.points - 1.0 / points) / (1.0 / lower.points - 1.0 / upper.points);
             return lower.value + (upper.value - lower.value) * share;
         }
     }
@@ -65,8 +66,8 @@ std::optional<TrendTest> test_trend(std::span<const WeightedPoint> points, doubl
     if (!fit || !(fit->weighted_mean_y > 0.0)) {
         return std::nullopt;
     }
-    const double rho = std::clamp((n * fit->residual_lag1_autocorrelation + 2.0) / (n - 4.0), 0.0,
-                                  max_prewhitening);
+    const double rho =
+        std::clamp((n * fit->residual_lag1_autocorrelation + 2.0) / (n - 4.0), 0.0, max_prewhitening);
     std::vector<WeightedPoint> whitened;
     for (std::size_t i = 1; i < used.size(); ++i) {
         whitened.push_back(

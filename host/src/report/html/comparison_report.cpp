@@ -219,10 +219,10 @@ std::string outcome_words(ComparisonOutcome outcome) {
         case ComparisonOutcome::slower:
             return "Slower (exit 3): for at least one kind the whole interval lies below the threshold.";
         case ComparisonOutcome::not_comparable:
-            return "Not comparable (exit 4): the workload differs between the files, so no verdict is given "
-                   "for it.";
+            return "Not comparable: the workload differs between the files, so no verdict is given for it.";
         case ComparisonOutcome::inconclusive:
-            return "Inconclusive (exit 5): for at least one kind the data neither show nor exclude a slowdown "
+            return "Inconclusive (exit 5): for at least one kind the data neither show nor exclude a "
+                   "slowdown "
                    "beyond the threshold; the repeats hint says how many runs would decide.";
         case ComparisonOutcome::no_slowdown:
             break;
