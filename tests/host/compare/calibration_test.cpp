@@ -90,7 +90,7 @@ std::vector<RunRecord> simulate_runs(Normal& normal, std::uint32_t benchmark, st
 }
 
 // Every simulated file comes from one machine (testing::test_system).
-Result simulate_file(Normal& normal, std::size_t runs, double spread, double level,
+Result simulate_file(Normal& normal, std::size_t runs, double spread, double ratio,
                      const Scenario& scenario) {
     Result file;
     file.path = "simulated.json";
