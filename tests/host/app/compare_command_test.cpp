@@ -274,6 +274,24 @@ TEST(ComparisonReport, OneTableThenEachPairsDetails) {
     EXPECT_THAT(text, Not(HasSubstr("start_time")));
 }
 
+// The text says which case let one run borrow the other file's spread.
+TEST(ComparisonReport, OneRunSaysWhySpreadIsBorrowed) {
+    const json base = fixture("result-v2-base.json");
+    json one = base;
+    one["runs"] = json::array({base["runs"][0]});
+    std::ostringstream records;
+    write_comparison_report(records, compare_results({result_of(one), result_of(base)}, {}));
+    EXPECT_THAT(records.str(), HasSubstr("since both files come from the same machine"));
+    json elsewhere = one;
+    elsewhere["system"]["host_name"] = "bench-z";
+    ComparisonSettings asserted;
+    asserted.same_machine = true;
+    std::ostringstream flag;
+    write_comparison_report(flag, compare_results({result_of(elsewhere), result_of(base)}, asserted));
+    EXPECT_THAT(flag.str(), HasSubstr("since --same-machine says both come from one machine"));
+    EXPECT_THAT(flag.str(), HasSubstr("the single run takes the other file's spread, up to 3 times over"));
+}
+
 TEST(ComparisonReport, TextFromTheFilesCannotSteerTheTerminal) {
     json hostile = fixture("result-v2-slower.json");
     hostile["system"]["processor"] = "\x1b[2J\x1b]0;owned\x07 CPU\r\nfake line";
