@@ -45,7 +45,8 @@ inline constexpr const char* other_machine_reason =
     "processor, topology and library), so the other file's spread cannot stand for it; run it with --repeat "
     "3 or more, or pass --same-machine if it is one machine";
 inline constexpr const char* not_excluded_reason =
-    "the interval reaches below the threshold: a slowdown beyond it is neither shown nor excluded";
+    "the interval reaches below the threshold: a slowdown beyond it is neither shown (at the level all "
+    "tests together hold) nor excluded";
 
 // Same host, processor, logical processors, topology (packages and cores
 // known in both, NUMA nodes and SMT alike) and library version: what lets
