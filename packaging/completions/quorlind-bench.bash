@@ -20,9 +20,9 @@ _quorlind_bench() {
     local options
     case $command in
         compare)
-            options="--help --threshold --confidence --json --html --markdown"
+            options="--help --threshold --confidence --detect --same-machine --json --html --markdown"
             case $prev in
-                --threshold | --confidence) return 0 ;;
+                --threshold | --confidence | --detect) return 0 ;;
                 --html | --markdown | --json)
                     COMPREPLY=($(compgen -f -- "$cur"))
                     compopt -o filenames 2>/dev/null

@@ -41,7 +41,9 @@ complete -c quorlind-bench -n __quorlind_bench_no_command -l system -d 'Describe
 
 complete -c quorlind-bench -n '__quorlind_bench_in compare' -l threshold -x -d 'Smallest change that counts, percent'
 complete -c quorlind-bench -n '__quorlind_bench_in compare' -l confidence -x -d 'Confidence of the interval'
-complete -c quorlind-bench -n '__quorlind_bench_in compare' -l json -F -d 'Write the comparison as JSON'
+complete -c quorlind-bench -n '__quorlind_bench_in compare' -l detect -x -d 'Slowdown the repeats hint sizes the runs for, percent'
+complete -c quorlind-bench -n '__quorlind_bench_in compare' -l same-machine -d 'Both files come from one machine'
+complete -c quorlind-bench -n '__quorlind_bench_in compare' -l json -r -F -d 'Write the comparison as JSON, - for standard output'
 complete -c quorlind-bench -n '__quorlind_bench_in compare' -l html -r -F -d 'Write an HTML report of the comparison'
 complete -c quorlind-bench -n '__quorlind_bench_in compare' -l markdown -r -F -d 'Write the verdict table as Markdown'
 complete -c quorlind-bench -n '__quorlind_bench_in report' -l html -r -F -d 'Write an HTML report'

@@ -24,7 +24,7 @@ ensure_packages() {
 }
 
 # What building the library and quorlind-bench needs.
-BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev libhwloc-dev)
+BUILD_PACKAGES=(g++ cmake ninja-build pkg-config nlohmann-json3-dev libcli11-dev libboost-math-dev libhwloc-dev)
 
 # What the full test command needs on top: the test frameworks, the Windows
 # cross toolchain and Wine, clang for fuzzing, valgrind, Python with the

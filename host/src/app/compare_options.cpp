@@ -1,6 +1,8 @@
 #include "app/compare_options.h"
 
 #include "app/option_checks.h"
+#include "util/failure.h"
+#include "util/number_format.h"
 #include "util/output_file.h"
 
 #include <CLI/CLI.hpp>
@@ -11,17 +13,21 @@ namespace {
 constexpr const char* compare_exit_code_help =
     "Each file after the first is compared with the first, one verdict per kind of run.\n"
     "Exit codes:\n"
-    "  0  no slowdown beyond the threshold\n"
+    "  0  same or faster: the interval's lower end lies above -threshold, so a slowdown beyond the\n"
+    "     threshold is excluded at the chosen confidence\n"
     "  1  a file could not be read or is invalid, or an output could not be written\n"
     "     (the reason is printed)\n"
     "  2  usage error (nothing was read or written)\n"
-    "  3  slower beyond the threshold at the chosen confidence\n"
+    "  3  slower: the whole interval lies below -threshold\n"
     "  4  not comparable: a different library, warm-up or measured time, or no kind of run in common\n"
-    "  5  could not decide: one run per file, which cannot tell a change from run-to-run variation\n"
+    "  5  inconclusive: the interval reaches below -threshold without lying wholly below it, or the\n"
+    "     runs cannot tell (one run per file, or one run on another machine); a hint says how many\n"
+    "     runs would decide\n"
     "With several results the worst decides: 3, then 4, then 5, then 0.";
 
 bool is_threshold(double percent) { return percent >= 0.0 && percent < 100.0; }
 bool is_confidence(double level) { return level > 0.0 && level < 1.0; }
+bool is_percentage(double percent) { return percent > 0.0 && percent < 100.0; }
 
 }  // namespace
 
@@ -39,6 +45,14 @@ std::vector<OutputRequest> CompareOptions::outputs() const {
         outputs.push_back({"--markdown", markdown_path});
     }
     return outputs;
+}
+
+void check_compare_options(const CompareOptions& options) {
+    const ComparisonSettings& settings = options.settings;
+    if (settings.detect_percent && *settings.detect_percent <= settings.threshold_percent) {
+        throw usage_failure("--detect: expected a percentage above the threshold (" +
+                            format_exact(settings.threshold_percent) + ") and below 100");
+    }
 }
 
 CLI::App* add_compare_command(CLI::App& app, CompareOptions& options) {
@@ -60,6 +74,14 @@ CLI::App* add_compare_command(CLI::App& app, CompareOptions& options) {
                      "Confidence of the interval, in (0, 1) (default 0.95)")
         ->type_name("LEVEL")
         ->check(finite_number(is_confidence, "a level between 0 and 1 such as 0.95"));
+    command
+        ->add_option("--detect", options.settings.detect_percent,
+                     "The slowdown the repeats hint sizes the runs for, percent above the threshold "
+                     "(default twice the threshold, or 2 at threshold 0)")
+        ->type_name("PCT")
+        ->check(finite_number(is_percentage, "a percentage above the threshold and below 100"));
+    command->add_flag("--same-machine", options.settings.same_machine,
+                      "Both files come from one machine: a file with one run may take the other's spread");
     // A value is required: an optional one would take BASE.json in
     // `compare --json BASE.json NEW.json` and overwrite it.
     command

@@ -32,4 +32,7 @@ struct CompareOptions {
 // checks the options as it parses.
 CLI::App* add_compare_command(CLI::App& app, CompareOptions& options);
 
+// What no single option can check: --detect above --threshold. Throws a usage Failure.
+void check_compare_options(const CompareOptions& options);
+
 }  // namespace quorlind::bench

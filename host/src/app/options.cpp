@@ -200,6 +200,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv, const Qu
     }
     if (compare->parsed()) {
         refuse_run_options(app, "compare");
+        check_compare_options(parsed.compare);
         parsed.action = CommandAction::compare;
     } else if (report->parsed()) {
         refuse_run_options(app, "report");

@@ -14,16 +14,20 @@ struct KindMeasurements {
     std::size_t started = 0;
     std::vector<double> throughputs;
     std::vector<QuorlindIntervalSample> samples;
+    double variance_floor = 0.0;  // run_variance_floor of the completed runs
 };
 
 KindMeasurements completed_runs(const Result& file, std::uint32_t benchmark) {
     const KindRuns runs = runs_of_kind(file.record.runs, benchmark);
     KindMeasurements measured;
     measured.started = runs.started.size();
+    std::vector<std::span<const QuorlindIntervalSample>> per_run;
     for (const RunRecord* run : runs.completed) {
         measured.throughputs.push_back(run->summary.ops_per_second);
         measured.samples.insert(measured.samples.end(), run->samples.begin(), run->samples.end());
+        per_run.emplace_back(run->samples);
     }
+    measured.variance_floor = run_variance_floor(per_run);
     return measured;
 }
 
@@ -65,31 +69,35 @@ void note_left_out(const char* which, std::uint32_t benchmark, const KindMeasure
 }
 
 KindComparison compare_kind(std::uint32_t benchmark, const KindMeasurements& base,
-                            const KindMeasurements& candidate, const ComparisonSettings& settings) {
+                            const KindMeasurements& candidate, bool one_machine,
+                            const ComparisonSettings& settings) {
     KindComparison kind;
     kind.benchmark = benchmark;
     kind.run_spread = pooled_run_spread(base.throughputs, candidate.throughputs);
-    const auto pooled = compare_runs_pooled(base.throughputs, candidate.throughputs, settings.confidence);
-    if (base.throughputs.size() >= min_runs_for_run_to_run &&
-        candidate.throughputs.size() >= min_runs_for_run_to_run) {
+    const std::size_t fewer = std::min(base.throughputs.size(), candidate.throughputs.size());
+    const bool one_run_side = fewer == 1 && kind.run_spread;
+    if (fewer >= min_runs_for_run_to_run) {
         kind.source = UncertaintySource::between_runs;
-        kind.base = *estimate_from_runs(base.throughputs);
-        kind.candidate = *estimate_from_runs(candidate.throughputs);
+        kind.base = *estimate_from_runs(base.throughputs, base.variance_floor);
+        kind.candidate = *estimate_from_runs(candidate.throughputs, candidate.variance_floor);
         kind.ratio = compare_throughputs(kind.base, kind.candidate, settings.confidence);
-    } else if (pooled) {
+    } else if (one_run_side && (one_machine || settings.same_machine)) {
         kind.source = UncertaintySource::pooled_runs;
-        kind.base = *estimate_from_runs(base.throughputs);
-        kind.candidate = *estimate_from_runs(candidate.throughputs);
-        kind.ratio = *pooled;
+        kind.same_machine_asserted = !one_machine;
+        kind.base = *estimate_from_runs(base.throughputs, base.variance_floor);
+        kind.candidate = *estimate_from_runs(candidate.throughputs, candidate.variance_floor);
+        kind.ratio = *compare_runs_pooled(base.throughputs, candidate.throughputs, settings.confidence,
+                                          std::max(base.variance_floor, candidate.variance_floor));
     } else {
-        // One run each: the intervals within them are shown, but say nothing of
-        // a second run. A completed run may lack samples only in a hand-made
-        // file; its throughput then stands alone, without an error.
+        // The intervals within the runs are shown, but say nothing of a second
+        // run. A completed run may lack samples only in a hand-made file; its
+        // throughput then stands alone, without an error.
         kind.source = UncertaintySource::within_runs;
         kind.base = estimate_from_intervals(base.samples).value_or(*estimate_from_runs(base.throughputs));
         kind.candidate =
             estimate_from_intervals(candidate.samples).value_or(*estimate_from_runs(candidate.throughputs));
         kind.ratio = compare_throughputs(kind.base, kind.candidate, settings.confidence);
+        kind.inconclusive_reason = one_run_side ? other_machine_reason : one_run_reason;
     }
     kind.base.runs = base.throughputs.size();
     kind.candidate.runs = candidate.throughputs.size();
@@ -100,6 +108,28 @@ KindComparison compare_kind(std::uint32_t benchmark, const KindMeasurements& bas
 }
 
 }  // namespace
+
+double ComparisonSettings::detect_or_default() const {
+    if (detect_percent) {
+        return *detect_percent;
+    }
+    // Halfway to 100 % at most, where twice a large threshold would reach it.
+    return threshold_percent > 0.0 ? std::min(2.0 * threshold_percent, (100.0 + threshold_percent) / 2.0)
+                                   : 2.0;
+}
+
+bool same_machine(const SystemRecord& base, const SystemRecord& candidate) {
+    const Topology& a = base.topology;
+    const Topology& b = candidate.topology;
+    const auto known_equal = [](const auto& x, const auto& y) {
+        return x && y && *x == *y;
+    };
+    return known_equal(base.host_name, candidate.host_name) && !base.processor.empty() &&
+           base.processor == candidate.processor && !base.library_version.empty() &&
+           base.library_version == candidate.library_version && base.logical_processors > 0 &&
+           base.logical_processors == candidate.logical_processors && known_equal(a.packages, b.packages) &&
+           known_equal(a.physical_cores, b.physical_cores) && a.numa_nodes == b.numa_nodes && a.smt == b.smt;
+}
 
 bool PairComparison::slower() const {
     return std::any_of(kinds.begin(), kinds.end(),
@@ -123,7 +153,9 @@ PairComparison compare_pair(const Result& base, const Result& candidate, const C
             }
             continue;
         }
-        pair.kinds.push_back(compare_kind(benchmark, base_runs, candidate_runs, settings));
+        pair.kinds.push_back(compare_kind(benchmark, base_runs, candidate_runs,
+                                          same_machine(base.record.system, candidate.record.system),
+                                          settings));
     }
     if (pair.kinds.empty()) {
         pair.not_comparable.push_back(
@@ -136,10 +168,13 @@ PairComparison compare_pair(const Result& base, const Result& candidate, const C
 std::size_t judge_all(std::span<PairComparison> pairs, const ComparisonSettings& settings) {
     std::vector<KindComparison*> tested;
     std::vector<double> p_values;
+    // The hint sizes runs for the family the tests will make once every kind decides.
+    std::size_t family = 0;
     for (auto& pair : pairs) {
         if (!pair.comparable()) {
             continue;
         }
+        family += pair.kinds.size();
         for (auto& kind : pair.kinds) {
             if (kind.test) {
                 tested.push_back(&kind);
@@ -151,7 +186,6 @@ std::size_t judge_all(std::span<PairComparison> pairs, const ComparisonSettings&
     for (std::size_t i = 0; i < tested.size(); ++i) {
         tested[i]->adjusted_p = adjusted[i];
     }
-    const double threshold = settings.threshold_percent / 100.0;
     for (auto& pair : pairs) {
         if (!pair.comparable()) {
             continue;
@@ -159,19 +193,16 @@ std::size_t judge_all(std::span<PairComparison> pairs, const ComparisonSettings&
         for (auto& kind : pair.kinds) {
             if (kind.test) {
                 kind.verdict = judge_test(*kind.test, *kind.adjusted_p, settings.confidence);
-                kind.inconclusive_reason.clear();
+                kind.inconclusive_reason = kind.verdict == Verdict::inconclusive ? not_excluded_reason : "";
             } else {
                 kind.verdict = Verdict::inconclusive;
-                kind.inconclusive_reason = one_run_reason;
             }
-            const auto& interval = kind.ratio.interval;
-            kind.hint = threshold > 0.0 && (kind.verdict == Verdict::inconclusive ||
-                                            (kind.verdict == Verdict::no_significant_difference && interval &&
-                                             interval->high - interval->low > 2.0 * threshold));
+            kind.hint = kind.verdict == Verdict::inconclusive;
             kind.runs_needed.reset();
             if (kind.hint && kind.run_spread) {
-                kind.runs_needed = runs_for_power(kind.run_spread->log_standard_deviation, threshold,
-                                                  settings.confidence, hint_power);
+                kind.runs_needed = runs_for_power(
+                    kind.run_spread->log_standard_deviation, settings.detect_or_default() / 100.0,
+                    settings.threshold_percent / 100.0, settings.confidence, family, hint_power);
             }
         }
     }

@@ -16,23 +16,42 @@ namespace quorlind::bench {
 struct ComparisonSettings {
     double threshold_percent = 2.0;
     double confidence = 0.95;
+    // The slowdown the repeats hint sizes the runs for; empty: detect_or_default().
+    std::optional<double> detect_percent;
+    // The user says both files come from one machine, whatever their records say.
+    bool same_machine = false;
+
+    // Twice the threshold (at most halfway from it to 100 %), or 2 % without one.
+    double detect_or_default() const;
 };
 
 // From this many completed runs in both files, each file's own spread
-// between runs is used (Welch); below it the two files pool theirs.
-inline constexpr std::size_t min_runs_for_run_to_run = 3;
+// between runs is used (Welch).
+inline constexpr std::size_t min_runs_for_run_to_run = 2;
 
 // The power the repeats hint aims for.
 inline constexpr double hint_power = 0.8;
 
 enum class UncertaintySource {
     between_runs,  // Welch's test on the runs' throughputs
-    pooled_runs,   // pooled t on the log run throughputs; assumes an equal relative spread
+    pooled_runs,   // one run against several on the same machine: the others' spread stands for it
     within_runs,   // one run per file: the interval rates, shown for information only
 };
 
 inline constexpr const char* one_run_reason =
     "one run per file cannot tell a change from run-to-run variation; run both with --repeat 3 or more";
+inline constexpr const char* other_machine_reason =
+    "a single run's spread is unknown, and the files are not known to come from the same machine (host, "
+    "processor, topology and library), so the other file's spread cannot stand for it; run it with --repeat "
+    "3 or more, or pass --same-machine if it is one machine";
+inline constexpr const char* not_excluded_reason =
+    "the interval reaches below the threshold: a slowdown beyond it is neither shown (at the level all "
+    "tests together hold) nor excluded";
+
+// Same host, processor, logical processors, topology (packages and cores
+// known in both, NUMA nodes and SMT alike) and library version: what lets
+// one run borrow the other file's spread.
+bool same_machine(const SystemRecord& base, const SystemRecord& candidate);
 
 // One kind of run (single or all) that completed in both files.
 struct KindComparison {
@@ -46,8 +65,9 @@ struct KindComparison {
     std::optional<Verdict> verdict;       // empty when the pair is not comparable
     std::string inconclusive_reason;      // set when the verdict is inconclusive
     std::optional<RunSpread> run_spread;  // from the runs of both files where any has two
-    // The repeats hint, shown when inconclusive or when the interval is wider
-    // than the threshold band: runs per file for a threshold-sized change.
+    bool same_machine_asserted = false;   // pooled_runs only: by --same-machine rather than the records
+    // The repeats hint, shown whenever the kind is inconclusive: runs per file
+    // for a slowdown of settings.detect_or_default() to come out slower.
     bool hint = false;
     std::optional<std::size_t> runs_needed;
 };

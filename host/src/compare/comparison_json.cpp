@@ -37,7 +37,7 @@ json kind_json(const KindComparison& kind, const ComparisonSettings& settings) {
     json power = json();
     if (kind.hint) {
         power = {{"power", hint_power},
-                 {"change_percent", settings.threshold_percent},
+                 {"change_percent", settings.detect_or_default()},
                  {"run_to_run_spread_percent",
                   kind.run_spread ? json(kind.run_spread->log_standard_deviation * 100.0) : json()},
                  {"runs_per_file", optional_json(kind.runs_needed)}};

@@ -144,7 +144,7 @@ std::string to_openmetrics(const Result& result) {
         completed.add(labels, static_cast<double>(statistics->completed));
     }
     Family ratio("quorlind_multi_core_ratio",
-                 "All-threads over single-thread throughput: the geometric mean of the paired runs' ratios.");
+                 "All-threads over single-thread throughput, from alternating runs net of a linear trend.");
     if (result.scaling) {
         ratio.add(machine, result.scaling->multi_core_ratio);
     }

@@ -88,6 +88,57 @@ std::optional<PairedRatio> paired_ratio(std::span<const double> ratios, double c
     return paired;
 }
 
+std::optional<PairedRatio> trend_cancelling_ratio(std::span<const PositionedRate> runs, double confidence) {
+    const double n = static_cast<double>(runs.size());
+    if (runs.size() < 4) {
+        return std::nullopt;
+    }
+    double mean_y = 0.0;
+    double mean_a = 0.0;
+    double mean_p = 0.0;
+    for (const auto& run : runs) {
+        if (!(run.ops_per_second > 0.0) || !std::isfinite(run.ops_per_second)) {
+            return std::nullopt;
+        }
+        mean_y += std::log(run.ops_per_second) / n;
+        mean_a += (run.all_threads ? 1.0 : 0.0) / n;
+        mean_p += run.position / n;
+    }
+    double saa = 0.0;
+    double spp = 0.0;
+    double sap = 0.0;
+    double say = 0.0;
+    double spy = 0.0;
+    for (const auto& run : runs) {
+        const double a = (run.all_threads ? 1.0 : 0.0) - mean_a;
+        const double p = run.position - mean_p;
+        const double y = std::log(run.ops_per_second) - mean_y;
+        saa += a * a;
+        spp += p * p;
+        sap += a * p;
+        say += a * y;
+        spy += p * y;
+    }
+    const double determinant = saa * spp - sap * sap;
+    if (!(determinant > 1e-12 * saa * spp)) {
+        return std::nullopt;  // one kind only, or kind and position inseparable
+    }
+    const double log_ratio = (spp * say - sap * spy) / determinant;
+    const double slope = (saa * spy - sap * say) / determinant;
+    double squares = 0.0;
+    for (const auto& run : runs) {
+        const double residual = std::log(run.ops_per_second) - mean_y -
+                                log_ratio * ((run.all_threads ? 1.0 : 0.0) - mean_a) -
+                                slope * (run.position - mean_p);
+        squares += residual * residual;
+    }
+    const double df = n - 3.0;
+    const double standard_error = std::sqrt(squares / df * spp / determinant);
+    const double half_width = student_t_quantile((1.0 + confidence) / 2.0, df) * standard_error;
+    return PairedRatio{std::exp(log_ratio),
+                       Interval{std::exp(log_ratio - half_width), std::exp(log_ratio + half_width)}};
+}
+
 std::optional<Scaling> result_scaling(const ResultRecord& result, std::optional<unsigned> physical_cores) {
     const auto single = kind_statistics(result, QUORLIND_BENCHMARK_SINGLE);
     const auto all = kind_statistics(result, QUORLIND_BENCHMARK_PER_CPU);
@@ -120,7 +171,19 @@ std::optional<Scaling> result_scaling(const ResultRecord& result, std::optional<
     if (workers == 0) {
         workers = result.system.logical_processors;
     }
-    const auto paired = paired_ratio(ratios);
+    std::vector<PositionedRate> rates;
+    for (std::size_t i = 0; i < result.runs.size(); ++i) {
+        const RunRecord& run = result.runs[i];
+        for (const std::uint32_t benchmark : {QUORLIND_BENCHMARK_SINGLE, QUORLIND_BENCHMARK_PER_CPU}) {
+            if (done(run, benchmark)) {
+                rates.push_back({static_cast<double>(i), benchmark == QUORLIND_BENCHMARK_PER_CPU,
+                                 run.summary.ops_per_second});
+            }
+        }
+    }
+    // A lone pair has no spread to judge by: its plain ratio, without an interval.
+    const auto fitted = ratios.size() < 2 ? std::nullopt : trend_cancelling_ratio(rates);
+    const auto paired = fitted ? fitted : paired_ratio(ratios);
     auto scaling =
         paired ? compute_scaling(1.0, paired->ratio, workers, physical_cores, result.system.topology.smt)
                : compute_scaling(*single->median, *all->median, workers, physical_cores,

@@ -39,16 +39,17 @@ KindStatistics summarize_throughputs(std::size_t runs, std::span<const double> c
 std::optional<KindStatistics> kind_statistics(const ResultRecord& result, std::uint32_t benchmark);
 
 // One core against all. With --threads both the plan alternates single and
-// all, so each all-threads run is paired with the single-thread run just
-// before it: the two saw the machine in nearly the same state, and the
-// spread of the paired ratios says how sure the ratio is.
+// all. A machine that drifts steadily (heat, a clock stepping down) would
+// lean a ratio of neighbours by one run's worth of drift, so the ratio comes
+// from a fit of the log throughputs on the kind and the run's position
+// together: a linear trend across the series cancels exactly.
 struct Scaling {
-    double multi_core_ratio = 0.0;  // all / single: geometric mean of the paired ratios
-    // 95 %, Student's t on the logs of the paired ratios with pairs - 1
-    // degrees of freedom; empty with fewer than two pairs.
+    double multi_core_ratio = 0.0;  // all / single, net of a linear trend (trend_cancelling_ratio)
+    // 95 %, Student's t with runs - 3 degrees of freedom; empty below four
+    // completed runs, where a single pair gives its plain ratio.
     std::optional<Interval> multi_core_ratio_interval;
-    // Completed pairs the ratio is from; 0 when no pair completed and the
-    // ratio is that of the two medians.
+    // Completed all-threads runs just after a completed single-thread run;
+    // 0 when no pair completed and the ratio is that of the two medians.
     std::size_t pairs = 0;
     unsigned workers = 0;  // the all-threads runs' workers, which follow the affinity mask
     double efficiency_per_logical_processor = 0.0;       // ratio / workers
@@ -69,6 +70,20 @@ struct PairedRatio {
     std::optional<Interval> interval;
 };
 std::optional<PairedRatio> paired_ratio(std::span<const double> ratios, double confidence = 0.95);
+
+// A completed run's throughput and place in the series.
+struct PositionedRate {
+    double position = 0.0;  // the run's index
+    bool all_threads = false;
+    double ops_per_second = 0.0;
+};
+
+// log rate = level + log(ratio) [all-threads] + slope * position, by least
+// squares, with its interval from Student's t on runs - 3 degrees of
+// freedom. Empty without a run of each kind, with a rate that is not
+// positive, or with fewer than four runs.
+std::optional<PairedRatio> trend_cancelling_ratio(std::span<const PositionedRate> runs,
+                                                  double confidence = 0.95);
 
 // Empty unless both kinds have a completed run. physical_cores: the cores
 // the runs could use, where known.

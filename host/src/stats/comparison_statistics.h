@@ -25,8 +25,18 @@ struct ThroughputEstimate {
 };
 
 // The mean of the runs' throughputs; its standard error s / sqrt(n) with
-// n - 1 degrees of freedom needs two runs. Empty without any run.
-std::optional<ThroughputEstimate> estimate_from_runs(std::span<const double> throughputs);
+// n - 1 degrees of freedom needs two runs. The relative variance s^2 / mean^2
+// is taken no lower than relative_variance_floor: runs that happen to agree
+// exactly still differ by at least their own measurement error. Empty
+// without any run.
+std::optional<ThroughputEstimate> estimate_from_runs(std::span<const double> throughputs,
+                                                     double relative_variance_floor = 0.0);
+
+// The least relative variance a run's throughput can have: the mean over the
+// runs of the variance its own intervals give it (estimate_from_intervals),
+// or of one operation in its total where that is larger. Runs without
+// intervals count only the latter.
+double run_variance_floor(std::span<const std::span<const QuorlindIntervalSample>> runs);
 
 // Operations over time across the measured intervals, which is their rates'
 // mean weighted by interval length. The standard error takes the lengths as
@@ -38,8 +48,9 @@ std::optional<ThroughputEstimate> estimate_from_runs(std::span<const double> thr
 std::optional<ThroughputEstimate> estimate_from_intervals(std::span<const QuorlindIntervalSample> samples);
 
 // candidate / base with its confidence interval, by the delta method on the
-// logarithm: se = sqrt((se_b / m_b)^2 + (se_c / m_c)^2) with Welch-Satterthwaite
-// degrees of freedom, interval ratio * exp(+-t se). Welch's t statistic is
+// logarithm: se = sqrt((se_b / m_b)^2 + (se_c / m_c)^2) with the smaller
+// side's degrees of freedom (Hsu's conservative choice for Welch's
+// statistic), interval ratio * exp(+-t se). The t statistic is
 // log(ratio) / se, so the interval excludes 1 exactly when the test's
 // p-value is below 1 - confidence.
 struct RatioEstimate {
@@ -57,14 +68,21 @@ struct RatioEstimate {
 RatioEstimate compare_throughputs(const ThroughputEstimate& base, const ThroughputEstimate& candidate,
                                   double confidence);
 
-// Fewer than three runs in a file, but at least one degree of freedom for
-// the run-to-run variance in both files together: a pooled two-sample t on
-// the log throughputs, df = nb + nc - 2. The ratio is that of the geometric
-// means. It assumes both files vary by the same relative amount from run to
-// run, which lets the file with more runs lend its spread to the other.
-// Empty when nb + nc < 3.
+// How much more than the other file's a single run's spread may be before
+// the test below stops holding its level: machines and settings differ by
+// about this much.
+inline constexpr double single_run_spread_allowance = 3.0;
+
+// One file holds a single run, the other at least two: a t test on the log
+// throughputs with the other file's spread (at least the floor, a relative
+// variance) and its n - 1 degrees of freedom. The single run's variance is
+// allowed to be single_run_spread_allowance^2 times as large, which keeps
+// the level for spreads that differ up to that ratio either way. The ratio
+// is that of the geometric means. Empty unless exactly one file has one run
+// and the other two or more.
 std::optional<RatioEstimate> compare_runs_pooled(std::span<const double> base,
-                                                 std::span<const double> candidate, double confidence);
+                                                 std::span<const double> candidate, double confidence,
+                                                 double relative_variance_floor = 0.0);
 
 // The run-to-run spread of the log throughputs pooled over both files (about
 // the relative standard deviation), with its degrees of freedom; empty when
@@ -82,6 +100,10 @@ std::optional<RunSpread> pooled_run_spread(std::span<const double> base, std::sp
 struct ThresholdTest {
     double p_slower = 1.0;
     double p_faster = 1.0;
+    // Of "NEW is not slower by more than the threshold": below
+    // (1 - confidence) / 2 exactly when the interval's lower end lies above
+    // 1 - threshold. Computed from its own tail, not as 1 - p_slower.
+    double p_not_slower = 1.0;
     double decisive() const { return p_slower <= p_faster ? p_slower : p_faster; }
 };
 std::optional<ThresholdTest> threshold_test(const RatioEstimate& ratio, double threshold_percent);
@@ -90,25 +112,28 @@ std::optional<ThresholdTest> threshold_test(const RatioEstimate& ratio, double t
 // the i-th (from 0) is multiplied by m - i, made non-decreasing, capped at 1.
 std::vector<double> holm_adjusted(std::span<const double> p_values);
 
-enum class Verdict { faster, slower, no_significant_difference, inconclusive };
+enum class Verdict { faster, slower, same_or_faster, inconclusive };
 
-// Slower or faster when the adjusted p of the question the estimate leans
-// towards is below (1 - confidence) / 2. With one test this is the interval
-// rule of judge(): the whole interval beyond the threshold.
+// Slower or faster when the Holm-adjusted p of the question the estimate
+// leans towards is below (1 - confidence) / 2 (with one test: the whole
+// interval beyond the threshold). Otherwise same or faster when a slowdown
+// beyond the threshold is excluded: p_not_slower below (1 - confidence) / 2,
+// unadjusted, since a pass needs every test to pass, which holds its level
+// without adjustment. Otherwise inconclusive.
 Verdict judge_test(const ThresholdTest& test, double adjusted_p, double confidence);
 
-// Runs per file at which a two-sample t test at the given confidence tells a
-// true relative change of effect_fraction from none with the given power,
-// for a run-to-run spread of log_standard_deviation: the smallest n >= 2 with
-// 2 s^2 (t(1 - a/2, 2n - 2) + t(power, 2n - 2))^2 / log(1 + effect)^2 <= n.
-// Empty when it would take more than max_runs, or for no effect.
-std::optional<std::size_t> runs_for_power(double log_standard_deviation, double effect_fraction,
-                                          double confidence, double power = 0.8, std::size_t max_runs = 1000);
-
-// Faster or slower only when the whole interval lies beyond the threshold:
-// above 1 + threshold, or below 1 - threshold. Without an interval nothing
-// is significant.
-Verdict judge(const RatioEstimate& ratio, double threshold_percent);
+// Runs per file at which a true slowdown of detect_fraction comes out
+// "slower" with the given power, under the test compare makes with that many
+// runs in both files (Welch's statistic with n - 1 degrees of freedom)
+// against the threshold, at Holm's first step over the given number of
+// tests: the smallest n >= 2 with
+// P(T(n - 1, delta) < -t(1 - a / (2 tests), n - 1)) >= power,
+// delta = (log(1 - detect) - log(1 - threshold)) / (s sqrt(2 / n)), T
+// noncentral t, a = 1 - confidence. Empty when it would take more than
+// max_runs, or when detect does not exceed the threshold.
+std::optional<std::size_t> runs_for_power(double log_standard_deviation, double detect_fraction,
+                                          double threshold_fraction, double confidence, std::size_t tests = 1,
+                                          double power = 0.8, std::size_t max_runs = 1000);
 
 const char* verdict_text(Verdict verdict);
 

@@ -20,6 +20,7 @@ IntervalTrend fit_interval_trend(std::span<const QuorlindIntervalSample> samples
                           sample.duration_seconds});
     }
     trend.fit = fit_weighted_line(points);
+    trend.points = std::move(points);
     return trend;
 }
 
@@ -31,14 +32,20 @@ Stability assess_stability(const QuorlindRunSummary& summary,
     const auto& fit = trend.fit;
     if (fit && fit->points >= min_trend_intervals && fit->weighted_mean_y > 0.0) {
         stability.trend_percent = fit->slope * stability.measured_seconds / fit->weighted_mean_y * 100.0;
-        stability.trend_significant = slope_is_significant_autocorrelated(*fit, 0.95, min_trend_intervals);
+        const auto test = test_trend(trend.points, stability.measured_seconds);
+        stability.trend_significant = test && test->significant();
     }
-    if (stability.trend_significant && std::fabs(*stability.trend_percent) >= min_drift_percent) {
-        stability.instability = Instability::drift;
-    } else if (summary.unstable != 0) {
-        stability.instability = Instability::noise;
-    }
+    stability.instability =
+        classify_instability(stability.trend_significant, stability.trend_percent, summary.unstable != 0);
     return stability;
+}
+
+Instability classify_instability(bool trend_significant, std::optional<double> trend_percent,
+                                 bool marked_unstable) {
+    if (trend_significant && trend_percent && std::fabs(*trend_percent) >= min_drift_percent) {
+        return Instability::drift;
+    }
+    return marked_unstable ? Instability::noise : Instability::none;
 }
 
 const char* instability_name(Instability instability) {

@@ -2,10 +2,12 @@
 
 #include <optional>
 #include <span>
+#include <vector>
 
 #include <quorlind.h>
 
 #include "stats/statistics.h"
+#include "stats/trend_test.h"
 
 namespace quorlind::bench {
 
@@ -23,8 +25,9 @@ struct Stability {
     double measured_seconds = 0.0;  // the span the trend covers
 };
 
-// The slope needs this many intervals before a t test on it means anything.
-inline constexpr int min_trend_intervals = 4;
+// The trend is measured from this many intervals; below it drift is not
+// assessed at all (trend_test.h).
+inline constexpr int min_trend_intervals = min_trend_test_points;
 // A significant trend smaller than this is reported but not called drift:
 // with many steady intervals even a fraction of a percent is significant.
 inline constexpr double min_drift_percent = 1.0;
@@ -34,18 +37,22 @@ inline constexpr double min_drift_percent = 1.0;
 // judges and what a chart of the run draws. Intervals of no length carry no
 // time to weigh and are left out.
 struct IntervalTrend {
-    std::optional<LineFit> fit;  // empty with fewer than two intervals
-    double start_seconds = 0.0;  // the first interval's start
-    double end_seconds = 0.0;    // the last one's end
+    std::optional<LineFit> fit;         // empty with fewer than two intervals
+    std::vector<WeightedPoint> points;  // what was fitted, in time order
+    double start_seconds = 0.0;         // the first interval's start
+    double end_seconds = 0.0;           // the last one's end
 };
 
 IntervalTrend fit_interval_trend(std::span<const QuorlindIntervalSample> samples);
 
-// "drift" when the trend's slope is significant at 95 % (allowing for
-// correlated intervals: slope_is_significant_autocorrelated) and the change
-// is at least min_drift_percent, whether or not the library marked the run
-// unstable; "noise" when the library marked the run unstable
-// without such a trend.
+// "drift" when the trend is significant at 95 % (test_trend, which allows
+// for correlated intervals) and the change is at least min_drift_percent,
+// whether or not the library marked the run unstable; "noise" when the
+// library marked the run unstable without such a trend.
+Instability classify_instability(bool trend_significant, std::optional<double> trend_percent,
+                                 bool marked_unstable);
+
+// The trend of a run's intervals and the label classify_instability gives it.
 Stability assess_stability(const QuorlindRunSummary& summary,
                            std::span<const QuorlindIntervalSample> samples);
 

@@ -5,52 +5,18 @@
 #include <limits>
 #include <vector>
 
+#include <boost/math/distributions/non_central_t.hpp>
+#include <boost/math/distributions/students_t.hpp>
+
 namespace quorlind::bench {
 namespace {
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-// The continued fraction of I_x(a, b) (modified Lentz), converging quickly
-// for x < (a + 1) / (a + b + 2); the caller uses the symmetry otherwise.
-double incomplete_beta_fraction(double a, double b, double x) {
-    constexpr int max_terms = 10000;
-    constexpr double tiny = 1e-300;
-    constexpr double epsilon = 1e-16;
-    const double sum = a + b;
-    double c = 1.0;
-    double d = 1.0 - sum * x / (a + 1.0);
-    d = 1.0 / (std::fabs(d) < tiny ? tiny : d);
-    double fraction = d;
-    for (int m = 1; m <= max_terms; ++m) {
-        const double m2 = 2.0 * m;
-        // Even step.
-        double term = m * (b - m) * x / ((a - 1.0 + m2) * (a + m2));
-        d = 1.0 + term * d;
-        d = 1.0 / (std::fabs(d) < tiny ? tiny : d);
-        c = 1.0 + term / c;
-        c = std::fabs(c) < tiny ? tiny : c;
-        fraction *= d * c;
-        // Odd step.
-        term = -(a + m) * (sum + m) * x / ((a + m2) * (a + 1.0 + m2));
-        d = 1.0 + term * d;
-        d = 1.0 / (std::fabs(d) < tiny ? tiny : d);
-        c = 1.0 + term / c;
-        c = std::fabs(c) < tiny ? tiny : c;
-        const double step = d * c;
-        fraction *= step;
-        if (std::fabs(step - 1.0) < epsilon) {
-            break;
-        }
-    }
-    return fraction;
-}
-
-// P(T > t) for t >= 0: the tail, computed directly so that it keeps its
-// precision far out where 1 - cdf would round to zero.
-double student_t_upper_tail(double t, double degrees_of_freedom) {
-    const double x = degrees_of_freedom / (degrees_of_freedom + t * t);
-    return 0.5 * regularized_incomplete_beta(degrees_of_freedom / 2.0, 0.5, x);
-}
+// Errors are ruled out by the callers' domain checks; doubles stay doubles,
+// which keeps the calibration's millions of quantiles fast.
+using Policy = boost::math::policies::policy<boost::math::policies::promote_double<false>>;
+using StudentT = boost::math::students_t_distribution<double, Policy>;
 
 std::vector<double> sorted_copy(std::span<const double> values) {
     std::vector<double> sorted(values.begin(), values.end());
@@ -107,58 +73,30 @@ std::optional<double> coefficient_of_variation_percent(std::span<const double> v
     return *deviation / std::fabs(centre) * 100.0;
 }
 
-double regularized_incomplete_beta(double a, double b, double x) {
-    if (!(a > 0.0) || !(b > 0.0) || !(x >= 0.0 && x <= 1.0)) {
-        return nan;
-    }
-    if (x == 0.0 || x == 1.0) {
-        return x;
-    }
-    const double log_front =
-        std::lgamma(a + b) - std::lgamma(a) - std::lgamma(b) + a * std::log(x) + b * std::log1p(-x);
-    if (x < (a + 1.0) / (a + b + 2.0)) {
-        return std::exp(log_front) * incomplete_beta_fraction(a, b, x) / a;
-    }
-    return 1.0 - std::exp(log_front) * incomplete_beta_fraction(b, a, 1.0 - x) / b;
-}
-
 double student_t_two_sided_p(double t, double degrees_of_freedom) {
     if (!(degrees_of_freedom > 0.0) || std::isnan(t)) {
         return nan;
     }
-    return std::min(1.0, 2.0 * student_t_upper_tail(std::fabs(t), degrees_of_freedom));
+    // The upper tail directly, so that it keeps its precision far out where
+    // 1 - cdf would round to zero.
+    const double tail = boost::math::cdf(boost::math::complement(StudentT(degrees_of_freedom), std::fabs(t)));
+    return std::min(1.0, 2.0 * tail);
 }
 
 double student_t_quantile(double probability, double degrees_of_freedom) {
     if (!(degrees_of_freedom > 0.0) || !(probability > 0.0 && probability < 1.0)) {
         return nan;
     }
-    if (probability == 0.5) {
-        return 0.0;
+    return boost::math::quantile(StudentT(degrees_of_freedom), probability);
+}
+
+double noncentral_t_upper_tail(double t, double degrees_of_freedom, double noncentrality) {
+    if (!(degrees_of_freedom > 0.0) || std::isnan(t) || std::isnan(noncentrality)) {
+        return nan;
     }
-    // Solve on the upper side, where the tail is held exactly, by bisection:
-    // slow next to Newton's method, but it cannot diverge for any df.
-    const double tail = probability > 0.5 ? 1.0 - probability : probability;
-    double low = 0.0;
-    double high = 1.0;
-    while (student_t_upper_tail(high, degrees_of_freedom) > tail) {
-        low = high;
-        high *= 2.0;
-        if (!std::isfinite(high)) {
-            return probability > 0.5 ? high : -high;
-        }
-    }
-    for (int step = 0; step < 2000 && high - low > 4 * std::numeric_limits<double>::epsilon() * high;
-         ++step) {
-        const double middle = low + (high - low) / 2.0;
-        if (student_t_upper_tail(middle, degrees_of_freedom) > tail) {
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
-    const double t = low + (high - low) / 2.0;
-    return probability > 0.5 ? t : -t;
+    const boost::math::non_central_t_distribution<double, Policy> distribution(degrees_of_freedom,
+                                                                               noncentrality);
+    return boost::math::cdf(boost::math::complement(distribution, t));
 }
 
 std::optional<Interval> mean_confidence_interval(std::span<const double> values, double confidence) {
@@ -237,42 +175,6 @@ std::optional<LineFit> fit_weighted_line(std::span<const WeightedPoint> points) 
         }
     }
     return fit;
-}
-
-bool slope_is_significant(const LineFit& fit, double confidence, int min_points) {
-    if (fit.points < std::max(min_points, 3)) {
-        return false;
-    }
-    if (!fit.slope_standard_error) {
-        return fit.slope != 0.0;
-    }
-    const double t = fit.slope / *fit.slope_standard_error;
-    return student_t_two_sided_p(t, fit.degrees_of_freedom) < 1.0 - confidence;
-}
-
-double effective_points(const LineFit& fit) {
-    // Residuals of a fitted line understate the noise's correlation by about
-    // (1 + 4 r1) / n (Kendall); without this the test is too eager at n = 60.
-    const double n = fit.points;
-    const double raw = fit.residual_lag1_autocorrelation;
-    const double r1 = std::clamp(raw + (1.0 + 4.0 * raw) / n, 0.0, max_residual_autocorrelation);
-    return n * (1.0 - r1) / (1.0 + r1);
-}
-
-bool slope_is_significant_autocorrelated(const LineFit& fit, double confidence, int min_points) {
-    if (fit.points < std::max(min_points, 3)) {
-        return false;
-    }
-    if (!fit.slope_standard_error) {
-        return fit.slope != 0.0;
-    }
-    const double degrees_of_freedom = effective_points(fit) - 2.0;
-    if (!(degrees_of_freedom > 0.0)) {
-        return false;
-    }
-    const double standard_error =
-        *fit.slope_standard_error * std::sqrt(fit.degrees_of_freedom / degrees_of_freedom);
-    return student_t_two_sided_p(fit.slope / standard_error, degrees_of_freedom) < 1.0 - confidence;
 }
 
 }  // namespace quorlind::bench

@@ -19,16 +19,17 @@ std::optional<double> sample_standard_deviation(std::span<const double> values);
 // two values or a mean of zero.
 std::optional<double> coefficient_of_variation_percent(std::span<const double> values);
 
-// I_x(a, b) for a, b > 0 and x in [0, 1]; NaN outside that domain.
-double regularized_incomplete_beta(double a, double b, double x);
-
-// Student's t distribution for any real degrees of freedom > 0 (Welch's test
+// Student's t distribution (Boost.Math's) for any real degrees of freedom > 0 (Welch's test
 // gives fractional ones); NaN outside the domain. The quantile takes a
 // probability strictly between 0 and 1.
 double student_t_quantile(double probability, double degrees_of_freedom);
 
 // Two-sided p-value of a t statistic.
 double student_t_two_sided_p(double t, double degrees_of_freedom);
+
+// P(T > t) for T noncentral t with the given degrees of freedom (> 0) and
+// noncentrality: the power of a one-sided t test.
+double noncentral_t_upper_tail(double t, double degrees_of_freedom, double noncentrality);
 
 struct Interval {
     double low = 0.0;
@@ -64,26 +65,5 @@ struct LineFit {
 // weight are left out. Empty with fewer than two such points or when all of
 // them share one x.
 std::optional<LineFit> fit_weighted_line(std::span<const WeightedPoint> points);
-
-// Two-sided t test of slope != 0 at the given confidence, with at least
-// min_points points. An exact fit with a non-zero slope is significant.
-bool slope_is_significant(const LineFit& fit, double confidence = 0.95, int min_points = 4);
-
-// The largest lag-1 autocorrelation the effective sample size believes: near
-// 1 it would leave almost nothing of a long series.
-inline constexpr double max_residual_autocorrelation = 0.95;
-
-// The AR(1) effective sample size n (1 - r1) / (1 + r1), with r1 the
-// residuals' lag-1 autocorrelation corrected for its small-sample bias
-// (+ (1 + 4 r1) / n) and clamped to [0, max_residual_autocorrelation]:
-// anticorrelated residuals never count as more points than there are.
-double effective_points(const LineFit& fit);
-
-// slope_is_significant for points whose noise is serially correlated, as
-// consecutive interval rates are: the residual variance and the t test both
-// use effective_points - 2 degrees of freedom, which widens the standard
-// error by sqrt((n - 2) / (n_eff - 2)). Never significant with n_eff <= 2
-// unless the fit is exact.
-bool slope_is_significant_autocorrelated(const LineFit& fit, double confidence = 0.95, int min_points = 4);
 
 }  // namespace quorlind::bench

@@ -77,7 +77,9 @@ TEST(CompareOptions, FilesThresholdConfidenceAndJson) {
     EXPECT_EQ(parse({"--json", "/data/out.json"}).options.json_path, "/data/out.json");
 
     EXPECT_EQ(parse({}).action, CommandAction::run) << "no subcommand still runs a benchmark";
-    EXPECT_THAT(parse({"compare", "--help"}).text, HasSubstr("3  slower beyond the threshold"));
+    EXPECT_THAT(parse({"compare", "--help"}).text,
+                HasSubstr("3  slower: the whole interval lies below -threshold"));
+    EXPECT_THAT(parse({"compare", "--help"}).text, HasSubstr("0  same or faster"));
     EXPECT_THAT(parse({"--help"}).text, HasSubstr("compare"));
 }
 
@@ -108,12 +110,21 @@ TEST(CompareCommand, ExitCodesForCiGates) {
     EXPECT_THAT(slower.out, HasSubstr("slower"));
     EXPECT_TRUE(slower.err.empty());
 
-    EXPECT_EQ(compare({"compare", base_file, base_file}).exit_code, 0);
-    EXPECT_EQ(compare({"compare", slower_file, base_file}).exit_code, 0) << "faster";
+    EXPECT_EQ(compare({"compare", base_file, base_file}).exit_code, 5) << "2 % is not excluded";
+    EXPECT_EQ(compare({"compare", base_file, base_file, "--threshold", "5"}).exit_code, 0);
+    EXPECT_EQ(compare({"compare", slower_file, base_file, "--threshold", "5"}).exit_code, 0) << "faster";
     EXPECT_EQ(compare({"compare", base_file, slower_file, "--threshold", "20"}).exit_code, 0);
     EXPECT_EQ(compare({"compare", base_file, other_library_file}).exit_code, 4);
     EXPECT_EQ(compare({"compare", base_file, other_library_file, slower_file}).exit_code, 3);
     EXPECT_EQ(compare({"compare", base_file, base_file, other_library_file}).exit_code, 4);
+
+    // One run against three borrows their spread only on the same machine.
+    const std::string one_run = fixture_path("result-v1.json");
+    EXPECT_EQ(compare({"compare", one_run, base_file, "--threshold", "50"}).exit_code, 5);
+    EXPECT_EQ(compare({"compare", one_run, base_file, "--threshold", "50", "--same-machine"}).exit_code, 0);
+    const auto small_detect = parse({"compare", base_file, base_file, "--detect", "2"});
+    EXPECT_NE(small_detect.action, CommandAction::compare) << "not above the 2 % threshold";
+    EXPECT_THAT(small_detect.text, HasSubstr("--detect: expected a percentage above the threshold"));
 }
 
 // One run per file could not decide: 5, below 3 and 4 but above 0.
@@ -221,10 +232,13 @@ TEST(ComparisonJson, HoldsEveryFindingWithNullsForTheUnknown) {
     EXPECT_TRUE(other["kinds"][0]["verdict"].is_null());
 
     const json& older = document["comparisons"][2];
-    // One run against three: the three lend their spread to the one.
-    EXPECT_EQ(older["kinds"][0]["uncertainty"]["source"], "pooled_runs");
-    EXPECT_EQ(older["kinds"][0]["uncertainty"]["run_to_run_covered"], true);
-    EXPECT_EQ(older["kinds"][0]["uncertainty"]["equal_relative_spread_assumed"], true);
+    // One run against three, and nothing says it is one machine: the three
+    // cannot lend their spread to the one.
+    EXPECT_EQ(older["kinds"][0]["uncertainty"]["source"], "within_runs");
+    EXPECT_EQ(older["kinds"][0]["uncertainty"]["run_to_run_covered"], false);
+    EXPECT_EQ(older["kinds"][0]["uncertainty"]["equal_relative_spread_assumed"], false);
+    EXPECT_EQ(older["kinds"][0]["verdict"], "inconclusive");
+    EXPECT_THAT(older["kinds"][0]["inconclusive_reason"].get<std::string>(), HasSubstr("--same-machine"));
     EXPECT_EQ(older["kinds"][0]["new"]["runs"], 1);
     EXPECT_GT(older["fields_known_in_one_file"].get<int>(), 10);
     EXPECT_EQ(older["notes"].size(), 1u);
@@ -246,8 +260,9 @@ TEST(ComparisonReport, OneTableThenEachPairsDetails) {
     EXPECT_THAT(text,
                 HasSubstr("NEW 2 against BASE: not comparable\n  Why not      the library version differs"));
     EXPECT_THAT(text, HasSubstr("Welch's t-test on 3 and 3 run throughputs (t = "));
-    EXPECT_THAT(text, HasSubstr("pooled t-test on the log throughputs of 3 and 1 runs"));
-    EXPECT_THAT(text, HasSubstr("assumes both files vary by the same relative amount"));
+    EXPECT_THAT(text, HasSubstr("inconclusive: a single run's spread is unknown, and the files are not known "
+                                "to come from the same machine"));
+    EXPECT_THAT(text, HasSubstr("a true 4 % slowdown comes out slower 80 % of the time"));
     EXPECT_THAT(text, HasSubstr("one-sided p = "));
     EXPECT_THAT(text, HasSubstr(" for 'NEW is slower by more than 2 %'"));
     EXPECT_THAT(text,
@@ -256,6 +271,24 @@ TEST(ComparisonReport, OneTableThenEachPairsDetails) {
     EXPECT_THAT(text, HasSubstr("known in only one file: Tool build type, Tool compiler,"));
     EXPECT_THAT(text, HasSubstr("only BASE has completed all-threads runs"));
     EXPECT_THAT(text, Not(HasSubstr("start_time")));
+}
+
+// The text says which case let one run borrow the other file's spread.
+TEST(ComparisonReport, OneRunSaysWhySpreadIsBorrowed) {
+    const json base = fixture("result-v2-base.json");
+    json one = base;
+    one["runs"] = json::array({base["runs"][0]});
+    std::ostringstream records;
+    write_comparison_report(records, compare_results({result_of(one), result_of(base)}, {}));
+    EXPECT_THAT(records.str(), HasSubstr("since both files come from the same machine"));
+    json elsewhere = one;
+    elsewhere["system"]["host_name"] = "bench-z";
+    ComparisonSettings asserted;
+    asserted.same_machine = true;
+    std::ostringstream flag;
+    write_comparison_report(flag, compare_results({result_of(elsewhere), result_of(base)}, asserted));
+    EXPECT_THAT(flag.str(), HasSubstr("since --same-machine says both come from one machine"));
+    EXPECT_THAT(flag.str(), HasSubstr("the single run takes the other file's spread, up to 3 times over"));
 }
 
 TEST(ComparisonReport, TextFromTheFilesCannotSteerTheTerminal) {

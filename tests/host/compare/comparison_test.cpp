@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "result_files.h"
+#include "result_fixtures.h"
 
 namespace quorlind::bench {
 namespace {
@@ -17,6 +18,13 @@ using testing::fixture;
 using testing::result_of;
 
 const ComparisonSettings defaults;
+
+// Wide enough that the fixtures' unchanged kinds pass.
+ComparisonSettings loose(double threshold_percent) {
+    ComparisonSettings settings;
+    settings.threshold_percent = threshold_percent;
+    return settings;
+}
 
 json base() { return fixture("result-v2-base.json"); }
 
@@ -53,8 +61,14 @@ TEST(Comparison, SlowerSingleThreadFromTheSpreadBetweenRuns) {
     EXPECT_EQ(single.candidate.runs, 3u);
     EXPECT_NEAR(single.ratio.ratio, 0.9, 1e-3);
     EXPECT_EQ(single.verdict, Verdict::slower);
-    EXPECT_EQ(pair.kinds[1].benchmark, QUORLIND_BENCHMARK_PER_CPU);
-    EXPECT_EQ(pair.kinds[1].verdict, Verdict::no_significant_difference);
+    EXPECT_FALSE(single.hint) << "a decided kind needs no more runs";
+    // Unchanged, but the interval (0.978 - 1.022) reaches below 0.98: not a pass.
+    const KindComparison& all = pair.kinds[1];
+    EXPECT_EQ(all.benchmark, QUORLIND_BENCHMARK_PER_CPU);
+    EXPECT_EQ(all.verdict, Verdict::inconclusive);
+    EXPECT_EQ(all.inconclusive_reason, not_excluded_reason);
+    EXPECT_TRUE(all.hint);
+    EXPECT_TRUE(all.runs_needed);
     EXPECT_TRUE(pair.slower());
     // The start times differ too, but always do.
     EXPECT_THAT(fields(pair.environment), ElementsAre("system.host_name", "system.governor", "system.boost"));
@@ -64,11 +78,12 @@ TEST(Comparison, SlowerSingleThreadFromTheSpreadBetweenRuns) {
 }
 
 TEST(Comparison, SameFileShowsNoDifference) {
-    const auto pair = compare_pair(result_of(base()), result_of(base()), defaults);
+    const auto pair = compare_pair(result_of(base()), result_of(base()), loose(5.0));
     ASSERT_EQ(pair.kinds.size(), 2u);
     for (const auto& kind : pair.kinds) {
         EXPECT_EQ(kind.ratio.ratio, 1.0);
-        EXPECT_EQ(kind.verdict, Verdict::no_significant_difference);
+        EXPECT_EQ(kind.verdict, Verdict::same_or_faster);
+        EXPECT_FALSE(kind.hint);
     }
     EXPECT_TRUE(pair.environment.differences.empty());
     EXPECT_TRUE(pair.environment.known_in_one_only.empty());
@@ -109,16 +124,54 @@ TEST(Comparison, NoKindInCommonIsNotComparable) {
                                         "only NEW has completed all-threads runs; they are not compared"));
 }
 
-TEST(Comparison, FewerThanThreeRunsPoolTheSpreadBetweenRuns) {
+TEST(Comparison, TwoRunsEachAreEnoughForWelch) {
     const json two_single = with_runs(base(), [](const json& run) { return run["index"] != 4; });
     const auto pair =
         compare_pair(result_of(two_single), result_of(fixture("result-v2-slower.json")), defaults);
     ASSERT_EQ(pair.kinds.size(), 2u);
-    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::pooled_runs);
+    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::between_runs);
     EXPECT_EQ(pair.kinds[0].base.runs, 2u);
-    EXPECT_EQ(*pair.kinds[0].ratio.degrees_of_freedom, 3.0);
-    EXPECT_EQ(pair.kinds[0].verdict, Verdict::slower);
-    EXPECT_EQ(pair.kinds[1].source, UncertaintySource::between_runs) << "all-threads still has 3 runs each";
+    EXPECT_EQ(*pair.kinds[0].ratio.degrees_of_freedom, 1.0) << "the smaller side's, not the pooled 3";
+    EXPECT_EQ(pair.kinds[0].verdict, Verdict::inconclusive) << "one degree of freedom: 10 % is not enough";
+}
+
+// One run's spread is unknown: only the same machine lets the other file's stand for it.
+TEST(Comparison, OneRunDecidesOnlyOnTheSameMachine) {
+    const json one_single =
+        with_runs(base(), [](const json& run) { return run["index"] != 2 && run["index"] != 4; });
+    const auto slower = result_of(fixture("result-v2-slower.json"));
+    const auto elsewhere = compare_pair(result_of(one_single), slower, defaults).kinds[0];
+    EXPECT_EQ(elsewhere.source, UncertaintySource::within_runs) << "bench-a against bench-b";
+    EXPECT_EQ(elsewhere.verdict, Verdict::inconclusive);
+    EXPECT_EQ(elsewhere.inconclusive_reason, other_machine_reason);
+    EXPECT_TRUE(elsewhere.hint);
+    EXPECT_TRUE(elsewhere.run_spread) << "NEW's runs tell the spread the hint needs";
+
+    ComparisonSettings asserted;
+    asserted.same_machine = true;
+    const auto said = compare_pair(result_of(one_single), slower, asserted).kinds[0];
+    EXPECT_EQ(said.source, UncertaintySource::pooled_runs);
+    EXPECT_TRUE(said.same_machine_asserted);
+    EXPECT_EQ(*said.ratio.degrees_of_freedom, 2.0);
+    EXPECT_TRUE(said.test);
+
+    const SystemRecord machine = testing::test_system();
+    EXPECT_TRUE(same_machine(machine, machine));
+    for (const auto& change : std::vector<void (*)(SystemRecord&)>{
+             [](SystemRecord& s) { s.host_name = "bench-8"; },
+             [](SystemRecord& s) { s.host_name.reset(); },
+             [](SystemRecord& s) { s.processor = "Test CPU 9001"; },
+             [](SystemRecord& s) { s.library_version = "0.0.3"; },
+             [](SystemRecord& s) { s.logical_processors = 4; },
+             [](SystemRecord& s) { s.topology.physical_cores = 8; },
+             [](SystemRecord& s) { s.topology.packages.reset(); },
+             [](SystemRecord& s) { s.topology.smt = false; },
+         }) {
+        SystemRecord other = machine;
+        change(other);
+        EXPECT_FALSE(same_machine(machine, other));
+        EXPECT_FALSE(same_machine(other, machine));
+    }
 }
 
 TEST(Comparison, RunsThatDidNotCompleteAreLeftOutWithANote) {
@@ -137,7 +190,8 @@ TEST(Comparison, RunsThatDidNotCompleteAreLeftOutWithANote) {
                                         "BASE: 1 of 3 all-threads runs did not complete and is left out"));
     ASSERT_EQ(pair.kinds.size(), 2u);
     EXPECT_EQ(pair.kinds[0].base.runs, 1u);
-    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::pooled_runs) << "NEW's three runs lend their spread";
+    EXPECT_EQ(pair.kinds[0].source, UncertaintySource::pooled_runs)
+        << "one machine: NEW's runs lend their spread";
 }
 
 TEST(Comparison, OneIntervalGivesNoIntervalAndCannotDecide) {
@@ -220,11 +274,8 @@ TEST(Comparison, SeveralTestsAreAdjustedTogether) {
 }
 
 TEST(Comparison, SettingsMoveTheVerdict) {
-    ComparisonSettings loose;
-    loose.threshold_percent = 15.0;
     const auto slower = result_of(fixture("result-v2-slower.json"));
-    EXPECT_EQ(compare_pair(result_of(base()), slower, loose).kinds[0].verdict,
-              Verdict::no_significant_difference);
+    EXPECT_EQ(compare_pair(result_of(base()), slower, loose(15.0)).kinds[0].verdict, Verdict::same_or_faster);
     ComparisonSettings strict;
     strict.confidence = 0.999999;
     const auto wide = compare_pair(result_of(base()), slower, strict).kinds[0];
@@ -247,8 +298,10 @@ TEST(Comparison, SeveralFilesAgainstTheFirstAndTheWorstOutcome) {
     EXPECT_EQ(all.pairs[1].candidate_file, 2u);
     EXPECT_EQ(outcome_of(all), ComparisonOutcome::slower);
     EXPECT_EQ(outcome_of(compare_results({first, other}, defaults)), ComparisonOutcome::not_comparable);
-    EXPECT_EQ(outcome_of(compare_results({first, first}, defaults)), ComparisonOutcome::no_slowdown);
-    EXPECT_EQ(outcome_of(compare_results({slower, first}, defaults)), ComparisonOutcome::no_slowdown)
+    EXPECT_EQ(outcome_of(compare_results({first, first}, defaults)), ComparisonOutcome::inconclusive)
+        << "the same file, but three runs cannot exclude 2 %";
+    EXPECT_EQ(outcome_of(compare_results({first, first}, loose(5.0))), ComparisonOutcome::no_slowdown);
+    EXPECT_EQ(outcome_of(compare_results({slower, first}, loose(5.0))), ComparisonOutcome::no_slowdown)
         << "faster is no slowdown";
     EXPECT_STREQ(outcome_text(ComparisonOutcome::not_comparable), "not comparable");
 }

@@ -364,7 +364,7 @@ TEST(TerminalText, FormatCharactersFromAFileAreShownEscaped) {
         changed["system"]["processor"] = std::string("Example ") + character + "CPU";
         const std::string path = at(std::string("new") + character + ".json");
         write_file(path, changed.dump(2));
-        const auto result = bench({"compare", base, path});
+        const auto result = bench({"compare", base, path, "--threshold", "5"});
         EXPECT_EQ(result.exit_code, 0) << result.err;
         EXPECT_THAT(result.out, HasSubstr(std::string("Example ") + escaped + "CPU"));
         EXPECT_THAT(result.out, HasSubstr(std::string("new") + escaped + ".json"));

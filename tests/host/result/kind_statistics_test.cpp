@@ -77,6 +77,10 @@ TEST(Scaling, RatioAndEfficienciesFromTheMedians) {
     ASSERT_TRUE(unknown_topology);
     EXPECT_FALSE(unknown_topology->efficiency_per_physical_core);
     EXPECT_FALSE(unknown_topology->smt_gain);
+    const auto unknown_smt = compute_scaling(100.0, 350.0, 4, 4u, std::nullopt);
+    ASSERT_TRUE(unknown_smt);
+    EXPECT_TRUE(unknown_smt->efficiency_per_physical_core);
+    EXPECT_FALSE(unknown_smt->smt_gain) << "cores known, SMT not";
 
     EXPECT_FALSE(compute_scaling(0.0, 350.0, 4, 4u, false));
     EXPECT_FALSE(compute_scaling(100.0, 350.0, 0, 4u, false));
@@ -85,19 +89,19 @@ TEST(Scaling, RatioAndEfficienciesFromTheMedians) {
 TEST(Scaling, NeedsACompletedRunOfEachKind) {
     EXPECT_FALSE(
         result_scaling(test_result({completed_run(0, single, 100.0), failed_run(1, all, "refused")}), 4u));
-    // The ratio was that of the medians (3.0); neighbouring runs are now
-    // paired, 6 and 2, and their geometric mean taken.
+    // Not the medians' 3.0, nor the neighbours' 6 and 2: the fit on kind and
+    // position, whose trend takes the single-thread rise from 100 to 300.
     const auto scaling =
         result_scaling(test_result({completed_run(0, single, 100.0), completed_run(1, all, 600.0),
                                     completed_run(2, single, 300.0), completed_run(3, all, 600.0)}),
                        4u);
     ASSERT_TRUE(scaling);
-    EXPECT_DOUBLE_EQ(scaling->multi_core_ratio, std::sqrt(12.0));
+    EXPECT_NEAR(scaling->multi_core_ratio, 2.6321480259049848, 1e-12);
     EXPECT_EQ(scaling->pairs, 2u);
 }
 
-TEST(Scaling, PairedRunsGiveAGeometricMeanWithAnInterval) {
-    // Ratios 6, 2 and 4; the interval is t(0.975, 2) on their logs.
+TEST(Scaling, AlternatingRunsGiveARatioNetOfATrendWithAnInterval) {
+    // log rate on kind and position: 6 runs, 3 parameters, t(0.975, 3).
     const auto three =
         result_scaling(test_result({completed_run(0, single, 100.0), completed_run(1, all, 600.0),
                                     completed_run(2, single, 300.0), completed_run(3, all, 600.0),
@@ -105,11 +109,23 @@ TEST(Scaling, PairedRunsGiveAGeometricMeanWithAnInterval) {
                                    ThreadMode::both, 3),
                        4u);
     ASSERT_TRUE(three);
-    EXPECT_NEAR(three->multi_core_ratio, 3.634241185664279, 1e-12);
+    EXPECT_NEAR(three->multi_core_ratio, 3.2149013738429955, 1e-12);
     EXPECT_EQ(three->pairs, 3u);
     ASSERT_TRUE(three->multi_core_ratio_interval);
-    EXPECT_NEAR(three->multi_core_ratio_interval->low, 0.9142435176634242, 1e-9);
-    EXPECT_NEAR(three->multi_core_ratio_interval->high, 14.446598461353139, 1e-9);
+    const double half_width = 3.182446305284263 * 0.3240128263207861;
+    EXPECT_NEAR(three->multi_core_ratio_interval->low, std::exp(1.167796680342831 - half_width), 1e-9);
+    EXPECT_NEAR(three->multi_core_ratio_interval->high, std::exp(1.167796680342831 + half_width), 1e-9);
+
+    // A rate that rises by the same factor every run, whatever the kind, is
+    // a trend and nothing else: the ratio is exact.
+    std::vector<RunRecord> trending;
+    for (std::size_t i = 0; i < 8; ++i) {
+        trending.push_back(
+            completed_run(i, i % 2 == 0 ? single : all, (i % 2 == 0 ? 100.0 : 500.0) * std::pow(0.99, i)));
+    }
+    const auto exact = result_scaling(test_result(trending, ThreadMode::both, 4), 4u);
+    EXPECT_NEAR(exact->multi_core_ratio, 5.0, 1e-9);
+    EXPECT_NEAR(exact->multi_core_ratio_interval->low, 5.0, 1e-6);
 
     // A failed all-threads run breaks its pair; the one pair left has no interval.
     const auto one =
@@ -130,6 +146,22 @@ TEST(Scaling, PairedRunsGiveAGeometricMeanWithAnInterval) {
     ASSERT_TRUE(unpaired);
     EXPECT_DOUBLE_EQ(unpaired->multi_core_ratio, 7.0);
     EXPECT_EQ(unpaired->pairs, 0u);
+}
+
+TEST(Scaling, WorkersAreTheMostAnyPairedRunHad) {
+    ResultRecord record = test_result({completed_run(0, single, 100.0), completed_run(1, all, 600.0),
+                                       completed_run(2, single, 100.0), completed_run(3, all, 600.0)});
+    record.runs[1].summary.workers = 8;
+    record.runs[3].summary.workers = 6;
+    EXPECT_EQ(result_scaling(record, 4u)->workers, 8u);
+    record.runs[1].summary.workers = 6;
+    record.runs[3].summary.workers = 8;
+    EXPECT_EQ(result_scaling(record, 4u)->workers, 8u);
+    // Older files report no workers: the logical processors stand in.
+    record.runs[1].summary.workers = 0;
+    record.runs[3].summary.workers = 0;
+    record.system.logical_processors = 12;
+    EXPECT_EQ(result_scaling(record, 4u)->workers, 12u);
 }
 
 TEST(Scaling, EfficienciesDivideByTheProcessorsTheRunsHad) {
@@ -183,13 +215,44 @@ TEST(Stability, SpreadWithoutTrendIsNoise) {
     EXPECT_EQ(assess_stability(summary_marked(false), samples).instability, Instability::none);
 }
 
-TEST(Stability, SmallSignificantTrendIsReportedButNotCalledDrift) {
-    // Half a percent over the run, very steadily.
-    const auto samples = rates({1000.0, 999.3, 998.6, 997.9, 997.1, 996.4, 995.7, 995.0});
+TEST(Stability, DriftNeedsASignificantTrendOfAtLeastOnePercent) {
+    EXPECT_EQ(classify_instability(true, 1.0, false), Instability::drift) << "at least 1 %";
+    EXPECT_EQ(classify_instability(true, -1.0, false), Instability::drift);
+    EXPECT_EQ(classify_instability(true, 0.999, false), Instability::none);
+    EXPECT_EQ(classify_instability(true, 0.999, true), Instability::noise);
+    EXPECT_EQ(classify_instability(false, 5.0, true), Instability::noise);
+    EXPECT_EQ(classify_instability(true, std::nullopt, false), Instability::none);
+
+    // Half a percent over 300 s, very steadily: too small to stand out from
+    // the wander one run cannot see, so not even significant.
+    std::vector<QuorlindIntervalSample> samples;
+    for (int i = 0; i < 300; ++i) {
+        const double rate = 100000.0 * (1.0 - 0.005 * i / 300.0) + (i % 2 == 0 ? 1.0 : -1.0);
+        samples.push_back({i + 1.0, 1.0, static_cast<std::uint64_t>(rate), rate});
+    }
     const Stability stability = assess_stability(summary_marked(false), samples);
-    EXPECT_TRUE(stability.trend_significant);
-    EXPECT_GT(*stability.trend_percent, -min_drift_percent);
+    EXPECT_NEAR(*stability.trend_percent, -0.5, 0.01);
+    EXPECT_FALSE(stability.trend_significant);
     EXPECT_EQ(stability.instability, Instability::none);
+}
+
+TEST(TrendTest, CriticalValuesFollowTheLength) {
+    EXPECT_EQ(trend_critical_value(5), 17.86);
+    EXPECT_EQ(trend_critical_value(4), 17.86);
+    EXPECT_EQ(trend_critical_value(60), 6.89);
+    EXPECT_EQ(trend_critical_value(100000), 5.82);
+    // Between 50 and 60 in 1 / n: 7.51 + (6.89 - 7.51) * (1/40 - 1/50) / (1/40 - 1/60).
+    EXPECT_NEAR(trend_critical_value(50), 7.51 + (6.89 - 7.51) * 0.6, 1e-12);
+    // A clean line still needs to stand out from the floor under its error.
+    std::vector<WeightedPoint> line;
+    for (int i = 0; i < 60; ++i) {
+        line.push_back({i + 0.5, 1000.0 * (1.0 - 0.02 * i / 60.0), 1.0});
+    }
+    const auto test = test_trend(line, 60.0);
+    ASSERT_TRUE(test);
+    // 20 of the mean 990.17, with no error but the floor.
+    EXPECT_NEAR(test->statistic, 2.0 / (1.0 - 0.02 * 29.5 / 60.0) / min_trend_error_percent, 1e-6);
+    EXPECT_FALSE(test_trend(std::span(line).first(4), 4.0)) << "too short to assess";
 }
 
 TEST(Stability, TooFewOrEmptyIntervalsGiveNoTrend) {
@@ -199,14 +262,14 @@ TEST(Stability, TooFewOrEmptyIntervalsGiveNoTrend) {
     EXPECT_FALSE(short_run.trend_significant);
     EXPECT_EQ(short_run.instability, Instability::noise);
 
-    // Zero-length intervals carry no time to weigh; four real ones remain.
-    auto with_empty = rates({1000.0, 980.0, 960.0, 940.0});
+    // Zero-length intervals carry no time to weigh; five real ones remain.
+    auto with_empty = rates({1000.0, 980.0, 960.0, 940.0, 920.0});
     with_empty.insert(with_empty.begin() + 2, {2.0, 0.0, 0, 0.0});
-    with_empty.push_back({4.0, 0.0, 0, 0.0});
+    with_empty.push_back({5.0, 0.0, 0, 0.0});
     const Stability stability = assess_stability(summary_marked(false), with_empty);
     ASSERT_TRUE(stability.trend_percent);
-    EXPECT_NEAR(*stability.trend_percent, -20.0 * 4.0 / 970.0 * 100.0, 1e-9);
-    EXPECT_DOUBLE_EQ(stability.measured_seconds, 4.0);
+    EXPECT_NEAR(*stability.trend_percent, -20.0 * 5.0 / 960.0 * 100.0, 1e-9);
+    EXPECT_DOUBLE_EQ(stability.measured_seconds, 5.0);
 
     EXPECT_FALSE(assess_stability(summary_marked(false), {}).trend_percent);
 }
@@ -222,20 +285,21 @@ TEST(Stability, EqualRatesAreFlat) {
 }
 
 TEST(Stability, SlowWanderIsNotDrift) {
-    // Three quarters of a slow swing over 60 s: a line through it falls 5 %
-    // and the plain t test calls that significant, but the residuals are so
+    // Two slow swings of 3 % over 60 s: a line through them falls 2.9 % and
+    // the plain t test calls that significant, but the residuals are so
     // strongly correlated that a wander cannot be told from a trend.
     std::vector<QuorlindIntervalSample> samples;
     for (int i = 0; i < 60; ++i) {
-        const double rate = 1000.0 * (1.0 + 0.03 * std::sin(2.0 * 3.14159265358979 * i / 80.0));
+        const double rate = 1000.0 * (1.0 + 0.03 * std::sin(2.0 * 3.14159265358979 * i / 30.0));
         samples.push_back({i + 1.0, 1.0, static_cast<std::uint64_t>(rate), rate});
     }
     const IntervalTrend trend = fit_interval_trend(samples);
     ASSERT_TRUE(trend.fit);
-    EXPECT_TRUE(slope_is_significant(*trend.fit));
+    const double t = trend.fit->slope / *trend.fit->slope_standard_error;
+    EXPECT_LT(t, -3.0) << "the plain t test would call it a trend";
     EXPECT_GT(trend.fit->residual_lag1_autocorrelation, 0.9);
-    EXPECT_LT(effective_points(*trend.fit), 3.0);
     const Stability stability = assess_stability(summary_marked(false), samples);
+    EXPECT_LT(*stability.trend_percent, -2.5);
     EXPECT_FALSE(stability.trend_significant);
     EXPECT_EQ(stability.instability, Instability::none);
 }

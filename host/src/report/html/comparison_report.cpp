@@ -49,7 +49,7 @@ std::string verdict_class(const std::optional<Verdict>& verdict) {
             return "verdict-faster";
         case Verdict::inconclusive:
             return "verdict-not-comparable";
-        case Verdict::no_significant_difference:
+        case Verdict::same_or_faster:
             break;
     }
     return "verdict-same";
@@ -226,16 +226,18 @@ std::string ratio_chart(const Comparison& comparison, std::uint32_t benchmark) {
 std::string outcome_words(ComparisonOutcome outcome) {
     switch (outcome) {
         case ComparisonOutcome::slower:
-            return "Slower: at least one file is slower than the base beyond the threshold.";
+            return "Slower (exit 3): for at least one kind the whole interval lies below the threshold.";
         case ComparisonOutcome::not_comparable:
             return "Not comparable: the workload differs between the files, so no verdict is given for it.";
         case ComparisonOutcome::inconclusive:
-            return "Inconclusive: the data cannot tell a change from run-to-run variation for at least one "
-                   "kind.";
+            return "Inconclusive (exit 5): for at least one kind the data neither show nor exclude a "
+                   "slowdown "
+                   "beyond the threshold; the repeats hint says how many runs would decide.";
         case ComparisonOutcome::no_slowdown:
             break;
     }
-    return "No slowdown beyond the threshold.";
+    return "Same or faster (exit 0): every interval's lower end lies above the threshold, so a slowdown "
+           "beyond it is excluded at the chosen confidence.";
 }
 
 }  // namespace

@@ -173,10 +173,10 @@ std::string kind_card(const Result& result, std::uint32_t benchmark) {
 std::string scaling_card(const Scaling& scaling) {
     std::vector<std::string> lines;
     if (scaling.multi_core_ratio_interval) {
-        lines.push_back("95 % confidence interval " +
-                        format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
-                        format_fixed(scaling.multi_core_ratio_interval->high, 2) + " from " +
-                        format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs");
+        lines.push_back(
+            "95 % confidence interval " + format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
+            format_fixed(scaling.multi_core_ratio_interval->high, 2) + " from " +
+            format_count(scaling.pairs, "pair", "pairs") + " of alternating runs, net of a linear trend");
     } else if (scaling.pairs == 1) {
         lines.push_back("one pair of runs: no confidence interval (--repeat 2 or more)");
     } else if (scaling.pairs == 0) {

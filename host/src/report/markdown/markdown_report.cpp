@@ -80,13 +80,13 @@ std::string ratio_line(const Scaling& scaling) {
     if (scaling.pairs == 0) {
         return text + " (from the medians: no single and all-threads pair completed)";
     }
-    text += " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs";
     if (scaling.multi_core_ratio_interval) {
-        return text + "; 95 % confidence interval " +
+        return text + " (from " + format_count(scaling.pairs, "pair", "pairs") +
+               " of alternating runs, net of a linear trend; 95 % confidence interval " +
                format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
                format_fixed(scaling.multi_core_ratio_interval->high, 2) + ")";
     }
-    return text + ")";
+    return text + " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs)";
 }
 
 std::string plan_line(const ResultRecord& record) {
@@ -100,16 +100,17 @@ std::string plan_line(const ResultRecord& record) {
 const char* outcome_meaning(ComparisonOutcome outcome) {
     switch (outcome) {
         case ComparisonOutcome::slower:
-            return "slower beyond the threshold at the chosen confidence";
+            return "slower: the whole interval lies below -threshold";
         case ComparisonOutcome::not_comparable:
             return "not comparable: a different library, warm-up or measured time, or no kind of run in "
                    "common";
         case ComparisonOutcome::inconclusive:
-            return "could not decide: one run per file cannot tell a change from run-to-run variation";
+            return "inconclusive: the interval does not exclude a slowdown beyond the threshold, or the runs "
+                   "cannot tell";
         case ComparisonOutcome::no_slowdown:
             break;
     }
-    return "no slowdown beyond the threshold";
+    return "same or faster: a slowdown beyond the threshold is excluded at the chosen confidence";
 }
 
 }  // namespace

@@ -66,8 +66,10 @@ std::string uncertainty_text(const KindComparison& kind) {
         case UncertaintySource::pooled_runs:
             return text + "from the spread between runs, pooled t-test on the log throughputs of " +
                    std::to_string(kind.base.runs) + " and " + std::to_string(kind.candidate.runs) + " runs" +
-                   statistic_text(kind.ratio) +
-                   "; it assumes both files vary by the same relative amount from run to run";
+                   statistic_text(kind.ratio) + "; the single run takes the other file's spread, up to " +
+                   format_exact(single_run_spread_allowance) + " times over, since " +
+                   (kind.same_machine_asserted ? "--same-machine says both come from one machine"
+                                               : "both files come from the same machine");
         case UncertaintySource::within_runs:
             break;
     }
@@ -108,20 +110,21 @@ std::string test_text(const Comparison& comparison, const KindComparison& kind) 
 
 std::string hint_text(const Comparison& comparison, const KindComparison& kind) {
     std::string text = std::string(kind_label(kind.benchmark)) + ": ";
-    const std::string threshold = format_exact(comparison.settings.threshold_percent) + " %";
+    const std::string detect = format_exact(comparison.settings.detect_or_default()) + " %";
     if (!kind.run_spread) {
-        return text + "with one run per file no run-to-run spread is known, so the repeats a " + threshold +
-               " change needs cannot be told; run both with --repeat 3 or more";
+        return text + "with one run per file no run-to-run spread is known, so the repeats a " + detect +
+               " slowdown needs cannot be told; run both with --repeat 3 or more";
     }
     const std::string spread = format_fixed(kind.run_spread->log_standard_deviation * 100.0, 2) + " %";
     if (!kind.runs_needed) {
-        return text + "the runs vary by " + spread + " from run to run; telling a " + threshold +
-               " change from none would take more than 1000 runs per file";
+        return text + "the runs vary by " + spread + " from run to run; a " + detect +
+               " slowdown would take more than 1000 runs per file to come out slower";
     }
-    return text + "the runs vary by " + spread + " from run to run; about " +
+    return text + "the runs vary by " + spread + " from run to run; with about " +
            std::to_string(*kind.runs_needed) + " runs per file (--repeat " +
-           std::to_string(std::max<std::size_t>(*kind.runs_needed, 3)) + ") would tell a " + threshold +
-           " change from none with " + format_exact(hint_power * 100.0) + " % power";
+           std::to_string(std::max<std::size_t>(*kind.runs_needed, 3)) + ") a true " + detect +
+           " slowdown comes out slower " + format_exact(hint_power * 100.0) +
+           " % of the time under this test, threshold and confidence, Holm included (--detect sets the size)";
 }
 
 void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {

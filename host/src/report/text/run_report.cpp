@@ -137,13 +137,15 @@ std::string ratio_text(const Scaling& scaling) {
     if (scaling.pairs == 0) {
         return text + " (from the medians: no single and all-threads pair completed)";
     }
-    text += " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs";
     if (scaling.multi_core_ratio_interval) {
+        text += " (from " + format_count(scaling.pairs, "pair", "pairs") +
+                " of alternating runs, net of a linear trend";
         return text + "; 95 % confidence interval " +
                format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
                format_fixed(scaling.multi_core_ratio_interval->high, 2) + ")";
     }
-    return text + ": no confidence interval)";
+    return text + " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") +
+           " of neighbouring runs: no confidence interval)";
 }
 
 void write_scaling(std::ostream& out, const Scaling& scaling, const SystemRecord& system) {

@@ -167,7 +167,7 @@ TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
     EXPECT_EQ(count(page, "class=\"trend\""), 1u);
     EXPECT_THAT(page, HasSubstr("data-trend=\"trend of run 3: -9.4 %\""));
     EXPECT_THAT(page, HasSubstr("stable; drifting -9.4 % over 8 s"));
-    EXPECT_THAT(page, HasSubstr("3.83 \xC3\x97"));
+    EXPECT_THAT(page, HasSubstr("3.85 \xC3\x97"));
     EXPECT_THAT(page, HasSubstr("<td>L1d cache</td><td>48 KiB x 4</td>"));
     EXPECT_THAT(page, HasSubstr("Tool compiler version"));
     EXPECT_THAT(page, HasSubstr("the frequency governor is powersave"));
@@ -236,8 +236,8 @@ Comparison comparison_from(const Document& record) {
         return out;
     };
     Comparison comparison;
-    comparison.settings = {record.at("settings").at("threshold_percent").get<double>(),
-                           record.at("settings").at("confidence").get<double>()};
+    comparison.settings.threshold_percent = record.at("settings").at("threshold_percent").get<double>();
+    comparison.settings.confidence = record.at("settings").at("confidence").get<double>();
     for (const auto& file : record.at("files")) {
         comparison.files.push_back({file.at("path").get<std::string>(), file.at("schema_version").get<int>(),
                                     file.at("start_time_utc").get<std::string>()});
@@ -275,8 +275,7 @@ Comparison comparison_from(const Document& record) {
             compared.ratio.t = optional_number(kind.at("t"));
             compared.ratio.degrees_of_freedom = optional_number(kind.at("degrees_of_freedom"));
             compared.ratio.p_value = optional_number(kind.at("p_value"));
-            for (const Verdict verdict :
-                 {Verdict::faster, Verdict::slower, Verdict::no_significant_difference}) {
+            for (const Verdict verdict : {Verdict::faster, Verdict::slower, Verdict::same_or_faster}) {
                 if (kind.at("verdict") == verdict_text(verdict)) {
                     compared.verdict = verdict;
                 }
@@ -308,7 +307,7 @@ TEST(ComparisonPage, RunsOnOneAxisRatiosVerdictsAndTheHighlightedDifferences) {
     EXPECT_THAT(
         page,
         HasSubstr("new.json is 5.0 % slower than base.json: ratio 0.950, 95 % interval 0.941 to 0.959."));
-    EXPECT_THAT(page, HasSubstr("<p class=\"value\">no significant difference</p>"));
+    EXPECT_THAT(page, HasSubstr("<p class=\"value\">same or faster</p>"));
     EXPECT_THAT(page, HasSubstr("for information only: it leaves run-to-run variation out"));
     EXPECT_THAT(page, HasSubstr("<tr class=\"differs\"><td>Frequency governor</td><td>powersave</td>"
                                 "<td>performance</td></tr>"));
