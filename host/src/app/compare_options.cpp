@@ -95,8 +95,9 @@ CLI::App* add_compare_command(CLI::App& app, CompareOptions& options) {
         ->type_name("FILE")
         ->check(output_path());
     command
-        ->add_option("--markdown", options.markdown_path,
-                     "Write the verdict table as GitHub-flavoured Markdown to FILE, or to standard output with -")
+        ->add_option(
+            "--markdown", options.markdown_path,
+            "Write the verdict table as GitHub-flavoured Markdown to FILE, or to standard output with -")
         ->type_name("FILE|-")
         ->check(output_path());
     command->footer(compare_exit_code_help);

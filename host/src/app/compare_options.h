@@ -20,8 +20,8 @@ struct OutputRequest {
 struct CompareOptions {
     std::vector<std::string> files;  // the base first
     ComparisonSettings settings;
-    std::string json_path;  // empty means no JSON; "-" means standard output
-    std::string html_path;  // empty means no HTML report
+    std::string json_path;      // empty means no JSON; "-" means standard output
+    std::string html_path;      // empty means no HTML report
     std::string markdown_path;  // empty means no Markdown; "-" means standard output
 
     bool json_to_stdout() const;

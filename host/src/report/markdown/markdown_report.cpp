@@ -86,7 +86,8 @@ std::string ratio_line(const Scaling& scaling) {
                format_fixed(scaling.multi_core_ratio_interval->low, 2) + " to " +
                format_fixed(scaling.multi_core_ratio_interval->high, 2) + ")";
     }
-    return text + " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") + " of neighbouring runs)";
+    return text + " (geometric mean of " + format_count(scaling.pairs, "pair", "pairs") +
+           " of neighbouring runs)";
 }
 
 std::string plan_line(const ResultRecord& record) {
