@@ -215,6 +215,11 @@ std::string run_rate(const RunRecord& run) {
     return is_partial(run) ? "none measured" : "-";
 }
 
+std::string per_cpu_text(const RunRecord& run) {
+    const auto rate = operations_per_processor_second(run);
+    return rate ? format_rate(*rate) : "-";
+}
+
 std::string share_text(const RunRecord& run) {
     const auto share = run.load ? run.load->measurement.worker_cpu_share : std::nullopt;
     return share ? format_percent(*share * 100.0, 1) : "-";
@@ -275,6 +280,7 @@ std::string runs_table(const Result& result) {
               {stability_text(run, StabilityWording::cell), ""},
               {group_thousands(run.summary.total_operations), "number"},
               {format_hex64(run.summary.checksum), "number"},
+              {per_cpu_text(run), "number"},
               {share_text(run), "number"},
               {other_cpus_text(run), "number"},
               {load_text(run), ""},
