@@ -138,9 +138,17 @@ std::string run_remark(const RunRecord& run) {
     }
 }
 
+std::string per_cpu_rate(const RunRecord& run) {
+    const auto rate = operations_per_processor_second(run);
+    return rate ? format_rate(*rate) : "-";
+}
+
 void write_run_table(std::ostream& out, const ResultRecord& record) {
+    const bool with_load = std::any_of(record.runs.begin(), record.runs.end(),
+                                       [](const RunRecord& run) { return run.load.has_value(); });
     out << "  " << pad_left("run", 4) << "  " << pad_right("threads", 8) << pad_right("status", 11)
-        << pad_left("ops/s", 16) << pad_left("variation", 11) << "  stability\n";
+        << pad_left("ops/s", 16) << (with_load ? pad_left("ops/CPU s", 16) : "") << pad_left("variation", 11)
+        << "  stability\n";
     for (const auto& run : record.runs) {
         std::string rate = "-";
         if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
@@ -152,8 +160,9 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
             run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-";
         out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
             << pad_right(benchmark_name(run.config.benchmark), 8)
-            << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
-            << "  " << run_remark(run) << (run.disturbance.disturbed == true ? "; disturbed" : "") << '\n';
+            << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16)
+            << (with_load ? pad_left(per_cpu_rate(run), 16) : "") << pad_left(variation, 11) << "  "
+            << run_remark(run) << (run.disturbance.disturbed == true ? "; disturbed" : "") << '\n';
     }
     // The causes below the table, where they have room.
     for (const auto& run : record.runs) {
