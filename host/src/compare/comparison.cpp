@@ -1,4 +1,5 @@
 #include "compare/comparison.h"
+#include "compare/load_difference.h"
 
 #include <algorithm>
 
@@ -248,11 +249,14 @@ Comparison compare_results(const std::vector<Result>& files, const ComparisonSet
     for (const auto& file : files) {
         const auto& start = file.record.system.start_time_utc;
         comparison.files.push_back({file.path, file.schema_version_read,
-                                    start ? std::optional<std::string>(format_utc(*start)) : std::nullopt});
+                                    start ? std::optional<std::string>(format_utc(*start)) : std::nullopt,
+                                    disturbed_runs(file)});
     }
     for (std::size_t i = 1; i < files.size(); ++i) {
         PairComparison pair = compare_pair(files[0], files[i], settings);
         pair.candidate_file = i;
+        add_disturbance_notes(pair, files[0], files[i],
+                              files.size() == 2 ? "NEW" : "NEW " + std::to_string(i));
         comparison.pairs.push_back(std::move(pair));
     }
     // Each pair was judged alone; the gate is one family over all of them.

@@ -87,6 +87,7 @@ struct ComparedFile {
     std::string path;
     int schema_version_read = 0;
     std::optional<std::string> start_time_utc;
+    std::vector<std::size_t> disturbed_runs;  // their index members
 };
 
 // Everything a comparison found; the text and JSON writers read only this.

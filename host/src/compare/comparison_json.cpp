@@ -94,7 +94,8 @@ json comparison_to_json(const Comparison& comparison, const std::string& tool_ve
     for (const auto& file : comparison.files) {
         files.push_back({{"path", file.path},
                          {"schema_version", file.schema_version_read},
-                         {"start_time_utc", optional_json(file.start_time_utc)}});
+                         {"start_time_utc", optional_json(file.start_time_utc)},
+                         {"disturbed_runs", file.disturbed_runs}});
     }
     json pairs = json::array();
     for (const auto& pair : comparison.pairs) {

@@ -100,6 +100,40 @@ KindStability summarise_runs(const Result& result, std::uint32_t benchmark) {
     return summary;
 }
 
+struct KindLoad {
+    std::optional<double> worker_cpu_share;
+    std::optional<double> other_processes_cpus;
+    std::optional<double> steal_share;
+    std::optional<double> disturbed;  // 1 if any run was; empty where none was judged
+};
+
+// The mean over the completed runs that tell the figure.
+std::optional<double> mean_figure(const std::vector<const RunRecord*>& runs,
+                                  std::optional<double> LoadFigures::*figure) {
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const RunRecord* run : runs) {
+        if (run->load && run->load->measurement.*figure) {
+            sum += *(run->load->measurement.*figure);
+            ++count;
+        }
+    }
+    return count > 0 ? std::optional<double>(sum / static_cast<double>(count)) : std::nullopt;
+}
+
+KindLoad summarise_load(const Result& result, std::uint32_t benchmark) {
+    const auto runs = runs_of_kind(result.record.runs, benchmark).completed;
+    KindLoad load{mean_figure(runs, &LoadFigures::worker_cpu_share),
+                  mean_figure(runs, &LoadFigures::other_processes_cpus),
+                  mean_figure(runs, &LoadFigures::steal_share), std::nullopt};
+    for (const RunRecord* run : runs) {
+        if (run->disturbance.disturbed) {
+            load.disturbed = std::max(load.disturbed.value_or(0.0), *run->disturbance.disturbed ? 1.0 : 0.0);
+        }
+    }
+    return load;
+}
+
 }  // namespace
 
 std::string to_openmetrics(const Result& result) {
@@ -122,6 +156,18 @@ std::string to_openmetrics(const Result& result) {
                     "whether or not the library marked it unstable.");
     Family runs("quorlind_runs", "Runs of this kind in the result, completed or not.");
     Family completed("quorlind_runs_completed", "Runs of this kind that completed.");
+    Family worker_share("quorlind_worker_cpu_share",
+                        "Processor time the workers got over the window times their count, mean over the "
+                        "completed runs (0 to 1).");
+    Family other_cpus("quorlind_other_processes_cpus",
+                      "Processors' worth of time other processes used during the measurement, mean over the "
+                      "completed runs.");
+    Family steal("quorlind_steal_share",
+                 "Share of the processors' time the hypervisor took during the measurement, mean over the "
+                 "completed runs.");
+    Family disturbed("quorlind_disturbed",
+                     "1 when other work took time from a completed run's workers (under 97 % of the window "
+                     "or 90 % of an interval).");
     for (const std::uint32_t benchmark : benchmark_kinds) {
         const auto& statistics = result.statistics(benchmark);
         if (!statistics) {
@@ -142,6 +188,11 @@ std::string to_openmetrics(const Result& result) {
         drifting.add(labels, kind_runs.any_drifting ? 1.0 : 0.0);
         runs.add(labels, static_cast<double>(statistics->runs));
         completed.add(labels, static_cast<double>(statistics->completed));
+        const KindLoad kind_load = summarise_load(result, benchmark);
+        worker_share.add(labels, kind_load.worker_cpu_share);
+        other_cpus.add(labels, kind_load.other_processes_cpus);
+        steal.add(labels, kind_load.steal_share);
+        disturbed.add(labels, kind_load.disturbed);
     }
     Family ratio("quorlind_multi_core_ratio",
                  "All-threads over single-thread throughput, from alternating runs net of a linear trend.");
@@ -153,8 +204,9 @@ std::string to_openmetrics(const Result& result) {
         start.add(machine, static_cast<double>(system.start_time_utc->time_since_epoch().count()));
     }
     std::string text;
-    for (const Family* family : {&throughput, &half_width, &run_variation, &interval_variation, &unstable,
-                                 &drifting, &runs, &completed, &ratio, &start}) {
+    for (const Family* family :
+         {&throughput, &half_width, &run_variation, &interval_variation, &unstable, &drifting, &runs,
+          &completed, &worker_share, &other_cpus, &steal, &disturbed, &ratio, &start}) {
         text += family->text();
     }
     return text;

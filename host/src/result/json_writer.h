@@ -9,7 +9,7 @@ namespace quorlind::bench {
 // The layout is documented in docs/json-output.md and described by
 // docs/schema/result.schema.json; keep the three in step. Additions keep
 // the version; anything else raises it.
-inline constexpr int result_schema_version = 2;
+inline constexpr int result_schema_version = 3;
 
 // A result or comparison as JSON, its members in the order they are written.
 using Document = nlohmann::ordered_json;

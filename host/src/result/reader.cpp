@@ -98,8 +98,8 @@ int schema_version_of(const json& document, const std::string& name) {
     if (!version->is_number_integer()) {
         refuse(name, "schema_version should be a whole number, not " + describe_json_type(*version));
     }
-    if (*version != 1 && *version != result_schema_version) {
-        refuse(name, "schema_version " + version->dump() + " is not one this tool reads (1 or 2); a newer " +
+    if (*version != 1 && *version != 2 && *version != result_schema_version) {
+        refuse(name, "schema_version " + version->dump() + " is not one this tool reads (1 to 3); a newer " +
                          tool_name + " may read it");
     }
     return version->get<int>();
@@ -148,15 +148,27 @@ bool same(const std::optional<Scaling>& stored, const std::optional<Scaling>& co
            close(stored->smt_gain, computed->smt_gain);
 }
 
+bool same_kinds(const std::vector<LoadCause>& stored, const std::vector<LoadCause>& computed) {
+    return std::equal(stored.begin(), stored.end(), computed.begin(), computed.end(),
+                      [](const LoadCause& a, const LoadCause& b) {
+                          return a.kind == b.kind && a.intervals == b.intervals && close(a.figure, b.figure);
+                      });
+}
+
 // Raw data are the truth: every derived figure is worked out again by
 // today's code, and those the file held otherwise are named.
 void recompute_figures(Result& result) {
     const Result stored = result;
     derive_figures(result);
     for (std::size_t i = 0; i < stored.record.runs.size(); ++i) {
-        if (!same(stored.record.runs[i].stability, result.record.runs[i].stability)) {
-            result.recomputed.push_back("stability of run " +
-                                        std::to_string(stored.record.runs[i].index + 1));
+        const RunRecord& stored_run = stored.record.runs[i];
+        const RunRecord& run = result.record.runs[i];
+        if (!same(stored_run.stability, run.stability)) {
+            result.recomputed.push_back("stability of run " + std::to_string(stored_run.index + 1));
+        }
+        if (run.load && (stored_run.disturbance.disturbed != run.disturbance.disturbed ||
+                         !same_kinds(stored_run.causes, run.causes))) {
+            result.recomputed.push_back("load causes of run " + std::to_string(stored_run.index + 1));
         }
     }
     for (const std::uint32_t benchmark : benchmark_kinds) {
@@ -175,7 +187,9 @@ Result parse_result_text(std::string_view text, const std::string& name) {
     const json document = parse_json(text, name);
     const int version = schema_version_of(document, name);
     try {
-        Result result = version == 1 ? read_version2(upgrade_version1(document)) : read_version2(document);
+        Result result = version == 1   ? read_version2(upgrade_version1(document))
+                        : version == 2 ? read_version2(upgrade_version2(document))
+                                       : read_version2(document);
         recompute_figures(result);
         result.path = name;
         result.schema_version_read = version;

@@ -6,6 +6,9 @@ void derive_figures(Result& result) {
     ResultRecord& record = result.record;
     for (auto& run : record.runs) {
         run.stability = assess_stability(run.summary, run.samples);
+        run.disturbance = run.load ? judge_disturbance(*run.load) : Disturbance{};
+        run.causes =
+            run.load ? name_causes(*run.load, run.samples, run.summary.workers) : std::vector<LoadCause>{};
     }
     result.single = kind_statistics(record, QUORLIND_BENCHMARK_SINGLE);
     result.all = kind_statistics(record, QUORLIND_BENCHMARK_PER_CPU);

@@ -22,7 +22,7 @@ struct Result {
     std::optional<KindStatistics> all;
     std::optional<Scaling> scaling;  // empty unless both kinds have a completed run
 
-    // Where a file came from, and the version it held (1 or 2); empty and 0 for a run.
+    // Where a file came from, and the version it held (1 to 3); empty and 0 for a run.
     std::string path;
     int schema_version_read = 0;
     // The figures whose values in the file differ from those worked out

@@ -122,6 +122,146 @@ std::uint32_t benchmark_of_threads(const CheckedObject& object) {
     return *benchmark;
 }
 
+// The figures' members in the order they are written; worker_cpu_seconds
+// only where the figures span the run or its warm-up.
+Json figures_json(const LoadFigures& figures, bool with_seconds) {
+    Json json;
+    json["worker_cpu_share"] = optional_json(figures.worker_cpu_share);
+    json["runqueue_wait_share"] = optional_json(figures.runqueue_wait_share);
+    json["involuntary_switches"] = optional_json(figures.involuntary_switches);
+    json["other_processes_cpus"] = optional_json(figures.other_processes_cpus);
+    json["steal_share"] = optional_json(figures.steal_share);
+    json["clock_mhz"] = optional_json(figures.clock_mhz);
+    json["temperature_celsius"] = optional_json(figures.temperature_celsius);
+    if (with_seconds) {
+        json["worker_cpu_seconds"] = optional_json(figures.worker_cpu_seconds);
+    }
+    return json;
+}
+
+std::optional<double> optional_share(const CheckedObject& object, std::string_view name) {
+    const auto value = object.optional_number_at_least(name, 0.0);
+    // A little over 1 is rounding between two clocks; far over it is not a share.
+    if (value && *value > 1.5) {
+        fail(object.place(name) + " is a share of time, not " + format_significant(*value));
+    }
+    return value;
+}
+
+LoadFigures read_figures(const CheckedObject& object, bool with_seconds) {
+    LoadFigures out;
+    out.worker_cpu_share = optional_share(object, "worker_cpu_share");
+    out.runqueue_wait_share = optional_share(object, "runqueue_wait_share");
+    if (!object.is_null("involuntary_switches")) {
+        out.involuntary_switches = object.count("involuntary_switches");
+    }
+    out.other_processes_cpus = object.optional_number_at_least("other_processes_cpus", 0.0);
+    out.steal_share = optional_share(object, "steal_share");
+    out.clock_mhz = object.optional_number_at_least("clock_mhz", 0.0);
+    out.temperature_celsius = object.optional_number("temperature_celsius");
+    if (with_seconds) {
+        out.worker_cpu_seconds = object.optional_number_at_least("worker_cpu_seconds", 0.0);
+    }
+    return out;
+}
+
+Json load_json(const RunRecord& run) {
+    if (!run.load) {
+        return Json();
+    }
+    const RunLoad& load = *run.load;
+    Json json = figures_json(load.measurement, true);
+    json["operations_per_processor_second"] = optional_json(operations_per_processor_second(run));
+    json["disturbed"] = optional_json(run.disturbance.disturbed);
+    json["causes"] = Json::array();
+    for (const LoadCause& cause : run.causes) {
+        json["causes"].push_back({{"kind", cause_kind_name(cause.kind)},
+                                  {"intervals", cause.intervals},
+                                  {"figure", cause.figure},
+                                  {"text", cause.text}});
+    }
+    json["warmup"] = figures_json(load.warmup, true);
+    json["intervals"] = Json::array();
+    for (const LoadFigures& figures : load.intervals) {
+        json["intervals"].push_back(figures_json(figures, false));
+    }
+    json["alignment_seconds"] = load.alignment_seconds;
+    json["availability"] = Json::array();
+    for (const FigureAvailability& figure : load.availability) {
+        json["availability"].push_back(
+            {{"figure", figure.figure}, {"available", figure.available}, {"reason", figure.reason}});
+    }
+    return json;
+}
+
+std::vector<CheckedObject> objects_of(const CheckedObject& parent, std::string_view name) {
+    std::vector<CheckedObject> out;
+    const auto& array = parent.array(name);
+    for (std::size_t i = 0; i < array.size(); ++i) {
+        const std::string place = parent.place(name) + "[" + std::to_string(i) + "]";
+        if (!array[i].is_object()) {
+            fail(place + " should be an object, not " + describe_json_type(array[i]));
+        }
+        out.emplace_back(array[i], place);
+    }
+    return out;
+}
+
+// The load as written; the disturbance and causes are read to be checked
+// against those worked out again.
+void read_load(const CheckedObject& run, RunRecord& out) {
+    if (run.is_null("load")) {
+        return;
+    }
+    const CheckedObject load = run.object("load");
+    RunLoad figures;
+    figures.measurement = read_figures(load, true);
+    load.optional_number_at_least("operations_per_processor_second", 0.0);
+    out.disturbance.disturbed = load.optional_boolean("disturbed");
+    for (const CheckedObject& cause : objects_of(load, "causes")) {
+        LoadCause read;
+        const std::string kind = cause.text("kind");
+        bool known = false;
+        for (const CauseKind k :
+             {CauseKind::other_processes, CauseKind::steal, CauseKind::clock_fall, CauseKind::temperature}) {
+            if (kind == cause_kind_name(k)) {
+                read.kind = k;
+                known = true;
+            }
+        }
+        if (!known) {
+            fail(cause.place("kind") + " should be other_processes, steal, clock_fall or temperature, not '" +
+                 printable_text(kind, 40) + "'");
+        }
+        const auto& intervals = cause.array("intervals");
+        for (std::size_t i = 0; i < intervals.size(); ++i) {
+            if (!intervals[i].is_number_unsigned() ||
+                intervals[i].get<std::uint64_t>() >= out.samples.size()) {
+                fail(cause.place("intervals") + "[" + std::to_string(i) + "] should name one of the run's " +
+                     std::to_string(out.samples.size()) + " intervals");
+            }
+            read.intervals.push_back(intervals[i].get<std::size_t>());
+        }
+        read.figure = cause.number("figure");
+        read.text = cause.text("text");
+        out.causes.push_back(std::move(read));
+    }
+    figures.warmup = read_figures(load.object("warmup"), true);
+    for (const CheckedObject& interval : objects_of(load, "intervals")) {
+        figures.intervals.push_back(read_figures(interval, false));
+    }
+    if (figures.intervals.size() != out.samples.size()) {
+        fail(load.place("intervals") + " holds " + std::to_string(figures.intervals.size()) +
+             " intervals for the run's " + std::to_string(out.samples.size()) + " samples");
+    }
+    figures.alignment_seconds = load.number_at_least("alignment_seconds", 0.0);
+    for (const CheckedObject& figure : objects_of(load, "availability")) {
+        figures.availability.push_back(
+            {figure.text("figure"), figure.boolean("available"), figure.text("reason")});
+    }
+    out.load = std::move(figures);
+}
+
 }  // namespace
 
 Json run_json(const RunRecord& run) {
@@ -141,6 +281,7 @@ Json run_json(const RunRecord& run) {
         json["samples"].push_back(sample_json(sample));
     }
     json["stability"] = stability_json(run.stability);
+    json["load"] = load_json(run);
     return json;
 }
 
@@ -187,6 +328,7 @@ RunRecord read_run(const CheckedObject& run, double warmup_seconds, double measu
     // The file does not hold the span the trend covers; the samples tell it.
     const IntervalTrend trend = fit_interval_trend(out.samples);
     out.stability.measured_seconds = trend.end_seconds - trend.start_seconds;
+    read_load(run, out);
     return out;
 }
 

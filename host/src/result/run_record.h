@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/load_causes.h"
+#include "result/run_load.h"
 #include "stats/stability.h"
 #include "system/system_record.h"
 
@@ -25,6 +27,12 @@ struct RunRecord {
     // Worked out from the samples once, when the result is made
     // (result_of_run), or read from the file.
     Stability stability;
+    // What the operating system counted during the run; empty where nothing
+    // was sampled (files before version 3).
+    std::optional<RunLoad> load;
+    // Worked out from the load and the samples, as the stability is.
+    Disturbance disturbance;
+    std::vector<LoadCause> causes;
 };
 
 // Everything one invocation learned: what was asked, every run in the order
@@ -52,6 +60,28 @@ inline std::optional<double> partial_rate(const RunRecord& run) {
         return static_cast<double>(run.summary.total_operations) / run.summary.measured_seconds;
     }
     return std::nullopt;
+}
+
+// All workers' operations over their processor time; empty without the load.
+inline std::optional<double> operations_per_processor_second(const RunRecord& run) {
+    return run.load ? operations_per_processor_second(run.summary.total_operations,
+                                                      run.load->measurement.worker_cpu_seconds)
+                    : std::nullopt;
+}
+
+// The run's disturbance and causes in one line, "disturbed: other processes
+// used ..."; an unstable run that was not disturbed says no cause was seen.
+// Empty without the load.
+inline std::string load_text(const RunRecord& run) {
+    if (!run.load) {
+        return {};
+    }
+    std::string text = describe_load(run.disturbance, run.causes);
+    if (run.causes.empty() && run.disturbance.disturbed == false &&
+        run.stability.instability != Instability::none) {
+        text += std::string("; ") + no_cause_text;
+    }
+    return text;
 }
 
 }  // namespace quorlind::bench

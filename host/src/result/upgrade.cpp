@@ -42,4 +42,18 @@ json upgrade_version1(const json& document) {
     return json(to_json(result_of_run(std::move(record))));
 }
 
+json upgrade_version2(json document) {
+    document["schema_version"] = result_schema_version;
+    const auto runs = document.find("runs");
+    if (runs != document.end() && runs->is_array()) {
+        for (auto& run : *runs) {
+            // A run that is not an object is left for the reader to name.
+            if (run.is_object() && !run.contains("load")) {
+                run["load"] = nullptr;
+            }
+        }
+    }
+    return document;
+}
+
 }  // namespace quorlind::bench

@@ -164,12 +164,4 @@ RunLoad align_readings(const std::vector<LoadReading>& readings,
     return load;
 }
 
-std::optional<double> operations_per_processor_second(std::uint64_t operations,
-                                                      const std::optional<double>& worker_cpu_seconds) {
-    if (!worker_cpu_seconds || !(*worker_cpu_seconds > 0.0)) {
-        return std::nullopt;
-    }
-    return static_cast<double>(operations) / *worker_cpu_seconds;
-}
-
 }  // namespace quorlind::bench

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result/run_load.h"
+
 #include <quorlind.h>
 
 #include <cstdint>
@@ -34,33 +36,6 @@ struct LoadReading {
     std::optional<double> temperature_celsius;   // hottest package or core sensor
 };
 
-// The figures of one interval, of the warm-up or of the whole measurement.
-struct LoadFigures {
-    std::optional<double> worker_cpu_share;     // 0..1
-    std::optional<double> runqueue_wait_share;  // 0..1
-    std::optional<std::uint64_t> involuntary_switches;
-    std::optional<double> other_processes_cpus;  // processors' worth
-    std::optional<double> steal_share;           // 0..1 of all processors' time
-    std::optional<double> clock_mhz;
-    std::optional<double> temperature_celsius;
-    std::optional<double> worker_cpu_seconds;  // all workers together
-};
-
-// Whether the machine offers a figure and, if not, why.
-struct FigureAvailability {
-    std::string figure;  // the JSON name, "clock_mhz"
-    bool available = false;
-    std::string reason;  // empty when available
-};
-
-struct RunLoad {
-    std::vector<LoadFigures> intervals;  // one per library sample, in order
-    LoadFigures measurement;
-    LoadFigures warmup;  // empty without a warm-up
-    std::vector<FigureAvailability> availability;
-    double alignment_seconds = 0.0;  // the largest distance of a used reading from its boundary
-};
-
 // Readings further than this from an interval boundary leave the intervals
 // beside it unknown: two progress periods, so a late event on a loaded host
 // still counts.
@@ -75,10 +50,5 @@ LoadFigures figures_between(const LoadReading& from, const LoadReading& to, std:
 RunLoad align_readings(const std::vector<LoadReading>& readings,
                        const std::vector<QuorlindIntervalSample>& samples, std::uint32_t workers,
                        double tolerance_seconds = alignment_tolerance_seconds);
-
-// All workers' operations over all their processor time; for kind 2 it reads
-// per processor. Empty without the processor time.
-std::optional<double> operations_per_processor_second(std::uint64_t operations,
-                                                      const std::optional<double>& worker_cpu_seconds);
 
 }  // namespace quorlind::bench

@@ -1,6 +1,6 @@
 #include "run/load_sampler.h"
 
-#include "run/load_causes.h"
+#include "result/load_causes.h"
 
 #include <algorithm>
 #include <chrono>

@@ -119,6 +119,17 @@ void ProgressReporter::on_event(const QuorlindProgressEvent& event, double elaps
     }
 }
 
+void ProgressReporter::note(const std::string& text) {
+    if (style_ == ProgressStyle::none) {
+        return;
+    }
+    // On a terminal the note takes the progress line's place; the next event draws it below.
+    const std::string clear =
+        style_ == ProgressStyle::terminal ? '\r' + std::string(drawn_width_, ' ') + '\r' : std::string();
+    drawn_width_ = 0;
+    out_ << clear + label_ + text + '\n' << std::flush;
+}
+
 void ProgressReporter::redraw(const std::string& line, bool final) {
     // Blanks cover the tail of a longer previous line: no escape codes, so any
     // console shows it right. One write, so the line never shows half drawn.

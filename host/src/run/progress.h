@@ -40,6 +40,9 @@ public:
     // elapsed_seconds: wall time since the run began.
     void on_event(const QuorlindProgressEvent& event, double elapsed_seconds);
 
+    // A line of its own between progress lines ("the machine is busy: ...").
+    void note(const std::string& text);
+
 private:
     void redraw(const std::string& line, bool final);
 

@@ -1,6 +1,7 @@
 #include "run/series.h"
 
 #include "run/interrupt.h"
+#include "run/load_sampler.h"
 
 #include <chrono>
 #include <string>
@@ -16,12 +17,20 @@ using UniqueHandle = std::unique_ptr<QuorlindRunHandle, HandleDeleter>;
 
 struct ProgressContext {
     ProgressReporter& reporter;
+    LoadSampler& sampler;
     std::chrono::steady_clock::time_point start;
+    bool busy_noted = false;
 };
 
 void forward_progress(const QuorlindProgressEvent* event, void* user_data) {
     auto& context = *static_cast<ProgressContext*>(user_data);
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - context.start;
+    // Read before reporting, so the reading lies as close to the event as it can.
+    context.sampler.on_progress(*event, elapsed.count());
+    if (!context.busy_noted && context.sampler.busy_note()) {
+        context.busy_noted = true;
+        context.reporter.note(*context.sampler.busy_note());
+    }
     context.reporter.on_event(*event, elapsed.count());
 }
 
@@ -43,7 +52,10 @@ void measure_run(RunRecord& record, ProgressReporter& progress) {
         fail_without_outcome(record, "the library could not create a run handle");
         return;
     }
-    ProgressContext context{progress, std::chrono::steady_clock::now()};
+    // Made before the run, so that where a thread's name cannot be read the
+    // workers are the threads that appear after it.
+    LoadSampler sampler(make_load_probe());
+    ProgressContext context{progress, sampler, std::chrono::steady_clock::now()};
     {
         CancelOnInterrupt cancel_on_interrupt(handle.get());
         quorlind_run(handle.get(), &record.config, forward_progress, &context);
@@ -58,6 +70,9 @@ void measure_run(RunRecord& record, ProgressReporter& progress) {
             record.samples.resize(i);
             break;
         }
+    }
+    if (!sampler.readings().empty()) {
+        record.load = sampler.figures(record.samples);
     }
     const char* reason = quorlind_reason(handle.get());
     record.reason = reason != nullptr ? reason : "";

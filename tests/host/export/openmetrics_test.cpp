@@ -3,6 +3,7 @@
 
 #include "export/openmetrics.h"
 #include "result/reader.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 namespace {
@@ -44,6 +45,31 @@ TEST(OpenMetrics, GaugesPerKindFromTheStatistics) {
             EXPECT_EQ(line.find(' ', line.rfind('}')), line.rfind(' ')) << line;
         }
     }
+}
+
+// A file from before the load was sampled has none of its gauges; one
+// disturbed run marks its kind, and the shares are the runs' mean.
+TEST(OpenMetrics, LoadGaugesFromTheSampledRuns) {
+    Result result = fixture();
+    EXPECT_THAT(to_openmetrics(result), Not(HasSubstr("quorlind_disturbed")));
+    for (RunRecord& run : result.record.runs) {
+        if (run.config.benchmark == QUORLIND_BENCHMARK_SINGLE) {
+            run.load = RunLoad{};
+            run.load->intervals.resize(run.samples.size(), LoadFigures{1.0});
+            run.load->measurement.worker_cpu_share = 1.0;
+            run.load->measurement.other_processes_cpus = 0.0;
+        }
+    }
+    result.record.runs[0].load->measurement.worker_cpu_share = 0.8;
+    result.record.runs[0].load->measurement.other_processes_cpus = 0.5;
+    derive_figures(result);
+    const std::string text = to_openmetrics(result);
+    const std::string single = std::string("{") + machine + ",kind=\"single\"}";
+    EXPECT_THAT(text, HasSubstr("quorlind_disturbed" + single + " 1\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_worker_cpu_share" + single + " 0.9\n"));
+    EXPECT_THAT(text, HasSubstr("quorlind_other_processes_cpus" + single + " 0.25\n"));
+    EXPECT_THAT(text, Not(HasSubstr("quorlind_steal_share")));
+    EXPECT_THAT(text, Not(HasSubstr("quorlind_disturbed{" + std::string(machine) + ",kind=\"all\"}")));
 }
 
 TEST(OpenMetrics, LabelValuesEscapeBackslashQuoteAndNewline) {

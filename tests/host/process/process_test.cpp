@@ -99,7 +99,15 @@ TEST(BenchProcess, JsonOnStandardOutputParsesBackAndAddsUp) {
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_TRUE(result.err.empty()) << "--quiet: " << result.err;
     const auto document = nlohmann::json::parse(result.out);  // nothing but JSON on stdout
-    EXPECT_EQ(document.at("schema_version"), 2);
+    EXPECT_EQ(document.at("schema_version"), 3);
+    // Sampled during the run: one set of figures per interval, the workers' share a share.
+    const auto& run = document.at("runs").at(0);
+    const auto& load = run.at("load");
+    EXPECT_EQ(load.at("intervals").size(), run.at("samples").size());
+    if (!load.at("worker_cpu_share").is_null()) {
+        EXPECT_GT(load.at("worker_cpu_share").get<double>(), 0.0);
+        EXPECT_LT(load.at("worker_cpu_share").get<double>(), 1.1);
+    }
     EXPECT_EQ(document.at("configuration").at("measurement_seconds").get<double>(), 0.3);
     EXPECT_EQ(document.at("configuration").at("repeat"), 1);
     ASSERT_EQ(document.at("runs").size(), 1u);
@@ -132,10 +140,12 @@ TEST(BenchProcess, FilesReportAndPlainProgressTogether) {
     std::istringstream csv(read_file(csv_path));
     std::string line;
     std::getline(csv, line);
-    EXPECT_EQ(line, "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads");
+    EXPECT_EQ(line,
+              "interval,end_seconds,duration_seconds,operations,ops_per_second,run,threads,"
+              "worker_cpu_share,other_processes_cpus");
     std::size_t rows = 0;
     for (; std::getline(csv, line); ++rows) {
-        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 6) << line;
+        EXPECT_EQ(std::count(line.begin(), line.end(), ','), 8) << line;
     }
     EXPECT_EQ(rows, json.at("samples").size());
     std::remove(json_path.c_str());

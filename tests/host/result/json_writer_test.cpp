@@ -27,7 +27,7 @@ TEST(JsonOutput, OneRunRoundTripsEveryField) {
     const ResultRecord result = one_run_result();
     const auto json = parsed(result);
 
-    EXPECT_EQ(json["schema_version"], 2);
+    EXPECT_EQ(json["schema_version"], 3);
     EXPECT_EQ(json["tool"]["compiler"], "GCC");
     EXPECT_EQ(json["tool"]["build_type"], "Release");
     EXPECT_EQ(json["configuration"]["threads"], "single");
@@ -165,7 +165,7 @@ TEST(JsonOutput, CancelledRunCarriesReasonAndNoVariation) {
 TEST(JsonOutput, SystemDocumentHoldsToolAndSystemOnly) {
     const auto json = nlohmann::json::parse(
         system_document_json("0.0.2", {"Clang", "14.0.6", std::nullopt}, testing::test_system()).dump());
-    EXPECT_EQ(json["schema_version"], 2);
+    EXPECT_EQ(json["schema_version"], 3);
     EXPECT_EQ(json["tool"]["compiler"], "Clang");
     EXPECT_TRUE(json["tool"]["build_type"].is_null());
     EXPECT_EQ(json["system"]["processor"], "Test CPU 9000");

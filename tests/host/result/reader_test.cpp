@@ -28,9 +28,9 @@ const std::string version1_fixture = testing::fixture_path("result-v1.json");
 
 json version1() { return fixture("result-v1.json"); }
 
-// The version-1 fixture upgraded and its run repeated, as a version-2 file
+// The version-1 fixture upgraded and its run repeated, as a current file
 // would hold it: figures and all, as the writer makes them.
-json version2() {
+json current() {
     Result upgraded = parse_result_text(read_text(version1_fixture), "v1.json");
     RunRecord again = upgraded.record.runs[0];
     again.index = 1;
@@ -57,7 +57,7 @@ std::string error_of_text(const std::string& text) {
     return "accepted";
 }
 
-TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
+TEST(ResultReader, Version1FileBecomesOneRunInTheCurrentLayout) {
     const Result result = read_result_file(version1_fixture);
     EXPECT_EQ(result.path, version1_fixture);
     EXPECT_EQ(result.schema_version_read, 1);
@@ -77,7 +77,8 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     EXPECT_EQ(run.samples[2].operations, 8720u);
 
     const json document(to_json(result));
-    EXPECT_EQ(document["schema_version"], 2);
+    EXPECT_EQ(document["schema_version"], 3);
+    EXPECT_TRUE(document["runs"][0]["load"].is_null());
     EXPECT_EQ(document["configuration"]["repeat"], 1);
     EXPECT_EQ(document["configuration"]["threads"], "single");
     EXPECT_EQ(document["system"]["processor"], "AMD EPYC");
@@ -99,12 +100,73 @@ TEST(ResultReader, Version1FileBecomesOneRunInTheVersion2Layout) {
     EXPECT_FALSE(document["statistics"].contains("all"));
 }
 
-TEST(ResultReader, Version2FileKeepsEveryRun) {
-    const Result result = parse_result_text(version2().dump(), "v2.json");
-    EXPECT_EQ(result.schema_version_read, 2);
+TEST(ResultReader, CurrentFileKeepsEveryRunAndVersion2ReadsWithoutLoad) {
+    const Result result = parse_result_text(current().dump(), "v3.json");
+    EXPECT_EQ(result.schema_version_read, 3);
     ASSERT_EQ(result.record.runs.size(), 2u);
     EXPECT_EQ(result.record.runs[1].index, 1u);
-    EXPECT_EQ(json(to_json(result)), version2());
+    EXPECT_EQ(json(to_json(result)), current());
+
+    json version2 = current();
+    version2["schema_version"] = 2;
+    for (auto& run : version2["runs"]) {
+        run.erase("load");
+    }
+    const Result older = parse_result_text(version2.dump(), "v2.json");
+    EXPECT_EQ(older.schema_version_read, 2);
+    EXPECT_FALSE(older.record.runs[0].load);
+    EXPECT_EQ(json(to_json(older)), current());
+}
+
+// A sampled run's figures come back as written; its causes are worked out
+// again, and a figure of the wrong type, or one interval too many, is named.
+TEST(ResultReader, LoadRoundTripsAndIsReadStrictly) {
+    Result upgraded = parse_result_text(read_text(version1_fixture), "v1.json");
+    RunRecord& run = upgraded.record.runs[0];
+    RunLoad load;
+    for (std::size_t i = 0; i < run.samples.size(); ++i) {
+        LoadFigures figures;
+        figures.worker_cpu_share = i == 1 ? 0.5 : 0.99;
+        figures.other_processes_cpus = i == 1 ? 1.0 : 0.0;
+        figures.involuntary_switches = 0;
+        load.intervals.push_back(figures);
+    }
+    load.measurement.worker_cpu_share = 0.83;
+    load.measurement.worker_cpu_seconds = 2.5;
+    load.availability = {{"clock_mhz", false, "no cpufreq driver"}};
+    run.load = load;
+    const json written(to_json(result_of_run(upgraded.record)));
+    const json& load_json = written["runs"][0]["load"];
+    EXPECT_EQ(load_json["disturbed"], true);
+    ASSERT_EQ(load_json["causes"].size(), 1u);
+    EXPECT_EQ(load_json["causes"][0]["kind"], "other_processes");
+    EXPECT_EQ(load_json["causes"][0]["intervals"], json::array({1}));
+    EXPECT_TRUE(load_json["intervals"][0]["clock_mhz"].is_null());
+
+    const Result read = parse_result_text(written.dump(), "load.json");
+    EXPECT_EQ(json(to_json(read)), written);
+    EXPECT_TRUE(read.recomputed.empty());
+    ASSERT_TRUE(read.record.runs[0].load);
+    EXPECT_EQ(read.record.runs[0].load->availability[0].reason, "no cpufreq driver");
+
+    json edited = written;
+    edited["runs"][0]["load"]["disturbed"] = false;
+    EXPECT_THAT(parse_result_text(edited.dump(), "edited.json").recomputed,
+                ::testing::Contains("load causes of run 1"));
+    edited = written;
+    edited["runs"][0]["load"]["intervals"][2]["other_processes_cpus"] = "1";
+    EXPECT_THAT(error_of(edited),
+                HasSubstr("runs[0].load.intervals[2].other_processes_cpus should be a number"));
+    edited = written;
+    edited["runs"][0]["load"]["intervals"].push_back(written["runs"][0]["load"]["intervals"][0]);
+    EXPECT_THAT(error_of(edited),
+                HasSubstr("runs[0].load.intervals holds 4 intervals for the run's 3 samples"));
+    edited = written;
+    edited["runs"][0]["load"]["causes"][0]["kind"] = "gremlins";
+    EXPECT_THAT(error_of(edited), HasSubstr("runs[0].load.causes[0].kind should be other_processes"));
+    edited = written;
+    edited["runs"][0]["load"]["causes"][0]["intervals"] = {7};
+    EXPECT_THAT(error_of(edited), HasSubstr("should name one of the run's 3 intervals"));
 }
 
 // Written before the paired ratio: the scaling had no interval, pairs,
@@ -275,17 +337,17 @@ TEST(ResultReader, OtherToolsAndOtherVersionsAreRefused) {
     other["tool"]["name"] = "other-bench\x1b[2J";
     EXPECT_EQ(error_of(other), "bad.json: not a quorlind-bench result: tool.name is 'other-bench\\x1b[2J'");
 
-    json future = version2();
-    future["schema_version"] = 3;
+    json future = current();
+    future["schema_version"] = 4;
     EXPECT_THAT(error_of(future),
-                HasSubstr("bad.json: schema_version 3 is not one this tool reads (1 or 2)"));
+                HasSubstr("bad.json: schema_version 4 is not one this tool reads (1 to 3)"));
     future["schema_version"] = "2";
     EXPECT_THAT(error_of(future), HasSubstr("schema_version should be a whole number, not a string"));
     future["schema_version"] = 0;
     EXPECT_THAT(error_of(future), HasSubstr("schema_version 0 is not one"));
 
     // A version-2 file without its version reads as version 1, and fails as one.
-    json unmarked = version2();
+    json unmarked = current();
     unmarked.erase("schema_version");
     EXPECT_THAT(error_of(unmarked), HasSubstr("bad.json: configuration.benchmark is missing"));
 }
@@ -295,7 +357,7 @@ TEST(ResultReader, ThroughputsMustBeFiniteAndNotNegative) {
     negative["summary"]["ops_per_second"] = -1.5;
     EXPECT_EQ(error_of(negative), "bad.json: summary.ops_per_second is negative (-1.5)");
 
-    json huge = version2();
+    json huge = current();
     huge["runs"][1]["samples"][2]["ops_per_second"] = 1e18;
     EXPECT_NO_THROW(parse_result_text(huge.dump(), "huge.json"));
     huge["runs"][1]["samples"][2]["ops_per_second"] = 1e308;
@@ -309,11 +371,11 @@ TEST(ResultReader, ThroughputsMustBeFiniteAndNotNegative) {
     huge["runs"][1]["samples"][2]["ops_per_second"] = std::numeric_limits<double>::infinity();
     EXPECT_THAT(error_of(huge), HasSubstr("should be a number, not null")) << "infinity is written as null";
 
-    json zero = version2();
+    json zero = current();
     zero["runs"][0]["summary"]["ops_per_second"] = 0;
     EXPECT_EQ(error_of(zero), "bad.json: runs[0].summary.ops_per_second is 0 for a completed run");
 
-    json text = version2();
+    json text = current();
     text["runs"][0]["samples"][0]["ops_per_second"] = "fast";
     EXPECT_EQ(error_of(text), "bad.json: runs[0].samples[0].ops_per_second should be a number, not a string");
 
@@ -323,7 +385,7 @@ TEST(ResultReader, ThroughputsMustBeFiniteAndNotNegative) {
 }
 
 TEST(ResultReader, LayoutFaultsNameTheMember) {
-    json no_runs = version2();
+    json no_runs = current();
     no_runs["runs"] = json::array();
     EXPECT_EQ(error_of(no_runs), "bad.json: runs is empty: the file holds no runs");
 
@@ -359,11 +421,11 @@ TEST(ResultReader, LayoutFaultsNameTheMember) {
         {"/notes/0", 5, "notes should hold only strings, not a number"},
     };
     for (const auto& c : cases) {
-        json document = version2();
+        json document = current();
         document[json::json_pointer(c.pointer)] = c.value;
         EXPECT_THAT(error_of(document), HasSubstr(c.message)) << c.pointer;
     }
-    json no_tool_version = version2();
+    json no_tool_version = current();
     no_tool_version["tool"].erase("version");
     EXPECT_EQ(error_of(no_tool_version), "bad.json: tool.version is missing");
 }
@@ -379,7 +441,7 @@ TEST(ResultReader, Version1LayoutFaultsUseItsOwnNames) {
     json no_samples = version1();
     no_samples.erase("samples");
     EXPECT_EQ(error_of(no_samples), "bad.json: samples is missing");
-    json low_interval = version2();
+    json low_interval = current();
     low_interval["statistics"]["single"]["ci95_low"] = -120.5;
     EXPECT_EQ(error_of(low_interval), "accepted") << "two far-apart runs give an interval below zero";
 

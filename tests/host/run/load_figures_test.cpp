@@ -1,6 +1,6 @@
 // Made-up readings tied to made-up samples, the sampler's timing against a
 // simulation of the library's watch, and the causes named from the figures.
-#include "run/load_causes.h"
+#include "result/load_causes.h"
 #include "run/load_figures.h"
 #include "run/load_sampler.h"
 

@@ -1,6 +1,6 @@
 // A real short run of every kind-2 worker with this platform's probe: the
 // workers are found by name and their share is read, on Linux and under Wine.
-#include "run/load_causes.h"
+#include "result/load_causes.h"
 #include "run/sampled_run.h"
 
 #include <gtest/gtest.h>

@@ -83,7 +83,9 @@ def main():
                   f"throughput of {kind}: {throughput.get(kind)}, the result says {median}")
         names = {s[0] for s in found}
         for name in ("quorlind_runs", "quorlind_unstable", "quorlind_start_time_seconds",
-                     "quorlind_throughput_ci95_half_width_operations_per_second"):
+                     "quorlind_throughput_ci95_half_width_operations_per_second",
+                     # What docs/fleet/quorlind.rules.yml's disturbed rule reads.
+                     "quorlind_disturbed", "quorlind_worker_cpu_share"):
             check(name in names, f"no {name} in {sorted(names)}")
         check(all(s[1].get("processor") == result["system"]["processor"] for s in found),
               "a sample lacks the processor label")

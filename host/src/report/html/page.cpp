@@ -47,7 +47,7 @@ th, td { text-align: left; padding: 0.3rem 0.6rem; border-bottom: 1px solid var(
   overflow-wrap: anywhere; }
 th { font-weight: 600; }
 td.number { text-align: right; white-space: nowrap; }
-tr.differs td { background: var(--mark); }
+tr.differs td, tr.disturbed td { background: var(--mark); }
 tr.differs td:first-child { font-weight: 650; }
 tr.differs td:first-child::before { content: "\2260\00a0"; }
 .notes li { margin: 0.2rem 0; }

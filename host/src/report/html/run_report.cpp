@@ -1,5 +1,6 @@
 #include "report/html/run_report.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -89,7 +90,12 @@ std::string throughput_chart(const Result& result, std::uint32_t benchmark,
             }
         }
         chart.series.push_back(std::move(series));
+        for (const std::size_t interval : run.disturbance.intervals) {
+            const auto& sample = run.samples[interval];
+            chart.shades.push_back({sample.end_seconds - sample.duration_seconds, sample.end_seconds});
+        }
     }
+    chart.shade_name = "disturbed intervals (the workers got under 90 % of the time)";
     if (const auto& statistics = result.statistics(benchmark); statistics && statistics->median) {
         ValueBand band;
         band.line = *statistics->median;
@@ -209,6 +215,55 @@ std::string run_rate(const RunRecord& run) {
     return is_partial(run) ? "none measured" : "-";
 }
 
+std::string per_cpu_text(const RunRecord& run) {
+    const auto rate = operations_per_processor_second(run);
+    return rate ? format_rate(*rate) : "-";
+}
+
+std::string share_text(const RunRecord& run) {
+    const auto share = run.load ? run.load->measurement.worker_cpu_share : std::nullopt;
+    return share ? format_percent(*share * 100.0, 1) : "-";
+}
+
+std::string other_cpus_text(const RunRecord& run) {
+    const auto cpus = run.load ? run.load->measurement.other_processes_cpus : std::nullopt;
+    return cpus ? format_fixed(*cpus, 2) : "-";
+}
+
+// Each run's intervals with their load, for the runs that were sampled.
+std::string intervals_table(const Result& result) {
+    std::vector<TableRow> rows;
+    const auto figure = [](const std::optional<double>& value, int decimals, double scale) {
+        return value ? format_fixed(*value * scale, decimals) : std::string("-");
+    };
+    for (const auto& run : result.record.runs) {
+        if (!run.load || run.load->intervals.size() != run.samples.size()) {
+            continue;
+        }
+        for (std::size_t i = 0; i < run.samples.size(); ++i) {
+            const auto& sample = run.samples[i];
+            const LoadFigures& load = run.load->intervals[i];
+            const bool disturbed =
+                std::find(run.disturbance.intervals.begin(), run.disturbance.intervals.end(), i) !=
+                run.disturbance.intervals.end();
+            rows.push_back({{{run_number(run), "number"},
+                             {format_fixed(sample.end_seconds, 3), "number"},
+                             {format_fixed(sample.duration_seconds, 3), "number"},
+                             {format_rate(sample.ops_per_second), "number"},
+                             {figure(load.worker_cpu_share, 1, 100.0), "number"},
+                             {figure(load.other_processes_cpus, 2, 1.0), "number"}},
+                            disturbed ? "disturbed" : ""});
+        }
+    }
+    if (rows.empty()) {
+        return {};
+    }
+    return detail::html_table("intervals",
+                              {"Run", "End (s)", "Length (s)", "Throughput (operations/s)",
+                               "Workers' share (%)", "Other processes (processors)"},
+                              rows);
+}
+
 std::string runs_table(const Result& result) {
     std::vector<TableRow> rows;
     for (const auto& run : result.record.runs) {
@@ -225,13 +280,18 @@ std::string runs_table(const Result& result) {
               {stability_text(run, StabilityWording::cell), ""},
               {group_thousands(run.summary.total_operations), "number"},
               {format_hex64(run.summary.checksum), "number"},
+              {per_cpu_text(run), "number"},
+              {share_text(run), "number"},
+              {other_cpus_text(run), "number"},
+              {load_text(run), ""},
               {reason, ""}},
              done ? "" : "incomplete"});
     }
-    return detail::html_table("runs",
-                              {"Run", "Threads", "Status", "Throughput (operations/s)", "Variation",
-                               "Stability", "Operations", "Checksum", "Reason"},
-                              rows);
+    return detail::html_table(
+        "runs",
+        {"Run", "Threads", "Status", "Throughput (operations/s)", "Variation", "Stability", "Operations",
+         "Checksum", "Workers' share", "Other processes (processors)", "Disturbance", "Reason"},
+        rows);
 }
 
 // The system record's fields as the text report words them, then the tool's.
@@ -310,6 +370,9 @@ std::string render_result_html(const Result& result) {
     body += detail::html_section("summary", "Summary", "<div class=\"cards\">" + cards + "</div>\n");
     body += detail::html_section("charts", "Throughput", "<div class=\"charts\">\n" + charts + "</div>\n");
     body += detail::html_section("runs", "Runs", runs_table(result));
+    if (const std::string intervals = intervals_table(result); !intervals.empty()) {
+        body += detail::html_section("intervals", "Intervals", intervals);
+    }
     body += detail::html_section("system", "System", system_table(result));
     body += "<footer><p>Written by " + escape_html(tool_name) + " " +
             escape_html(result.record.tool_version) +

@@ -140,6 +140,26 @@ std::string trend_group(const TrendLine& trend, const LinearScale& x, const Line
            "\" stroke-width=\"2.5\" stroke-dasharray=\"" + trend_dash + "\"/></g>";
 }
 
+std::string shade_group(const LineChart& chart, const LinearScale& x,
+                        std::vector<detail::LegendEntry>& entries) {
+    if (chart.shades.empty()) {
+        return {};
+    }
+    std::string out = "<g class=\"shades\">";
+    for (const TimeShade& shade : chart.shades) {
+        const double left = std::clamp(x(shade.start), plot_area.left, plot_area.right);
+        const double right = std::clamp(x(shade.end), plot_area.left, plot_area.right);
+        out += "<rect x=\"" + svg_number(left) + "\" y=\"" + svg_number(plot_area.top) + "\" width=\"" +
+               svg_number(std::max(0.0, right - left)) + "\" height=\"" +
+               svg_number(plot_area.bottom - plot_area.top) + "\" fill=\"" + detail::band_colour +
+               "\" fill-opacity=\"0.15\"/>";
+    }
+    entries.push_back({detail::LegendEntry::Kind::band,
+                       chart.shade_name,
+                       {detail::band_colour, "", detail::MarkerShape::circle}});
+    return out + "</g>";
+}
+
 std::string no_data_note() {
     return "<text class=\"empty\" x=\"" + svg_number((plot_area.left + plot_area.right) / 2) + "\" y=\"" +
            svg_number((plot_area.top + plot_area.bottom) / 2) +
@@ -161,6 +181,7 @@ std::string render_line_chart(const LineChart& chart) {
     body += detail::vertical_axis(y_ticks, y, plot_area, chart.y_label);
     body += detail::horizontal_axis(x_ticks, x, plot_area, chart.x_label);
     std::vector<detail::LegendEntry> entries;
+    body += shade_group(chart, x, entries);
     if (chart.band) {
         body += band_group(*chart.band, y, entries);
     }

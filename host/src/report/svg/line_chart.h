@@ -43,6 +43,12 @@ struct TrendLine {
     ChartPoint to;
 };
 
+// A span of time shaded across the plot (disturbed intervals), under the lines.
+struct TimeShade {
+    double start = 0.0;
+    double end = 0.0;
+};
+
 struct LineChart {
     std::string id;  // a fixed token chosen by the caller, not from any file
     std::string title;
@@ -51,6 +57,8 @@ struct LineChart {
     std::vector<StepSeries> series;
     std::optional<ValueBand> band;
     std::vector<TrendLine> trends;
+    std::vector<TimeShade> shades;
+    std::string shade_name;  // the legend's words for the shades
 };
 
 // The chart as a <figure> holding inline SVG and an HTML legend; every text

@@ -127,6 +127,18 @@ std::string hint_text(const Comparison& comparison, const KindComparison& kind) 
            " % of the time under this test, threshold and confidence, Holm included (--detect sets the size)";
 }
 
+// " (run 2 disturbed)", " (runs 1, 3 disturbed)"; empty for none.
+std::string disturbed_runs_text(const std::vector<std::size_t>& runs) {
+    if (runs.empty()) {
+        return {};
+    }
+    std::string text = runs.size() == 1 ? " (run " : " (runs ";
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + std::to_string(runs[i] + 1);
+    }
+    return text + " disturbed)";
+}
+
 void write_labelled(std::ostream& out, const char* label, const std::vector<std::string>& lines) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         out << "  " << pad_right(i == 0 ? label : "", 13) << lines[i] << '\n';
@@ -246,7 +258,7 @@ void write_comparison_report(std::ostream& out, const Comparison& comparison) {
         if (file.schema_version_read == 1) {
             out << " (an older result file: one run, no system details)";
         }
-        out << '\n';
+        out << disturbed_runs_text(file.disturbed_runs) << '\n';
     }
     out << '\n';
 

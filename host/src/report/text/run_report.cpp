@@ -25,7 +25,31 @@ std::string variation_text(const RunRecord& run) {
     return format_percent(run.summary.variation_percent, 2) + " (" + stability + ")";
 }
 
-void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSample>& samples) {
+// The mean over the joined intervals, weighted by their lengths; unknown if any is.
+std::optional<double> joined_figure(const RunRecord& run, std::size_t first, std::size_t last,
+                                    std::optional<double> LoadFigures::*figure) {
+    if (!run.load || run.load->intervals.size() != run.samples.size()) {
+        return std::nullopt;
+    }
+    double sum = 0.0;
+    double seconds = 0.0;
+    for (std::size_t i = first; i < last; ++i) {
+        const auto& value = run.load->intervals[i].*figure;
+        if (!value) {
+            return std::nullopt;
+        }
+        sum += *value * run.samples[i].duration_seconds;
+        seconds += run.samples[i].duration_seconds;
+    }
+    return seconds > 0.0 ? std::optional<double>(sum / seconds) : std::nullopt;
+}
+
+std::string optional_text(const std::optional<double>& value, int decimals, double scale = 1.0) {
+    return value ? format_fixed(*value * scale, decimals) : "-";
+}
+
+void write_sample_table(std::ostream& out, const RunRecord& run) {
+    const auto& samples = run.samples;
     if (samples.empty()) {
         out << "  No intervals were measured.\n";
         return;
@@ -36,13 +60,30 @@ void write_sample_table(std::ostream& out, const std::vector<QuorlindIntervalSam
         out << " (" << samples.size() << " joined into " << rows.size() << " rows)";
     }
     out << ":\n";
+    const bool with_load = run.load.has_value();
     out << "    " << pad_left("end (s)", 9) << pad_left("length (s)", 12) << pad_left("operations", 18)
-        << pad_left("ops/s", 18) << '\n';
-    for (const auto& row : rows) {
+        << pad_left("ops/s", 18);
+    if (with_load) {
+        out << pad_left("workers %", 11) << pad_left("others (cpus)", 15);
+    }
+    out << '\n';
+    const std::size_t per_row = (samples.size() + rows.size() - 1) / rows.size();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const auto& row = rows[r];
         out << "    " << pad_left(format_fixed(row.end_seconds, 3), 9)
             << pad_left(format_fixed(row.duration_seconds, 3), 12)
-            << pad_left(group_thousands(row.operations), 18) << pad_left(format_rate(row.ops_per_second), 18)
-            << '\n';
+            << pad_left(group_thousands(row.operations), 18) << pad_left(format_rate(row.ops_per_second), 18);
+        if (with_load) {
+            const std::size_t first = r * per_row;
+            const std::size_t last = std::min(samples.size(), first + per_row);
+            out << pad_left(optional_text(joined_figure(run, first, last, &LoadFigures::worker_cpu_share), 1,
+                                          100.0),
+                            11)
+                << pad_left(
+                       optional_text(joined_figure(run, first, last, &LoadFigures::other_processes_cpus), 2),
+                       15);
+        }
+        out << '\n';
     }
 }
 
@@ -60,15 +101,29 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
     write_field(
         out, "Throughput",
         completed ? format_rate(summary.ops_per_second) + " operations/s" : "- (the run did not complete)");
+    if (const auto per_cpu = operations_per_processor_second(run)) {
+        std::string text = format_rate(*per_cpu) + " operations per second of processor time";
+        if (const auto& share = run.load->measurement.worker_cpu_share) {
+            text += std::string(" (the ") + (summary.workers == 1 ? "worker" : "workers") + " got " +
+                    format_percent(*share * 100.0, 1) + " of the window)";
+        }
+        write_field(out, "CPU time", text);
+    }
     write_field(out, "Workers", std::to_string(summary.workers));
     write_field(out, "Measured",
                 format_fixed(summary.measured_seconds, 3) + " s (planned " +
                     format_seconds_exact(summary.measurement_seconds) + " after " +
                     format_seconds_exact(summary.warmup_seconds) + " warm-up)");
     write_field(out, "Variation", variation_text(run));
+    if (run.load) {
+        if (const auto busy = busy_warmup_note(run.load->warmup)) {
+            write_field(out, "Warm-up", *busy);
+        }
+        write_field(out, "Disturbance", load_text(run));
+    }
     write_field(out, "Operations", group_thousands(summary.total_operations));
     write_field(out, "Checksum", format_hex64(summary.checksum));
-    write_sample_table(out, run.samples);
+    write_sample_table(out, run);
 }
 
 std::string run_remark(const RunRecord& run) {
@@ -83,9 +138,17 @@ std::string run_remark(const RunRecord& run) {
     }
 }
 
+std::string per_cpu_rate(const RunRecord& run) {
+    const auto rate = operations_per_processor_second(run);
+    return rate ? format_rate(*rate) : "-";
+}
+
 void write_run_table(std::ostream& out, const ResultRecord& record) {
+    const bool with_load = std::any_of(record.runs.begin(), record.runs.end(),
+                                       [](const RunRecord& run) { return run.load.has_value(); });
     out << "  " << pad_left("run", 4) << "  " << pad_right("threads", 8) << pad_right("status", 11)
-        << pad_left("ops/s", 16) << pad_left("variation", 11) << "  stability\n";
+        << pad_left("ops/s", 16) << (with_load ? pad_left("ops/CPU s", 16) : "") << pad_left("variation", 11)
+        << "  stability\n";
     for (const auto& run : record.runs) {
         std::string rate = "-";
         if (run.summary.status == QUORLIND_STATUS_COMPLETED) {
@@ -97,8 +160,18 @@ void write_run_table(std::ostream& out, const ResultRecord& record) {
             run.summary.has_variation != 0 ? format_percent(run.summary.variation_percent, 2) : "-";
         out << "  " << pad_left(std::to_string(run.index + 1), 4) << "  "
             << pad_right(benchmark_name(run.config.benchmark), 8)
-            << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16) << pad_left(variation, 11)
-            << "  " << run_remark(run) << '\n';
+            << pad_right(status_name(run.summary.status), 11) << pad_left(rate, 16)
+            << (with_load ? pad_left(per_cpu_rate(run), 16) : "") << pad_left(variation, 11) << "  "
+            << run_remark(run) << (run.disturbance.disturbed == true ? "; disturbed" : "") << '\n';
+    }
+    // The causes below the table, where they have room.
+    for (const auto& run : record.runs) {
+        const bool unsettled =
+            run.disturbance.disturbed == true || (run.summary.status == QUORLIND_STATUS_COMPLETED &&
+                                                  run.stability.instability != Instability::none);
+        if (run.load && unsettled) {
+            out << "  run " << run.index + 1 << ": " << load_text(run) << '\n';
+        }
     }
 }
 

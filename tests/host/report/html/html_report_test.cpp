@@ -19,6 +19,7 @@
 #include "result/system_fields.h"
 #include "result/json_writer.h"
 #include "result/reader.h"
+#include "result/result.h"
 
 namespace quorlind::bench {
 namespace {
@@ -180,6 +181,27 @@ TEST(ResultPage, HoldsEveryChartSeriesBandAndTrend) {
     EXPECT_THAT(page, Not(HasSubstr("url(")));
     EXPECT_THAT(page, Not(HasSubstr("src=")));
     EXPECT_THAT(page, Not(HasSubstr("href=")));
+}
+
+// The disturbed interval is shaded in the chart and marked in the table;
+// a file without the load has neither, nor an intervals table.
+TEST(ResultPage, DisturbedIntervalsAreShadedAndMarked) {
+    Result result = result_of(read_fixture("result-v2-both.json"));
+    EXPECT_THAT(render_result_html(result), Not(HasSubstr("class=\"shades\"")));
+    EXPECT_THAT(render_result_html(result), Not(HasSubstr("<section id=\"intervals\"")));
+    RunRecord& run = result.record.runs[0];
+    ASSERT_GE(run.samples.size(), 2u);
+    run.load = RunLoad{};
+    run.load->intervals.resize(run.samples.size(), LoadFigures{1.0, std::nullopt, std::nullopt, 0.0});
+    run.load->intervals[1] = LoadFigures{0.4, std::nullopt, std::nullopt, 1.5};
+    run.load->measurement.worker_cpu_share = 0.8;
+    derive_figures(result);
+    const std::string page = render_result_html(result);
+    EXPECT_EQ(count(page, "<g class=\"shades\"><rect "), 1u);
+    EXPECT_EQ(count(page, "<tr class=\"disturbed\">"), 1u);
+    EXPECT_THAT(page, HasSubstr("<td class=\"number\">40.0</td><td class=\"number\">1.50</td>"));
+    EXPECT_THAT(page, HasSubstr("disturbed intervals (the workers got under 90 % of the time)"));
+    EXPECT_THAT(page, HasSubstr("disturbed: other processes used 1.5 processors"));
 }
 
 TEST(ResultPage, HostileStringsStayText) {

@@ -199,5 +199,36 @@ TEST(StabilityText, EachReportWordsTheSameJudgement) {
     EXPECT_EQ(stability_text(run, StabilityWording::cell), "not judged (too few intervals)");
 }
 
+// A sampled run shows the second figure and says whether it was disturbed:
+// by whom and when, or that it was not; the intervals get the load columns.
+TEST(RunReport, LoadNamesTheCauseOrSaysTheRunWasQuiet) {
+    ResultRecord record = completed_result();
+    RunRecord& run = record.runs[0];
+    run.load = RunLoad{};
+    run.load->intervals = {LoadFigures{1.0, std::nullopt, std::nullopt, 0.1},
+                           LoadFigures{0.5, std::nullopt, std::nullopt, 1.6}};
+    run.load->measurement.worker_cpu_share = 0.75;
+    run.load->measurement.worker_cpu_seconds = 2.0 * 3.0 * 0.75;
+    const std::string disturbed = report_of(record);
+    EXPECT_THAT(disturbed, HasSubstr("  CPU time    16,454,238 operations per second of processor time "
+                                     "(the workers got 75.0 % of the window)\n"));
+    EXPECT_THAT(disturbed,
+                HasSubstr("Disturbance disturbed: other processes used 1.6 processors in 1.5\xE2\x80\x93"
+                          "3.0 s, and the workers ran 50 % of that time\n"));
+    EXPECT_THAT(disturbed, HasSubstr("workers %  others (cpus)\n"));
+    EXPECT_THAT(disturbed, HasSubstr("       50.0           1.60\n"));
+
+    run.load->intervals[1] = run.load->intervals[0];
+    run.load->measurement.worker_cpu_share = 0.99;
+    EXPECT_THAT(report_of(record), HasSubstr("Disturbance not disturbed\n"));
+    // Noisy without a disturbance: no cause is made up.
+    run.summary.unstable = 1;
+    EXPECT_THAT(report_of(record),
+                HasSubstr("Disturbance not disturbed; no cause seen in what this machine reports\n"));
+    // An older file: nothing about the load at all.
+    run.load.reset();
+    EXPECT_THAT(report_of(record), Not(HasSubstr("Disturbance")));
+}
+
 }  // namespace
 }  // namespace quorlind::bench

@@ -2,7 +2,7 @@
 // share one processor for the middle of the window. Three, so that the drop
 // stands out even where this machine's other work already takes most of that
 // processor.
-#include "run/load_causes.h"
+#include "result/load_causes.h"
 #include "run/sampled_run.h"
 
 #include <gmock/gmock.h>

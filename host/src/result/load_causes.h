@@ -1,6 +1,8 @@
 #pragma once
 
-#include "run/load_figures.h"
+#include "result/run_load.h"
+
+#include <quorlind.h>
 
 #include <cstddef>
 #include <optional>
@@ -56,5 +58,10 @@ inline constexpr const char* no_cause_text = "no cause seen in what this machine
 // warm-up", when the warm-up saw more than a quarter of a processor in use
 // elsewhere or steal above 2 %.
 std::optional<std::string> busy_warmup_note(const LoadFigures& warmup);
+
+// All workers' operations over all their processor time; for kind 2 it reads
+// per processor. Empty without the processor time.
+std::optional<double> operations_per_processor_second(std::uint64_t operations,
+                                                      const std::optional<double>& worker_cpu_seconds);
 
 }  // namespace quorlind::bench

@@ -1,4 +1,4 @@
-#include "run/load_causes.h"
+#include "result/load_causes.h"
 
 #include "util/number_format.h"
 
@@ -245,6 +245,14 @@ std::optional<std::string> busy_warmup_note(const LoadFigures& warmup) {
     }
     return "the machine is busy: " + parts.front() + (parts.size() > 1 ? " and " + parts.back() : "") +
            " during the warm-up";
+}
+
+std::optional<double> operations_per_processor_second(std::uint64_t operations,
+                                                      const std::optional<double>& worker_cpu_seconds) {
+    if (!worker_cpu_seconds || !(*worker_cpu_seconds > 0.0)) {
+        return std::nullopt;
+    }
+    return static_cast<double>(operations) / *worker_cpu_seconds;
 }
 
 }  // namespace quorlind::bench
