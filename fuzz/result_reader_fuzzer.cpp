@@ -40,8 +40,8 @@ const std::string name = "fuzz.json";
 
 void check_accepted(const Result& result) {
     const Document written = to_json(result);
-    if (result.record.runs.empty() || written.at("schema_version") != 2) {
-        broken("an accepted result has no runs or is not in the version-2 layout");
+    if (result.record.runs.empty() || written.at("schema_version") != result_schema_version) {
+        broken("an accepted result has no runs or is not in the current layout");
     }
     for (const auto& run : result.record.runs) {
         const bool completed = run.summary.status == QUORLIND_STATUS_COMPLETED;
@@ -51,8 +51,9 @@ void check_accepted(const Result& result) {
     }
     // Throws, and so fails, if the writer makes of the model what the reader refuses.
     const Result again = parse_result_text(written.dump(), "again.json");
-    if (again.schema_version_read != 2 || again.record.runs.size() != result.record.runs.size() ||
-        to_json(again) != written || !again.recomputed.empty()) {
+    if (again.schema_version_read != result_schema_version ||
+        again.record.runs.size() != result.record.runs.size() || to_json(again) != written ||
+        !again.recomputed.empty()) {
         broken("the written document does not read back the same");
     }
 
