@@ -369,6 +369,11 @@ TEST(TerminalText, FormatCharactersFromAFileAreShownEscaped) {
         EXPECT_THAT(result.out, HasSubstr(std::string("Example ") + escaped + "CPU"));
         EXPECT_THAT(result.out, HasSubstr(std::string("new") + escaped + ".json"));
         EXPECT_THAT(result.out, Not(HasSubstr(character)));
+        // report prints the file's own system record.
+        const auto report = bench({"report", path});
+        EXPECT_EQ(report.exit_code, 0) << report.err;
+        EXPECT_THAT(report.out, HasSubstr(std::string("Example ") + escaped + "CPU"));
+        EXPECT_THAT(report.out, Not(HasSubstr(character)));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "result/names.h"
 #include "report/text/stability_text.h"
 #include "util/number_format.h"
+#include "util/printable_text.h"
 
 #include <algorithm>
 #include <string>
@@ -94,7 +95,7 @@ void write_single_run(std::ostream& out, const RunRecord& run) {
     out << "Quorlind " << kind_label(summary.benchmark) << " benchmark: " << status;
     // A cancelled run's reason is the word "cancelled" again.
     if (!completed && !run.reason.empty() && run.reason != status) {
-        out << " (" << run.reason << ")";
+        out << " (" << printable_text(run.reason, 1000) << ")";
     }
     out << '\n';
 
@@ -134,7 +135,7 @@ std::string run_remark(const RunRecord& run) {
             return "partial: cancelled after " + format_fixed(run.summary.measured_seconds, 1) +
                    " s measured";
         default:
-            return "failed: " + run.reason;
+            return "failed: " + printable_text(run.reason, 1000);
     }
 }
 
