@@ -23,15 +23,17 @@ failed=()
 source scripts/lib/steps.sh
 trap 'steps_summary $?' EXIT
 # run NAME COMMAND...: the command's own output goes straight through; the
-# step's end prints its time.
+# step ends with it, so its time and outcome are this command's.
 run() {
   local name=$1
   shift
   if "$@"; then
     printf '=== %s passed\n' "$name"
+    steps_end 0
   else
     printf '=== %s FAILED\n' "$name"
     failed+=("$name")
+    steps_end 1
   fi
 }
 

@@ -13,9 +13,16 @@ namespace {
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
-// Errors are ruled out by the callers' domain checks; doubles stay doubles,
-// which keeps the calibration's millions of quantiles fast.
-using Policy = boost::math::policies::policy<boost::math::policies::promote_double<false>>;
+// Boost throws by default, and a hand-edited file reaches here with any
+// degrees of freedom: below about 0.01 the quantile passes the largest double.
+// Such results come back as infinity or NaN, which the callers read as an
+// interval without bounds. Doubles stay doubles, which keeps the
+// calibration's millions of quantiles fast.
+namespace policies = boost::math::policies;
+using Policy = policies::policy<
+    policies::promote_double<false>, policies::domain_error<policies::ignore_error>,
+    policies::pole_error<policies::ignore_error>, policies::overflow_error<policies::ignore_error>,
+    policies::evaluation_error<policies::ignore_error>, policies::rounding_error<policies::ignore_error>>;
 using StudentT = boost::math::students_t_distribution<double, Policy>;
 
 std::vector<double> sorted_copy(std::span<const double> values) {

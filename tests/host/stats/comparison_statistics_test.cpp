@@ -1,6 +1,7 @@
 #include "stats/comparison_statistics.h"
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -147,6 +148,17 @@ TEST(ComparisonStatistics, DegenerateSpreads) {
     EXPECT_FALSE(unknown.interval);
     EXPECT_FALSE(unknown.p_value);
     EXPECT_EQ(verdict_of(unknown, 2.0), Verdict::inconclusive);
+
+    // One interval of a thousand seconds beside one of a nanosecond leaves
+    // almost no degrees of freedom: an interval without bounds, not a throw.
+    const std::vector<QuorlindIntervalSample> lopsided{interval(1000.0, 100000), interval(1e-9, 1)};
+    const auto barely = estimate_from_intervals(lopsided);
+    ASSERT_TRUE(barely && barely->standard_error);
+    ASSERT_LT(barely->degrees_of_freedom, 1e-6);
+    const auto unbounded = compare_throughputs(*barely, *barely, 0.95);
+    ASSERT_TRUE(unbounded.interval);
+    EXPECT_EQ(unbounded.interval->high, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(verdict_of(unbounded, 2.0), Verdict::inconclusive);
 }
 
 TEST(ComparisonStatistics, VerdictsSayWhatTheIntervalShows) {

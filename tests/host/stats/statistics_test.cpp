@@ -1,6 +1,7 @@
 #include "stats/statistics.h"
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -70,6 +71,11 @@ TEST(Statistics, StudentTQuantilesMatchTables) {
     EXPECT_EQ(student_t_two_sided_p(0.0, 3.0), 1.0);
     EXPECT_TRUE(std::isnan(student_t_quantile(1.0, 3.0)));
     EXPECT_TRUE(std::isnan(student_t_quantile(0.975, 0.0)));
+    // Hand-edited intervals give any positive degrees of freedom; past the
+    // largest double the quantile is infinite rather than an exception.
+    EXPECT_EQ(student_t_quantile(0.975, 1e-12), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(student_t_quantile(0.025, 1e-3), -std::numeric_limits<double>::infinity());
+    EXPECT_NEAR(student_t_two_sided_p(3.0, 1e-12), 1.0, 1e-9);
     EXPECT_TRUE(std::isnan(student_t_cdf(1.0, -1.0)));
     // Without noncentrality the power's tail is the central one.
     EXPECT_NEAR(noncentral_t_upper_tail(2.2281388519862742, 10.0, 0.0), 0.025, 1e-12);
