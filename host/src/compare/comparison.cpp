@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "util/number_format.h"
 

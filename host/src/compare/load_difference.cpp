@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "util/number_format.h"
 

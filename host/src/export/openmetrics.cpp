@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "util/number_format.h"
 #include "util/utf8_text.h"

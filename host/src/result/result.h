@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/run_record.h"
 
 namespace quorlind::bench {

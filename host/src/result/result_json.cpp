@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "result/run_json.h"
 #include "result/system_fields.h"

@@ -1,4 +1,4 @@
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 
 #include <cmath>
 #include <vector>

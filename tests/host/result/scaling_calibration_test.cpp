@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result_fixtures.h"
 
 namespace quorlind::bench {

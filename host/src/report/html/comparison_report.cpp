@@ -6,7 +6,7 @@
 #include "result/json_writer.h"
 #include "report/html/page.h"
 #include "report/svg/row_chart.h"
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "util/html_escape.h"
 #include "util/number_format.h"

@@ -9,7 +9,7 @@
 #include "report/svg/row_chart.h"
 #include "report/text/stability_text.h"
 #include "result/json_writer.h"
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "result/system_fields.h"
 #include "util/html_escape.h"

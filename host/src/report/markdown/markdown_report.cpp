@@ -5,7 +5,7 @@
 
 #include "report/text/comparison_report.h"
 #include "report/text/run_report.h"
-#include "result/kind_statistics.h"
+#include "result/kind_runs.h"
 #include "result/names.h"
 #include "report/text/stability_text.h"
 #include "util/number_format.h"

@@ -1,24 +1,12 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <span>
-#include <vector>
 
-#include "result/run_record.h"
 #include "stats/statistics.h"
 
 namespace quorlind::bench {
-
-// The runs of one kind in the order they ran, and those of them that
-// completed: the only runs any figure of the kind is measured over.
-struct KindRuns {
-    std::vector<const RunRecord*> started;
-    std::vector<const RunRecord*> completed;
-};
-
-KindRuns runs_of_kind(const std::vector<RunRecord>& runs, std::uint32_t benchmark);
 
 // Run-to-run figures for one kind of run, over the throughputs of its
 // completed runs; cancelled and failed runs are counted but not measured.
@@ -34,9 +22,6 @@ struct KindStatistics {
 };
 
 KindStatistics summarize_throughputs(std::size_t runs, std::span<const double> completed_throughputs);
-
-// Empty when no run of that kind started.
-std::optional<KindStatistics> kind_statistics(const ResultRecord& result, std::uint32_t benchmark);
 
 // One core against all. With --threads both the plan alternates single and
 // all. A machine that drifts steadily (heat, a clock stepping down) would
@@ -84,9 +69,5 @@ struct PositionedRate {
 // positive, or with fewer than four runs.
 std::optional<PairedRatio> trend_cancelling_ratio(std::span<const PositionedRate> runs,
                                                   double confidence = 0.95);
-
-// Empty unless both kinds have a completed run. physical_cores: the cores
-// the runs could use, where known.
-std::optional<Scaling> result_scaling(const ResultRecord& result, std::optional<unsigned> physical_cores);
 
 }  // namespace quorlind::bench
