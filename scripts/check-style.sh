@@ -34,11 +34,11 @@ step "host folders"
 python3 scripts/lib/check_host_includes.py
 
 step "clang-tidy"
-# The trees of the release, fuzz and windows presets, only configured here:
+# The trees of the release, asan and windows presets, only configured here:
 # the sources Linux builds with g++ and, for the fuzz targets, with clang; the
 # Windows-only ones as mingw-w64 compiles them, through clang's Windows target.
 cmake --preset release >/dev/null
-cmake --preset fuzz >/dev/null
+cmake --preset asan >/dev/null
 cmake --preset windows >/dev/null
 $database for-clang build/windows/compile_commands.json "$windows"
 
@@ -51,7 +51,7 @@ status=0
 # every header they include, are not read again (build/style/tidy-cache).
 python3 scripts/lib/tidy.py --cache build/style/tidy-cache \
     --tests-checks='-*,readability-braces-around-statements,readability-identifier-naming' \
-    build/release build/fuzz "$windows" -- "${tidy[@]:1}" || status=1
+    build/release build/asan "$windows" -- "${tidy[@]:1}" || status=1
 # The examples build against an installed package, so they have no database.
 "${tidy[@]}" examples/c/minimal.c -- -Iinclude -std=c11 || status=1
 "${tidy[@]}" examples/cpp/host.cpp -- -Iinclude -std=c++20 || status=1

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The hardening checks beyond the plain test run: the whole test suite under
-# AddressSanitizer with UndefinedBehaviorSanitizer, the suites whose code
-# starts threads under ThreadSanitizer (the tsan presets say which), a
-# bounded libFuzzer run of each fuzz target, and the engine and interface
-# suites under valgrind's memcheck. The Windows stress and fault suites run
-# with the Windows build's own ctest, under Wine.
+# The hardening checks beyond the plain test run: the test suite under
+# AddressSanitizer with UndefinedBehaviorSanitizer (the Chromium test aside),
+# a bounded libFuzzer run of each fuzz target (built in the same clang tree),
+# the suites whose code starts threads under ThreadSanitizer (the tsan presets
+# say which), and the engine and interface suites under valgrind's memcheck.
+# The Windows stress and fault suites run with the Windows build's own ctest,
+# under Wine.
 #
 # Usage: scripts/test-hardening.sh [step...]
 #   steps: asan tsan fuzz valgrind (default: all, in this order)
@@ -45,10 +46,11 @@ sanitizer_suite() {
   ctest --preset "$preset"
 }
 
+# The fuzz targets are built in the asan tree; alone, this step builds only them.
 fuzz_targets() {
-  cmake --preset fuzz >/dev/null && cmake --build --preset fuzz || return 1
-  if [[ ! -x build/fuzz/bin/run_config_fuzzer ]]; then
-    echo "build/fuzz has no fuzz targets: the top-level CMakeLists.txt must add fuzz/ when QUORLIND_BUILD_FUZZERS is on"
+  cmake --preset asan >/dev/null && cmake --build --preset fuzz || return 1
+  if [[ ! -x build/asan/bin/run_config_fuzzer ]]; then
+    echo "build/asan has no fuzz targets: the top-level CMakeLists.txt must add fuzz/ when QUORLIND_BUILD_FUZZERS is on"
     return 1
   fi
   local scratch status=0
@@ -58,7 +60,7 @@ fuzz_targets() {
     mkdir -p "$scratch/$target"
     # New inputs go to the scratch directory, the first one named; the
     # committed seeds stay as they are.
-    if ! build/fuzz/bin/${target}_fuzzer -max_total_time="$fuzz_seconds" -timeout=20 -print_final_stats=1 \
+    if ! build/asan/bin/${target}_fuzzer -max_total_time="$fuzz_seconds" -timeout=20 -print_final_stats=1 \
       -artifact_prefix="$scratch/" "$scratch/$target" "fuzz/corpus/$target" 2>"$scratch/$target.log"; then
       tail -n 60 "$scratch/$target.log"
       echo "--- failing input kept in $scratch"
@@ -102,11 +104,11 @@ steps=("$@")
 [[ ${#steps[@]} -eq 0 ]] && steps=(asan tsan fuzz valgrind)
 for name in "${steps[@]}"; do
   case $name in
-    asan) step "asan: AddressSanitizer and UndefinedBehaviorSanitizer, whole test suite (build/asan)"
+    asan) step "asan: AddressSanitizer and UndefinedBehaviorSanitizer, the test suite (build/asan)"
       run asan sanitizer_suite asan ;;
     tsan) step "tsan: ThreadSanitizer, the threaded suites (build/tsan)"
       run tsan sanitizer_suite tsan ;;
-    fuzz) step "fuzz: libFuzzer, ${fuzz_seconds}s per target (build/fuzz)"
+    fuzz) step "fuzz: libFuzzer, ${fuzz_seconds}s per target (build/asan)"
       run fuzz fuzz_targets ;;
     valgrind) step "valgrind: memcheck over the engine and interface suites ($valgrind_build)"
       run valgrind valgrind_suites ;;
